@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is needed, then builds and runs every test: once in a normal build and once
+# under AddressSanitizer + UndefinedBehaviorSanitizer.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+scripts/install-deps.sh
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+run_suite() {
+  local dir=$1
+  shift
+  echo "== building $dir"
+  scripts/build.sh "$dir" "$@"
+  echo "== testing $dir"
+  (cd "$dir" && ctest --output-on-failure --parallel "$(nproc)" --timeout 300)
+}
+
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DVORTA_SANITIZE=ON

@@ -1,0 +1,103 @@
+#include "app/CommandLine.h"
+
+#include <strings.h>
+#include <stdexcept>
+
+namespace vorta::app {
+namespace {
+
+bool IsSwitch(const std::string& arg, const char* word) {
+    return arg.size() > 1 && (arg[0] == '-' || arg[0] == '/' || arg[0] == '\\') &&
+           strcasecmp(arg.c_str() + 1, word) == 0;
+}
+
+}  // namespace
+
+bool IsInstallSwitch(const std::vector<std::string>& args) {
+    for (const auto& arg : args)
+        if (IsSwitch(arg, "INSTALL") || IsSwitch(arg, "UNINSTALL")) return true;
+    return false;
+}
+
+std::string UsageText() {
+    return "usage: vorta [OPTIONS] [COMMAND]\n"
+           "\n"
+           "Commands:\n"
+           "  (none), --headless       run the client without a window until SIGTERM or SIGINT;\n"
+           "                           it logs on with the saved credentials\n"
+           "  config show              print the saved settings\n"
+           "  config set NAME VALUE    change one saved setting (UserName, UserPwd, AutoLogon,\n"
+           "                           AsService, UpdateSysInfo, AutoRunAsOSStart, IsInNet,\n"
+           "                           IsMasterHost, IsInLANBack)\n"
+           "  status [--json]          ask the running client for its state\n"
+           "  --help, --version\n"
+           "\n"
+           "Options:\n"
+           "  --data-dir DIR           settings and lines file (default: /var/lib/vorta for root,\n"
+           "                           else $XDG_CONFIG_HOME/vorta)\n"
+           "  --service-url URL        the service's XML gateway\n"
+           "  --line-url-template URL  per-line gateway URL with one %s for the line number\n"
+           "  --probe-url URL          connectivity probe of web-login lines\n";
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    CommandLine cl;
+    std::vector<std::string> words;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&](std::optional<std::string>& out) {
+            if (i + 1 >= args.size()) throw std::invalid_argument(arg + " needs a value");
+            out = args[++i];
+        };
+        if (arg == "--data-dir")
+            value(cl.dataDir);
+        else if (arg == "--service-url")
+            value(cl.serviceUrl);
+        else if (arg == "--line-url-template")
+            value(cl.lineUrlTemplate);
+        else if (arg == "--probe-url")
+            value(cl.probeUrl);
+        else if (arg == "--headless")
+            cl.headless = true;
+        else if (arg == "--json")
+            cl.json = true;
+        else if (arg == "--help" || arg == "-h")
+            cl.command = Command::Help;
+        else if (arg == "--version")
+            cl.command = Command::Version;
+        else if (IsSwitch(arg, "INSTALL") || IsSwitch(arg, "UNINSTALL") || IsSwitch(arg, "SILENT"))
+            cl.installSwitch = cl.installSwitch || !IsSwitch(arg, "SILENT");
+        else if (arg.starts_with("--"))
+            throw std::invalid_argument("unknown option " + arg);
+        else
+            words.push_back(arg);
+    }
+    if (cl.command == Command::Help || cl.command == Command::Version) return cl;
+
+    if (words.empty()) {
+        if (cl.json) throw std::invalid_argument("--json goes with the status command");
+        return cl;
+    }
+    if (cl.headless) throw std::invalid_argument("--headless takes no command");
+    if (words[0] == "status") {
+        if (words.size() != 1) throw std::invalid_argument("status takes no arguments");
+        cl.command = Command::Status;
+    } else if (words[0] == "config") {
+        if (words.size() == 2 && words[1] == "show") {
+            cl.command = Command::ConfigShow;
+        } else if (words.size() == 4 && words[1] == "set") {
+            cl.command = Command::ConfigSet;
+            cl.name = words[2];
+            cl.value = words[3];
+        } else {
+            throw std::invalid_argument("usage: vorta config show | vorta config set NAME VALUE");
+        }
+    } else {
+        throw std::invalid_argument("unknown command " + words[0]);
+    }
+    if (cl.json && cl.command != Command::Status)
+        throw std::invalid_argument("--json goes with the status command");
+    return cl;
+}
+
+}  // namespace vorta::app

@@ -1,0 +1,33 @@
+#pragma once
+// The command line of the vorta program.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vorta::app {
+
+enum class Command { Run, Help, Version, ConfigShow, ConfigSet, Status };
+
+struct CommandLine {
+    Command command = Command::Run;
+    bool headless = false;
+    bool installSwitch = false;  // -install / -uninstall in any spelling: service mode
+    bool json = false;
+    std::optional<std::string> dataDir;
+    std::optional<std::string> serviceUrl;
+    std::optional<std::string> lineUrlTemplate;
+    std::optional<std::string> probeUrl;
+    std::string name;   // config set
+    std::string value;  // config set
+};
+
+// Parses argv[1..]; throws std::invalid_argument with a message for the user on bad input.
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// True when an argument is "INSTALL" or "UNINSTALL" (any letter case) after "-", "/" or "\".
+bool IsInstallSwitch(const std::vector<std::string>& args);
+
+std::string UsageText();
+
+}  // namespace vorta::app

@@ -1,0 +1,172 @@
+// vorta: the client. Without a window it runs headless; `config` and `status` manage it.
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <future>
+#include <iostream>
+#include <thread>
+
+#include "app/CommandLine.h"
+#include "app/HeadlessView.h"
+#include "core/Client.h"
+#include "core/Settings.h"
+#include "platform/linux/FileSettingsStore.h"
+#include "platform/linux/Paths.h"
+#include "platform/linux/SystemdServiceManager.h"
+#include "platform/linux/UnixInstanceChannel.h"
+#include "platform/linux/XdgAutostart.h"
+#include "protocol/ServiceUrls.h"
+
+namespace {
+
+using namespace vorta;
+constexpr const char* kVersion = "1.0";
+constexpr int kExitUsage = 2;
+constexpr int kExitNotRunning = 3;
+
+std::filesystem::path SettingsFile(const std::filesystem::path& dataDir) {
+    return dataDir / "settings.conf";
+}
+
+int ConfigShow(const std::filesystem::path& dataDir) {
+    platform::FileSettingsStore store(SettingsFile(dataDir));
+    for (std::string_view name : kSettingNames) {
+        std::string value = store.ReadSetting(name);
+        if (name == "UserPwd" && !value.empty()) value = "********";
+        std::cout << name << "=" << value << "\n";
+    }
+    return 0;
+}
+
+int ConfigSet(const std::filesystem::path& dataDir, const std::string& name,
+              const std::string& value) {
+    if (!IsSettingName(name)) {
+        std::cerr << "vorta: unknown setting " << name << "\n";
+        return kExitUsage;
+    }
+    platform::FileSettingsStore store(SettingsFile(dataDir));
+    store.WriteSetting(name, value);
+    return 0;
+}
+
+int Status(const std::filesystem::path& dataDir, bool json) {
+    platform::UnixInstanceChannel channel(dataDir);
+    const auto reply = channel.Ask(json ? platform::kRequestStatusJson : platform::kRequestStatus);
+    if (!reply) {
+        std::cerr << "vorta: no client is running for " << dataDir.string() << "\n";
+        return kExitNotRunning;
+    }
+    std::cout << *reply;
+    return 0;
+}
+
+// Blocks the stop signals in every thread; one thread waits for them and ends the loop.
+class SignalWatcher {
+public:
+    explicit SignalWatcher(EventLoop& loop) {
+        sigemptyset(&set_);
+        sigaddset(&set_, SIGINT);
+        sigaddset(&set_, SIGTERM);
+        sigaddset(&set_, SIGUSR1);
+        pthread_sigmask(SIG_BLOCK, &set_, nullptr);
+        thread_ = std::jthread([this, &loop] {
+            int sig = 0;
+            sigwait(&set_, &sig);
+            if (sig != SIGUSR1) loop.Quit();
+        });
+    }
+    ~SignalWatcher() {
+        pthread_kill(thread_.native_handle(), SIGUSR1);  // wakes the watcher when no signal came
+    }
+
+private:
+    sigset_t set_{};
+    std::jthread thread_;
+};
+
+int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir) {
+    EventLoop loop;
+    SignalWatcher signals(loop);
+    platform::UnixInstanceChannel channel(dataDir);
+    if (!cl.installSwitch) {
+        // A running client of this data dir is asked to show itself instead.
+        if (channel.Ask(platform::kRequestShow)) return 0;
+    }
+
+    ClientConfig config;
+    config.serviceUrl = cl.serviceUrl.value_or(std::string(kDefaultServiceUrl));
+    config.lineUrlTemplate = cl.lineUrlTemplate.value_or(std::string(kDefaultLineUrlTemplate));
+    config.probeUrl = cl.probeUrl.value_or("");
+    config.headless = true;
+
+    platform::FileSettingsStore store(SettingsFile(dataDir));
+    platform::SystemdServiceManager services;
+    std::vector<std::string> command = {platform::ExecutablePath().string(), "--data-dir",
+                                        dataDir.string()};
+    platform::XdgAutostart autostart(platform::XdgAutostart::DefaultDir(), command);
+    app::HeadlessView view(std::cerr);
+    TClient client(config, {store, services, autostart}, view, loop);
+    view.Attach(&client, [&loop] { loop.Quit(); });
+
+    const bool claimed = channel.Claim([&](const std::string& request) -> std::string {
+        if (request == platform::kRequestShow) {
+            loop.Post(ClientEvent(EventId::ClientShow));
+            return "OK\n";
+        }
+        if (request == platform::kRequestStatus || request == platform::kRequestStatusJson) {
+            auto report = std::make_shared<std::promise<std::string>>();
+            auto future = report->get_future();
+            const bool json = request == platform::kRequestStatusJson;
+            loop.Post(ClientEvent(
+                [&client, report, json] { report->set_value(client.StatusReport(json)); }));
+            if (future.wait_for(std::chrono::seconds(5)) != std::future_status::ready)
+                return "the client is busy\n";
+            return future.get();
+        }
+        return "unknown request\n";
+    });
+    if (!claimed && !cl.installSwitch) return 0;  // another instance holds this data dir
+
+    client.StartClient(cl.installSwitch);
+    loop.Run({});
+    client.Shutdown();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    app::CommandLine cl;
+    try {
+        cl = app::ParseCommandLine(args);
+    } catch (const std::invalid_argument& e) {
+        std::cerr << "vorta: " << e.what() << "\n" << app::UsageText();
+        return kExitUsage;
+    }
+    const std::filesystem::path dataDir =
+        cl.dataDir ? std::filesystem::path(*cl.dataDir) : platform::DefaultDataDir();
+    try {
+        switch (cl.command) {
+            case app::Command::Help:
+                std::cout << app::UsageText();
+                return 0;
+            case app::Command::Version:
+                std::cout << "vorta " << kVersion << "\n";
+                return 0;
+            case app::Command::ConfigShow:
+                return ConfigShow(dataDir);
+            case app::Command::ConfigSet:
+                return ConfigSet(dataDir, cl.name, cl.value);
+            case app::Command::Status:
+                return Status(dataDir, cl.json);
+            case app::Command::Run:
+                return Run(cl, dataDir);
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "vorta: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}

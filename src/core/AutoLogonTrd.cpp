@@ -1,0 +1,26 @@
+#include "core/AutoLogonTrd.h"
+
+#include <exception>
+
+#include "core/StopWait.h"
+
+namespace vorta {
+
+TAutoLogonTrd::TAutoLogonTrd(Hooks hooks, std::chrono::milliseconds period)
+    : thread_([hooks = std::move(hooks), period](std::stop_token stop) {
+          while (!stop.stop_requested()) {
+              try {
+                  if (hooks.shouldTry() && hooks.tryLogon(stop) && !stop.stop_requested())
+                      hooks.onSuccess();
+              } catch (const std::exception&) {
+                  // Auto logon failures are silent; the next round tries again.
+              }
+              SleepUnlessStopped(stop, period);
+          }
+      }) {}
+
+void TAutoLogonTrd::Join() {
+    if (thread_.joinable()) thread_.join();
+}
+
+}  // namespace vorta

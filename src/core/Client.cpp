@@ -1,0 +1,498 @@
+#include "core/Client.h"
+
+#include <exception>
+
+#include "core/StatusReport.h"
+#include "protocol/ResultCodes.h"
+#include "protocol/TextCodec.h"
+
+namespace vorta {
+namespace {
+
+constexpr unsigned kBeepAsterisk = 2000;
+
+std::string Trimmed(const std::string& text) {
+    return std::string(TrimControl(text));
+}
+
+// The labels of the domain page for one domain record.
+void ShowDomain(ViewState& view, const TDomainInfoSchema& domain) {
+    view.lab1 = "域名：" + domain.DomainName + "，后缀：" + domain.SuffixName;
+    switch (ResultCodeToInt(domain.OnlineOpt, -1)) {
+        case 0:
+            view.lab2 = "在线时指向到客户端IP地址";
+            break;
+        case 1:
+            view.lab2 = "在线时指向到静态IP地址：" + domain.OnlineStaticIP;
+            break;
+        case 2:
+            view.lab2 = "在线时转发到URL：" + domain.OnlineTransURL;
+            break;
+        default:
+            break;  // other values leave the label as it was
+    }
+    switch (ResultCodeToInt(domain.OfflineOpt, -1)) {
+        case 0:
+            view.lab3 = "离线时保持离线前的状态";
+            break;
+        case 1:
+            view.lab3 = "离线时指向到静态IP地址：" + domain.OfflineStaticIP;
+            break;
+        case 2:
+            view.lab3 = "离线时转发到URL：" + domain.OfflineTransURL;
+            break;
+        case 3:
+            view.lab3 = "离线时指向到nabu提供的页面";
+            break;
+        default:
+            break;
+    }
+    view.lab7 = "服务期限自" + domain.StartDate + "至" + domain.EndDate;
+}
+
+std::string ResourceTypeName(const std::string& type) {
+    if (type == "A") return "A记录";
+    if (type == "MX") return "MX记录";
+    if (type == "CNAME") return "CNAME记录";
+    return "Unknow";
+}
+
+}  // namespace
+
+const char* TrayHint(TrayState state) {
+    switch (state) {
+        case TrayState::NotConnected:
+            return "Vorta客户端 V1.0 -- 未连接网络";
+        case TrayState::LoggedOff:
+            return "Vorta客户端 V1.0 -- 未登录";
+        case TrayState::LoggedOn:
+            return "Vorta客户端 V1.0 -- 已登录";
+    }
+    return "";
+}
+
+int TrayIconIndex(TrayState state) {
+    return state == TrayState::LoggedOn ? 3 : 0;
+}
+
+TClient::TClient(ClientConfig config, ClientPlatform platform, IClientView& view, EventLoop& loop,
+                 ClientHooks hooks)
+    : config_(std::move(config)),
+      platform_(platform),
+      frontEnd_(view),
+      loop_(loop),
+      hooks_(std::move(hooks)) {
+    loop_.SetHandler([this](const ClientEvent& event) { HandleEvent(event); });
+    timerLineState_ = loop_.AddTimer(
+        kLineStateInterval, [this] { OnTimerLineState(); }, false);
+    // The upload timer runs from the window's creation, in either mode.
+    timerUpdateSysInfo_ = loop_.AddTimer(
+        std::chrono::duration_cast<std::chrono::milliseconds>(kUpdateSysInfoInterval),
+        [this] { OnTimerUpdateSysInfo(); }, true);
+}
+
+TClient::~TClient() {
+    Shutdown();
+}
+
+void TClient::StartClient(bool serviceMode) {
+    if (started_) return;
+    started_ = true;
+    serviceMode_ = serviceMode;
+    // 1-2. The lines manager and the master/backup unit join here with their subsystems.
+    // 3.
+    autoLogonPending_ = false;
+    log_.Clear();
+    FillLineList();
+    // 4-5. The tray hint and the exit action belong to the front end (ServiceMode() tells it).
+    // 6.
+    loggedOn_ = false;
+    session_.ClearServiceList();
+    // 7. The name cache joins here with the IP update loop.
+    // 8.
+    settings_.Update([&](Settings& s) {
+        s.ServiceUrl = config_.serviceUrl;
+        s.LineUrlTemplate = config_.lineUrlTemplate;
+    });
+    view_.MemoNative = kMemoNativeText;
+    // 9.
+    SetTrayState(TrayState::NotConnected);
+    // 10-11.
+    LoadSettings();
+    view_.ActivePage = 0;
+    // 12. The system information collector joins here.
+    // 13.
+    const Settings s = settings_.Get();
+    if (config_.headless) {
+        // With no one to type them, the saved credentials stand in the edit boxes, so that the
+        // saves of the logon keep the password.
+        view_.EditPassword = s.UserPwd;
+        autoLogonPending_ = !s.UserName.empty() || !s.UserPwd.empty();
+    } else if (!s.AutoLogon) {
+        view_.WindowVisible = true;
+        frontEnd_.ShowMainWindow();
+    } else {
+        autoLogonPending_ = true;
+    }
+    // 14. The IP update thread joins here.
+    // 15.
+    loop_.SetTimerEnabled(timerLineState_, true);
+    // 16.
+    if (!autoLogonTrd_) {
+        autoLogonTrd_ = std::make_unique<TAutoLogonTrd>(
+            TAutoLogonTrd::Hooks{
+                .shouldTry = [this] { return !loggedOn_ && autoLogonPending_; },
+                .tryLogon =
+                    [this](std::stop_token stop) {
+                        const Settings now = settings_.Get();
+                        return QueryUserProfile(now.ServiceUrl, now.UserName, now.UserPwd, session_,
+                                                stop);
+                    },
+                .onSuccess = [this] { loop_.Post(ClientEvent(EventId::LogonDone)); }},
+            config_.autoLogonPeriod);
+    }
+    frontEnd_.StateChanged();
+}
+
+void TClient::LoadSettings() {
+    platform::ISettingsStore& store = platform_.settings;
+    Settings s = settings_.Get();
+    s.AsService = platform_.services.IsServiceInstalled(platform::kServiceName);
+    s.UserName = store.ReadSetting("UserName");
+    s.UserPwd = store.ReadSetting("UserPwd");
+    s.AutoLogon = SettingFlag(store.ReadSetting("AutoLogon"));
+    s.UpdateSysInfo = UpdateSysInfoFlag(store.ReadSetting("UpdateSysInfo"));
+    s.AutoRunAsOSStart = SettingFlag(store.ReadSetting("AutoRunAsOSStart"));
+    if (s.UserName.empty() && s.UserPwd.empty()) s.AutoLogon = false;
+    settings_.Update([&](Settings& shared) { shared = s; });
+
+    view_.EditUserName = s.UserName;
+    if (s.AutoLogon) view_.EditPassword = s.UserPwd;
+    view_.ChkBoxSavePwd = s.AutoLogon;
+    view_.ChkBoxRunAsService = s.AsService;
+    view_.ChkBoxStartup = s.AutoRunAsOSStart;
+    view_.suiCheckBoxUpdateSysInfo = s.UpdateSysInfo;
+    view_.rbAsMaster = s.IsMasterHost;
+    view_.rbAsSlave = !s.IsMasterHost;
+    view_.cbIsInNet = s.IsInNet;
+    view_.cbInLANBack = s.IsInLANBack;
+    ApplyInNetRule();
+}
+
+void TClient::SaveSettings() {
+    Settings s = settings_.Get();
+    s.UserName = view_.EditUserName;
+    s.UserPwd = view_.EditPassword;
+    s.AutoLogon = view_.ChkBoxSavePwd;
+    s.AsService = view_.ChkBoxRunAsService;
+    s.AutoRunAsOSStart = view_.ChkBoxStartup;
+    s.UpdateSysInfo = view_.suiCheckBoxUpdateSysInfo;
+    settings_.Update([&](Settings& shared) { shared = s; });
+
+    platform::ISettingsStore& store = platform_.settings;
+    store.WriteSetting("UserName", s.UserName);
+    store.WriteSetting("UserPwd", s.UserPwd);
+    store.WriteSetting("AutoLogon", FlagText(s.AutoLogon));
+    store.WriteSetting("AsService", FlagText(s.AsService));
+    store.WriteSetting("UpdateSysInfo", FlagText(s.UpdateSysInfo));
+    store.WriteSetting("AutoRunAsOSStart", FlagText(s.AutoRunAsOSStart));
+    platform_.autostart.SetAutostart(s.AutoRunAsOSStart);
+
+    s.IsInNet = view_.cbIsInNet;
+    s.IsMasterHost = view_.rbAsMaster;
+    s.IsInLANBack = view_.cbInLANBack;
+    settings_.Update([&](Settings& shared) {
+        shared.IsInNet = s.IsInNet;
+        shared.IsMasterHost = s.IsMasterHost;
+        shared.IsInLANBack = s.IsInLANBack;
+    });
+    store.WriteSetting("IsInNet", FlagText(s.IsInNet));
+    store.WriteSetting("IsMasterHost", FlagText(s.IsMasterHost));
+    store.WriteSetting("IsInLANBack", FlagText(s.IsInLANBack));
+    // 5. The master/backup unit is started here once it exists.
+}
+
+void TClient::Shutdown() {
+    if (shutDown_) return;
+    shutDown_ = true;
+    // Every thread is told first and joined before anything it uses goes away; a thread inside
+    // an exchange sees the stop at once, so no fixed pause is needed.
+    if (autoLogonTrd_) autoLogonTrd_->RequestStop();
+    for (auto& trd : serviceTrds_) trd->RequestStop();
+    if (autoLogonTrd_) autoLogonTrd_->Join();
+    for (auto& trd : serviceTrds_) trd->Join();
+    autoLogonTrd_.reset();
+    serviceTrds_.clear();
+    loop_.SetTimerEnabled(timerLineState_, false);
+    loop_.SetTimerEnabled(timerUpdateSysInfo_, false);
+    session_.ClearServiceList();
+    view_.Domains.reset();
+    log_.Clear();
+}
+
+void TClient::BtnLogonClick() {
+    autoLogonPending_ = loggedOn_ ? false : settings_.Get().AutoLogon;
+    LogonOrLogoff();
+}
+
+void TClient::LogonOrLogoff() {
+    if (loggedOn_) {
+        session_.ClearServiceList();
+        SetLoggedOff(false);
+        return;
+    }
+    const std::string user = Trimmed(view_.EditUserName);
+    if (user.empty() || Trimmed(view_.EditPassword).empty()) {
+        view_.WindowVisible = true;
+        frontEnd_.ShowMainWindow();
+        frontEnd_.Beep(kBeepAsterisk);
+        Notify("请先输入用户名和密码！");
+        frontEnd_.FocusEdit(user.empty() ? EditBox::UserName : EditBox::Password);
+        return;
+    }
+    // The texts go out exactly as typed.
+    const std::string serviceUrl = settings_.Get().ServiceUrl;
+    if (QueryUserProfile(serviceUrl, view_.EditUserName, view_.EditPassword, session_)) {
+        SetLoggedOn();
+        return;
+    }
+    frontEnd_.Beep(kBeepAsterisk);
+    Notify("登陆失败,原因: " + LastErrorText());
+    if (LastErrorCode() == kResultExchangeFailed) SetLoggedOff(true);
+}
+
+void TClient::SetLoggedOn() {
+    SaveSettings();
+    view_.BtnLogonCaption = "注销";
+    view_.EditsEnabled = false;
+    view_.ChkBoxRunAsServiceEnabled = true;
+    view_.ChkBoxStartupEnabled = true;
+    view_.Action2Enabled = false;
+    view_.Action3Enabled = true;
+    SetTrayState(TrayState::LoggedOn);
+    Notify("登陆成功！");
+    loggedOn_ = true;
+    StartServiceListThread();
+    frontEnd_.StateChanged();
+}
+
+void TClient::SetLoggedOff(bool networkError) {
+    loggedOn_ = false;
+    view_.BtnLogonCaption = "登陆";
+    view_.EditsEnabled = true;
+    view_.ChkBoxRunAsServiceEnabled = false;
+    view_.ChkBoxStartupEnabled = false;
+    view_.Action2Enabled = true;
+    view_.Action3Enabled = false;
+    SaveSettings();
+    view_.Domains.reset();
+    view_.Selected = {};
+    view_.lab1.clear();
+    view_.lab2 = view_.lab3 = view_.lab5 = view_.lab6 = view_.lab7 = "-";
+    SetTrayState(TrayState::LoggedOff);
+    Notify(networkError ? "网络异常，登陆失败！" : "注销成功！");
+    frontEnd_.StateChanged();
+}
+
+void TClient::Action2() {
+    view_.ActivePage = 0;
+    BtnLogonClick();
+}
+
+void TClient::Action3() {
+    BtnLogonClick();
+}
+
+void TClient::EditEnter(EditBox) {
+    autoLogonPending_ = false;
+}
+
+void TClient::ChkBoxStartupClick() {
+    if (view_.ChkBoxRunAsService && view_.ChkBoxStartup) {
+        frontEnd_.MessageBox("因为选择了以服务方式启动，该选项被忽略！", kMessageCaption,
+                             MessageIcon::Information);
+        view_.ChkBoxStartup = false;
+        frontEnd_.StateChanged();
+        return;
+    }
+    if (view_.ChkBoxStartup) {
+        Notify("设置为随OS一起启动！");
+        view_.ChkBoxSavePwd = true;
+    }
+    SaveSettings();
+    frontEnd_.StateChanged();
+}
+
+void TClient::ChkBoxRunAsServiceClick() {
+    if (view_.ChkBoxRunAsService) {
+        view_.ChkBoxSavePwd = true;
+        view_.ChkBoxStartup = false;
+        SaveSettings();
+        if (hooks_.installService) hooks_.installService(true);
+        Notify("加载为WindowNT 服务！");
+    } else {
+        if (hooks_.installService) hooks_.installService(false);
+        Notify("卸载WindowNT 服务！");
+    }
+    frontEnd_.StateChanged();
+}
+
+void TClient::ChkBoxSavePwdClick() {
+    if (view_.ChkBoxSavePwd || (!view_.ChkBoxStartup && !view_.ChkBoxRunAsService)) {
+        SaveSettings();
+        return;
+    }
+    frontEnd_.MessageBox("因为设置了自动启动选项，所以保存密码选项不能关闭！", kMessageCaption,
+                         MessageIcon::Information);
+    view_.ChkBoxSavePwd = true;
+    frontEnd_.StateChanged();
+}
+
+void TClient::UpdateSysInfoClick() {
+    SaveSettings();
+}
+
+void TClient::ApplyInNetRule() {
+    view_.rbAsMasterEnabled = view_.rbAsSlaveEnabled = view_.cbIsInNet;
+    view_.cbInLANBackEnabled = view_.rbAsSlaveEnabled;
+}
+
+void TClient::cbIsInNetClick() {
+    ApplyInNetRule();
+    frontEnd_.StateChanged();
+}
+
+void TClient::rbAsMasterClick() {
+    if (view_.rbAsMaster) view_.cbInLANBack = false;
+    rbAsSlaveClick();
+}
+
+void TClient::rbAsSlaveClick() {
+    view_.cbInLANBackEnabled = view_.rbAsSlave;
+    frontEnd_.StateChanged();
+}
+
+void TClient::BtnRefreshDomainInfoClick() {
+    const Settings s = settings_.Get();
+    if (FetchServiceList(s.ServiceUrl, s.UserName, s.UserPwd, session_))
+        StartServiceListThread();
+    else
+        frontEnd_.MessageBox(LastErrorText(), kMessageCaption, MessageIcon::Error);
+}
+
+void TClient::FillDomainTree() {
+    auto list = session_.ServiceList();
+    if (!list) return;
+    view_.Domains = std::move(list);
+    view_.Selected = {};
+}
+
+void TClient::TreeViewDNSClick(DomainSelection selection) {
+    view_.Selected = selection;
+    const auto& domains = view_.Domains;
+    if (selection.level == DomainSelection::None || !domains) return;
+    if (selection.level == DomainSelection::Root) {
+        view_.lab1 = "共 " + std::to_string(domains->Domains.size()) + " 个域名。";
+        view_.lab2 = view_.lab3 = view_.lab5 = view_.lab6 = view_.lab7 = "-";
+        frontEnd_.StateChanged();
+        return;
+    }
+    if (selection.domain >= domains->Domains.size()) return;
+    TDomainInfoSchema& domain = domains->Domains[selection.domain];
+    if (selection.level == DomainSelection::Domain) {
+        view_.lab5 = view_.lab6 = "-";
+    } else {
+        if (selection.resource >= domain.Resources.size()) return;
+        // The shown type is upper case, as is the stored one from now on.
+        TResourceInfoSchema& resource = domain.Resources[selection.resource];
+        for (char& c : resource.ResourceType)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        view_.lab5 = ResourceTypeName(resource.ResourceType) + resource.KeyName + "，DNS数据为：" +
+                     resource.KeyValue;
+        view_.lab6 = "该主机转发到URL：" + resource.TransURL;
+    }
+    ShowDomain(view_, domain);
+    frontEnd_.StateChanged();
+}
+
+void TClient::Notify(const std::string& text) {
+    AddLog(0, text);
+    frontEnd_.ShowHint(text);
+}
+
+void TClient::AddLog(unsigned char kind, const std::string& text) {
+    log_.AddLog(kind, text);
+    frontEnd_.LogAdded();
+}
+
+void TClient::OnTimerLineState() {
+    FillLineList();
+}
+
+void TClient::OnTimerUpdateSysInfo() {
+    if (!loggedOn_) return;
+    loop_.SetTimerEnabled(timerUpdateSysInfo_, false);
+    if (settings_.Get().UpdateSysInfo && hooks_.startSysInfoUpload) hooks_.startSysInfoUpload();
+}
+
+void TClient::FillLineList() {
+    try {
+        view_.Lines = hooks_.lineRows ? hooks_.lineRows() : std::vector<LineRow>{};
+    } catch (const std::exception&) {
+        // A list that cannot be read keeps what it showed.
+    }
+    frontEnd_.StateChanged();
+}
+
+void TClient::SetTrayState(TrayState state) {
+    view_.Tray = state;
+}
+
+void TClient::StartServiceListThread() {
+    std::erase_if(serviceTrds_, [](const auto& trd) { return trd->Finished(); });
+    const Settings s = settings_.Get();
+    serviceTrds_.push_back(std::make_unique<TGetServiceTrd>(
+        s.ServiceUrl, s.UserName, s.UserPwd, session_,
+        [this](std::string errorText, bool failed) {
+            loop_.Post(ClientEvent(EventId::ServiceList, 0, failed ? -1 : 0, std::move(errorText)));
+        },
+        config_.serviceListDelay));
+}
+
+void TClient::HandleEvent(const ClientEvent& event) {
+    switch (event.id) {
+        case EventId::ClientStart:
+            StartClient(event.wParam != 0);
+            break;
+        case EventId::ClientShow:
+            view_.WindowVisible = true;
+            frontEnd_.ShowMainWindow();
+            break;
+        case EventId::LogonDone:
+            if (!loggedOn_) SetLoggedOn();
+            break;
+        case EventId::ServiceList:
+            if (event.lParam == -1) {
+                Notify(event.text);
+            } else {
+                FillDomainTree();
+                TreeViewDNSClick({DomainSelection::Root, 0, 0});
+            }
+            break;
+        case EventId::Invoke:
+            break;
+    }
+}
+
+std::string TClient::StatusReport(bool json) const {
+    StatusSnapshot snapshot;
+    snapshot.loggedOn = loggedOn_;
+    snapshot.userName = settings_.Get().UserName;
+    snapshot.lastErrorCode = LastErrorCode();
+    snapshot.lastErrorText = LastErrorText();
+    snapshot.lines = view_.Lines;
+    snapshot.domains = session_.ServiceList();
+    return json ? FormatStatusJson(snapshot) : FormatStatusText(snapshot);
+}
+
+}  // namespace vorta

@@ -1,0 +1,144 @@
+#pragma once
+// The client proper: start-up, settings, logon and logoff, the timers and the shutdown. It is
+// everything the main window decides, without any GUI code; a front end renders its view state
+// and forwards the user's actions. All members run on the event loop's thread unless noted.
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/AutoLogonTrd.h"
+#include "core/ClientView.h"
+#include "core/EventLoop.h"
+#include "core/GetServiceTrd.h"
+#include "core/LogList.h"
+#include "core/Logon.h"
+#include "core/Settings.h"
+#include "core/ViewState.h"
+#include "platform/Autostart.h"
+#include "platform/ServiceManager.h"
+#include "platform/SettingsStore.h"
+
+namespace vorta {
+
+struct ClientConfig {
+    std::string serviceUrl;
+    std::string lineUrlTemplate;
+    std::string probeUrl;  // the connectivity probe of web-login lines
+    // Headless: no window; the saved credentials are used to log on by themselves.
+    bool headless = false;
+    std::chrono::milliseconds autoLogonPeriod = TAutoLogonTrd::kPeriod;
+    std::chrono::milliseconds serviceListDelay = TGetServiceTrd::kDelay;
+};
+
+struct ClientPlatform {
+    platform::ISettingsStore& settings;
+    platform::IServiceManager& services;
+    platform::IAutostart& autostart;
+};
+
+// Where later subsystems plug in; every hook is optional.
+struct ClientHooks {
+    std::function<std::vector<LineRow>()> lineRows;  // the lines manager's records
+    std::function<void()> startSysInfoUpload;        // the one upload of a run
+    std::function<void(bool install)> installService;
+};
+
+inline constexpr std::chrono::milliseconds kLineStateInterval{2600};
+inline constexpr std::chrono::minutes kUpdateSysInfoInterval{30};
+inline constexpr const char* kMemoNativeText =
+    "为了更好地为您服务，本软件将采集您的系统信息。您可以利用下面选项关闭该功能。";
+
+class TClient {
+public:
+    TClient(ClientConfig config, ClientPlatform platform, IClientView& view, EventLoop& loop,
+            ClientHooks hooks = {});
+    ~TClient();
+    TClient(const TClient&) = delete;
+    TClient& operator=(const TClient&) = delete;
+
+    void StartClient(bool serviceMode);
+    void LoadSettings();
+    void SaveSettings();
+    // Stops and joins every thread, then frees what they used. Runs once; the destructor
+    // calls it too.
+    void Shutdown();
+
+    // Logon and logoff.
+    void BtnLogonClick();
+    void LogonOrLogoff();
+    void SetLoggedOn();
+    void SetLoggedOff(bool networkError);
+    void Action2();  // "登录(&L)": first page, then the logon button
+    void Action3();  // "注销(&U)"
+    void EditEnter(EditBox box);
+
+    // Options.
+    void ChkBoxStartupClick();
+    void ChkBoxRunAsServiceClick();
+    void ChkBoxSavePwdClick();
+    void UpdateSysInfoClick();
+    void cbIsInNetClick();
+    void rbAsMasterClick();
+    void rbAsSlaveClick();
+
+    // Domains.
+    void BtnRefreshDomainInfoClick();
+    void FillDomainTree();
+    void TreeViewDNSClick(DomainSelection selection);
+
+    // Log.
+    void Notify(const std::string& text);
+    void AddLog(unsigned char kind, const std::string& text);
+
+    // Timers and events.
+    void OnTimerLineState();
+    void OnTimerUpdateSysInfo();
+    void HandleEvent(const ClientEvent& event);
+
+    // "STATUS" / "STATUS JSON" of the instance channel.
+    std::string StatusReport(bool json) const;
+
+    ViewState& View() { return view_; }
+    const TLogList& Log() const { return log_; }
+    SharedSettings& SettingsRecord() { return settings_; }
+    LogonSession& Session() { return session_; }
+    bool LoggedOn() const { return loggedOn_; }                  // any thread
+    bool AutoLogonPending() const { return autoLogonPending_; }  // any thread
+    bool Started() const { return started_; }
+    bool ServiceMode() const { return serviceMode_; }
+    bool UpdateSysInfoTimerEnabled() const { return loop_.TimerEnabled(timerUpdateSysInfo_); }
+
+private:
+    void FillLineList();
+    void SetTrayState(TrayState state);
+    void StartServiceListThread();
+    void ApplyInNetRule();
+
+    ClientConfig config_;
+    ClientPlatform platform_;
+    IClientView& frontEnd_;
+    EventLoop& loop_;
+    ClientHooks hooks_;
+
+    SharedSettings settings_;
+    ViewState view_;
+    TLogList log_;
+    LogonSession session_;
+    std::atomic<bool> loggedOn_{false};
+    std::atomic<bool> autoLogonPending_{false};
+    bool started_ = false;
+    bool serviceMode_ = false;
+    bool shutDown_ = false;
+
+    int timerLineState_ = -1;
+    int timerUpdateSysInfo_ = -1;
+
+    std::unique_ptr<TAutoLogonTrd> autoLogonTrd_;
+    std::vector<std::unique_ptr<TGetServiceTrd>> serviceTrds_;
+};
+
+}  // namespace vorta

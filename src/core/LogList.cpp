@@ -1,0 +1,34 @@
+#include "core/LogList.h"
+
+#include <ctime>
+
+namespace vorta {
+
+void TLogList::AddLog(unsigned char kind, std::string text) {
+    while (entries_.size() >= kMaxEntries) entries_.pop_back();
+    entries_.push_front(TLogEntry{kind, std::move(text), std::chrono::system_clock::now()});
+}
+
+const char* TLogList::KindName(unsigned char kind) {
+    switch (kind) {
+        case 0:
+            return "提示";
+        case 1:
+            return "警告";
+        case 2:
+            return "错误";
+        default:
+            return "其他";
+    }
+}
+
+std::string TLogList::FormatTime(std::chrono::system_clock::time_point time) {
+    const std::time_t t = std::chrono::system_clock::to_time_t(time);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%y-%m-%d %H:%M:%S", &local);
+    return buffer;
+}
+
+}  // namespace vorta

@@ -1,0 +1,36 @@
+#pragma once
+// The client's message log: newest first, at most 1000 entries, in memory only.
+
+#include <chrono>
+#include <cstddef>
+#include <deque>
+#include <filesystem>
+#include <string>
+
+namespace vorta {
+
+struct TLogEntry {
+    unsigned char Kind = 0;  // 0 information, 1 warning, 2 error
+    std::string Text;
+    std::chrono::system_clock::time_point Time;
+};
+
+class TLogList {
+public:
+    static constexpr std::size_t kMaxEntries = 1000;
+
+    void AddLog(unsigned char kind, std::string text);
+    void Clear() { entries_.clear(); }
+    std::size_t size() const { return entries_.size(); }
+    const TLogEntry& operator[](std::size_t i) const { return entries_[i]; }
+
+    // "提示", "警告", "错误" or "其他".
+    static const char* KindName(unsigned char kind);
+    // Local time as "yy-mm-dd hh:mm:ss".
+    static std::string FormatTime(std::chrono::system_clock::time_point time);
+
+private:
+    std::deque<TLogEntry> entries_;
+};
+
+}  // namespace vorta

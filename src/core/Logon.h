@@ -1,0 +1,49 @@
+#pragma once
+// The logon exchange and the domain list fetch, and the state they leave behind.
+
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <string>
+
+#include "protocol/Messages.h"
+
+namespace vorta {
+
+// The profile of the last successful logon and the domain list of the last successful fetch.
+// Written by background threads and the controller, read by the controller.
+class LogonSession {
+public:
+    void SetUserProfile(std::unique_ptr<TQueryUserProfileResp> profile);
+    std::shared_ptr<const TQueryUserProfileResp> UserProfile() const;
+    void SetServiceList(std::shared_ptr<TGetServiceListResp> list);
+    std::shared_ptr<TGetServiceListResp> ServiceList() const;
+    void ClearServiceList() { SetServiceList(nullptr); }
+
+private:
+    mutable std::mutex lock_;
+    std::shared_ptr<const TQueryUserProfileResp> profile_;
+    std::shared_ptr<TGetServiceListResp> serviceList_;
+};
+
+// The profile query: true when the service accepts the name and password. A failure records
+// the last error (code 1 for no or an unreadable answer), except an error raised while the
+// request is built, which leaves the last error as it was.
+bool QueryUserProfile(const std::string& serviceUrl, const std::string& userName,
+                      const std::string& password, LogonSession& session,
+                      std::stop_token stop = {});
+
+// The domain list fetch behind the refresh button. A failure records code 1 with
+// "连接服务器异常！" for no or an unreadable answer, else the service's code with its text.
+bool FetchServiceList(const std::string& serviceUrl, const std::string& userName,
+                      const std::string& password, LogonSession& session,
+                      std::stop_token stop = {});
+
+enum class ServiceListOutcome { NoAnswer, ServiceError, Ok };
+
+// The domain list fetch of the service list thread: errors are recorded with their table text.
+ServiceListOutcome RequestServiceList(const std::string& serviceUrl, const std::string& userName,
+                                      const std::string& password, LogonSession& session,
+                                      std::stop_token stop = {});
+
+}  // namespace vorta

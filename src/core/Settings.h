@@ -1,0 +1,63 @@
+#pragma once
+// The client's settings record and the rules by which its stored values are read.
+
+#include <array>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace vorta {
+
+struct Settings {
+    std::string UserName;
+    std::string UserPwd;
+    bool AutoLogon = false;         // remember the password and log on by itself
+    bool AsService = false;         // installed as the system service
+    bool AutoRunAsOSStart = false;  // started with the user's session
+    std::string ServiceUrl;
+    std::string LineUrlTemplate;
+    bool UpdateSysInfo = true;  // the system description may be uploaded
+    bool IsInNet = false;       // part of a master/backup pair
+    bool IsMasterHost = false;
+    bool IsInLANBack = false;  // the backup host shares the master's LAN
+};
+
+// Stored value names, in the order SaveSettings writes them.
+inline constexpr std::array<std::string_view, 9> kSettingNames = {
+    "UserName",         "UserPwd", "AutoLogon",    "AsService",  "UpdateSysInfo",
+    "AutoRunAsOSStart", "IsInNet", "IsMasterHost", "IsInLANBack"};
+
+bool IsSettingName(std::string_view name);
+
+// "1" is true; every other text, the empty one included, is false.
+inline bool SettingFlag(std::string_view value) {
+    return value == "1";
+}
+// The upload is allowed unless a value other than "1" was stored.
+inline bool UpdateSysInfoFlag(std::string_view value) {
+    return value.empty() || value == "1";
+}
+inline const char* FlagText(bool value) {
+    return value ? "1" : "0";
+}
+
+// The settings record shared by every thread: written by the controller thread, read as a
+// consistent copy by the background threads.
+class SharedSettings {
+public:
+    Settings Get() const {
+        std::lock_guard guard(lock_);
+        return settings_;
+    }
+    template <typename Change>
+    void Update(Change&& change) {
+        std::lock_guard guard(lock_);
+        change(settings_);
+    }
+
+private:
+    mutable std::mutex lock_;
+    Settings settings_;
+};
+
+}  // namespace vorta

@@ -1,0 +1,100 @@
+#include "core/StatusReport.h"
+
+#include <cstdio>
+#include <sstream>
+
+namespace vorta {
+
+std::string JsonString(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                    out += escaped;
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out + "\"";
+}
+
+std::string FormatStatusText(const StatusSnapshot& status) {
+    std::ostringstream out;
+    out << "logon: " << (status.loggedOn ? "logged on as " + status.userName : "logged off")
+        << "\n";
+    out << "last error: " << status.lastErrorCode;
+    if (!status.lastErrorText.empty()) out << " " << status.lastErrorText;
+    out << "\n";
+    out << "lines: " << status.lines.size() << "\n";
+    for (const LineRow& line : status.lines) {
+        out << "  " << (line.IsActive ? "up  " : "down") << "  "
+            << (line.MasterGroup ? "主组" : "备组") << "  " << line.EntryName
+            << "  necessary: " << (line.IsNecessary ? "是" : "否")
+            << "  address: " << (line.IpAddress.empty() ? "-" : line.IpAddress) << "\n";
+    }
+    const std::size_t count = status.domains ? status.domains->Domains.size() : 0;
+    out << "domains: " << count << "\n";
+    if (status.domains) {
+        for (const auto& domain : status.domains->Domains) {
+            out << "  " << domain.DomainName << domain.SuffixName << "\n";
+            for (const auto& resource : domain.Resources)
+                out << "    " << resource.KeyName << "  " << resource.ResourceType << "  "
+                    << resource.KeyValue << "\n";
+        }
+    }
+    return out.str();
+}
+
+std::string FormatStatusJson(const StatusSnapshot& status) {
+    std::ostringstream out;
+    out << "{\"loggedOn\":" << (status.loggedOn ? "true" : "false")
+        << ",\"userName\":" << JsonString(status.userName)
+        << ",\"lastError\":{\"code\":" << status.lastErrorCode
+        << ",\"text\":" << JsonString(status.lastErrorText) << "},\"lines\":[";
+    for (std::size_t i = 0; i < status.lines.size(); ++i) {
+        const LineRow& line = status.lines[i];
+        out << (i ? "," : "") << "{\"active\":" << (line.IsActive ? "true" : "false")
+            << ",\"group\":" << (line.MasterGroup ? "\"main\"" : "\"backup\"")
+            << ",\"entryName\":" << JsonString(line.EntryName)
+            << ",\"necessary\":" << (line.IsNecessary ? "true" : "false")
+            << ",\"address\":" << JsonString(line.IpAddress) << "}";
+    }
+    out << "],\"domains\":[";
+    if (status.domains) {
+        const auto& domains = status.domains->Domains;
+        for (std::size_t i = 0; i < domains.size(); ++i) {
+            out << (i ? "," : "")
+                << "{\"name\":" << JsonString(domains[i].DomainName + domains[i].SuffixName)
+                << ",\"status\":" << JsonString(domains[i].Status) << ",\"resources\":[";
+            const auto& resources = domains[i].Resources;
+            for (std::size_t j = 0; j < resources.size(); ++j)
+                out << (j ? "," : "") << "{\"type\":" << JsonString(resources[j].ResourceType)
+                    << ",\"name\":" << JsonString(resources[j].KeyName)
+                    << ",\"value\":" << JsonString(resources[j].KeyValue) << "}";
+            out << "]}";
+        }
+    }
+    out << "]}\n";
+    return out.str();
+}
+
+}  // namespace vorta

@@ -1,0 +1,28 @@
+#pragma once
+// What `vorta status` prints: the logon state, the last error, the lines and the domains.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/ViewState.h"
+#include "protocol/Messages.h"
+
+namespace vorta {
+
+struct StatusSnapshot {
+    bool loggedOn = false;
+    std::string userName;
+    int lastErrorCode = 0;
+    std::string lastErrorText;
+    std::vector<LineRow> lines;
+    std::shared_ptr<TGetServiceListResp> domains;
+};
+
+std::string FormatStatusText(const StatusSnapshot& status);
+std::string FormatStatusJson(const StatusSnapshot& status);
+
+// `text` as a JSON string literal, quotes included.
+std::string JsonString(std::string_view text);
+
+}  // namespace vorta

@@ -1,0 +1,24 @@
+#include "platform/linux/Paths.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <system_error>
+
+namespace vorta::platform {
+
+std::filesystem::path DefaultDataDir() {
+    if (::geteuid() == 0) return "/var/lib/vorta";
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
+        return std::filesystem::path(config) / "vorta";
+    const char* home = std::getenv("HOME");
+    return std::filesystem::path(home && *home ? home : ".") / ".config" / "vorta";
+}
+
+std::filesystem::path ExecutablePath() {
+    std::error_code ec;
+    auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::path() : path;
+}
+
+}  // namespace vorta::platform

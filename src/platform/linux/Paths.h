@@ -1,0 +1,13 @@
+#pragma once
+// Where the client keeps its files.
+
+#include <filesystem>
+
+namespace vorta::platform {
+
+// /var/lib/vorta for root (the service), else $XDG_CONFIG_HOME/vorta or ~/.config/vorta.
+std::filesystem::path DefaultDataDir();
+// This program's own file, empty when unknown.
+std::filesystem::path ExecutablePath();
+
+}  // namespace vorta::platform

@@ -1,0 +1,38 @@
+#pragma once
+// Single instance per data dir: an advisory lock on a file in the data dir marks the running
+// client (the kernel drops it when the process dies, so a crash never blocks a new start), and
+// a Unix-domain socket beside it, named after the main window class, carries requests to it.
+
+#include <filesystem>
+#include <thread>
+
+#include "platform/InstanceChannel.h"
+
+namespace vorta::platform {
+
+inline constexpr const char* kInstanceName = "Vorta客户端 V1.0";
+
+class UnixInstanceChannel : public IInstanceChannel {
+public:
+    explicit UnixInstanceChannel(std::filesystem::path dataDir);
+    ~UnixInstanceChannel() override;
+    UnixInstanceChannel(const UnixInstanceChannel&) = delete;
+    UnixInstanceChannel& operator=(const UnixInstanceChannel&) = delete;
+
+    bool Claim(std::function<std::string(const std::string&)> handler) override;
+    std::optional<std::string> Ask(const std::string& request) override;
+
+    std::filesystem::path SocketPath() const { return dir_ / kInstanceName; }
+    std::filesystem::path LockPath() const { return dir_ / (std::string(kInstanceName) + ".lock"); }
+
+private:
+    void Serve(std::function<std::string(const std::string&)> handler);
+
+    std::filesystem::path dir_;
+    int lockFd_ = -1;
+    int listenFd_ = -1;
+    int wakeFd_ = -1;
+    std::jthread server_;
+};
+
+}  // namespace vorta::platform

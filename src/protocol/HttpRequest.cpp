@@ -1,0 +1,279 @@
+#include "protocol/HttpRequest.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+
+#include "protocol/TextCodec.h"
+#include "protocol/Xml.h"
+
+namespace vorta {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// The process-wide HTTP lock. A waiter can give up when its thread is asked to stop; without a
+// stop request it waits as long as the exchange ahead of it takes.
+class HttpLock {
+public:
+    bool Acquire(std::stop_token stop) {
+        std::unique_lock lock(mutex_);
+        if (!changed_.wait(lock, stop, [this] { return !busy_; })) return false;
+        busy_ = true;
+        return true;
+    }
+    void Release() {
+        {
+            std::lock_guard lock(mutex_);
+            busy_ = false;
+        }
+        changed_.notify_one();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable_any changed_;
+    bool busy_ = false;
+};
+
+HttpLock& TheHttpLock() {
+    static HttpLock lock;
+    return lock;
+}
+
+class HttpLockGuard {
+public:
+    explicit HttpLockGuard(std::stop_token stop) : held_(TheHttpLock().Acquire(std::move(stop))) {}
+    ~HttpLockGuard() {
+        if (held_) TheHttpLock().Release();
+    }
+    HttpLockGuard(const HttpLockGuard&) = delete;
+    HttpLockGuard& operator=(const HttpLockGuard&) = delete;
+    bool held() const { return held_; }
+
+private:
+    bool held_;
+};
+
+std::mutex timeoutsLock;
+HttpTimeouts timeouts;
+
+struct EasyDeleter {
+    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+};
+struct MultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+struct SlistDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+void EnsureCurlInitialised() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+// State shared with libcurl's callbacks during one exchange.
+struct Exchange {
+    std::string body;
+    bool tooLarge = false;
+    curl_off_t downloaded = -1;
+    curl_off_t uploaded = -1;
+    curl_off_t uploadTotal = 0;
+    Clock::time_point lastActivity = Clock::now();
+};
+
+size_t OnBody(char* data, size_t size, size_t count, void* user) {
+    auto* exchange = static_cast<Exchange*>(user);
+    const size_t bytes = size * count;
+    if (exchange->body.size() + bytes > kMaxAnswerBytes) {
+        exchange->tooLarge = true;
+        return 0;  // aborts the transfer
+    }
+    exchange->body.append(data, bytes);
+    exchange->lastActivity = Clock::now();
+    return bytes;
+}
+
+int OnProgress(void* user, curl_off_t, curl_off_t dlnow, curl_off_t ultotal, curl_off_t ulnow) {
+    auto* exchange = static_cast<Exchange*>(user);
+    if (dlnow != exchange->downloaded || ulnow != exchange->uploaded) {
+        exchange->downloaded = dlnow;
+        exchange->uploaded = ulnow;
+        exchange->lastActivity = Clock::now();
+    }
+    exchange->uploadTotal = ultotal;
+    return 0;
+}
+
+// The charset parameter of a Content-Type value, or empty.
+std::string CharsetOf(const char* contentType) {
+    if (contentType == nullptr) return {};
+    std::string value(contentType);
+    std::string lower = value;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::size_t at = lower.find("charset=");
+    if (at == std::string::npos) return {};
+    std::string charset = value.substr(at + 8);
+    charset = charset.substr(0, charset.find_first_of("; \t"));
+    if (charset.size() >= 2 && charset.front() == '"' && charset.back() == '"')
+        charset = charset.substr(1, charset.size() - 2);
+    return charset;
+}
+
+// Drives one transfer to its end. False on any failure, a stop request or an idle time-out.
+bool Perform(CURL* easy, Exchange& exchange, const HttpTimeouts& limits, std::stop_token stop) {
+    std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
+    if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK) return false;
+    bool ok = false;
+    {
+        // Wakes the poll below the moment a stop is requested.
+        std::stop_callback wake(stop, [m = multi.get()] { curl_multi_wakeup(m); });
+        for (;;) {
+            int running = 0;
+            if (curl_multi_perform(multi.get(), &running) != CURLM_OK) break;
+            if (running == 0) {
+                int queued = 0;
+                CURLMsg* msg = curl_multi_info_read(multi.get(), &queued);
+                ok = msg != nullptr && msg->msg == CURLMSG_DONE && msg->data.result == CURLE_OK;
+                break;
+            }
+            if (stop.stop_requested()) break;
+
+            // Once connected, a pause longer than the send or receive time-out ends the exchange;
+            // resolving and connecting are bounded by libcurl's connect time-out.
+            curl_off_t connectedAfter = 0;
+            curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connectedAfter);
+            milliseconds wait{1000};
+            if (connectedAfter > 0) {
+                const bool sending = exchange.uploaded < exchange.uploadTotal;
+                const milliseconds limit = sending ? limits.send : limits.receive;
+                const auto idle =
+                    std::chrono::duration_cast<milliseconds>(Clock::now() - exchange.lastActivity);
+                if (idle >= limit) break;
+                wait = std::min(wait, limit - idle);
+            }
+            wait = std::max(wait, milliseconds{1});
+            if (curl_multi_poll(multi.get(), nullptr, 0, static_cast<int>(wait.count()), nullptr) !=
+                CURLM_OK)
+                break;
+        }
+    }
+    curl_multi_remove_handle(multi.get(), easy);
+    return ok;
+}
+
+}  // namespace
+
+void SetHttpTimeouts(const HttpTimeouts& value) {
+    std::lock_guard guard(timeoutsLock);
+    timeouts = value;
+}
+
+HttpTimeouts GetHttpTimeouts() {
+    std::lock_guard guard(timeoutsLock);
+    return timeouts;
+}
+
+bool IsValidXml(std::string_view text) {
+    return xml::Parse(text) != nullptr;
+}
+
+void HttpRequest(std::string_view method, std::string_view url, std::string_view body,
+                 std::string& response, bool xmlMode, std::stop_token stop) {
+    response.clear();
+    if (url.empty()) return;
+
+    HttpLockGuard guard(stop);
+    if (!guard.held()) return;
+
+    EnsureCurlInitialised();
+    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+    if (!easy) throw std::runtime_error("cannot create an HTTP request handle");
+
+    const HttpTimeouts limits = GetHttpTimeouts();
+    Exchange exchange;
+    CURL* h = easy.get();
+    const std::string urlText(url);
+    const std::string methodText(method);
+    curl_easy_setopt(h, CURLOPT_URL, urlText.c_str());
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_PROXY,
+                     "");  // straight to the peer: a proxy would defeat line routing
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>((limits.resolve + limits.connect).count()));
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS,
+                     static_cast<long>(
+                         (limits.resolve + limits.connect + limits.send + limits.receive).count()));
+    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxAnswerBytes));
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &exchange);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &exchange);
+
+    const bool post = EqualsIgnoreCase(method, "POST");
+    if (post) {
+        curl_easy_setopt(h, CURLOPT_POST, 1L);
+        curl_easy_setopt(h, CURLOPT_POSTFIELDS, body.data());
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    } else if (EqualsIgnoreCase(method, "GET")) {
+        curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+    } else {
+        curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, methodText.c_str());
+        if (EqualsIgnoreCase(method, "HEAD")) curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+    }
+
+    curl_slist* raw = nullptr;
+    if (xmlMode) {
+        raw = curl_slist_append(raw, "charset: UTF-8");
+        raw = curl_slist_append(raw, "Pragma: No-Cache");
+        raw = curl_slist_append(raw, "Content-Type: text/xml");
+    }
+    raw = curl_slist_append(raw, "Expect:");  // no 100-continue round trip for larger bodies
+    std::unique_ptr<curl_slist, SlistDeleter> headers(raw);
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+
+    if (!Perform(h, exchange, limits, stop) || exchange.tooLarge) return;
+
+    long status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    if (status != 200) return;
+    char* contentType = nullptr;
+    curl_easy_getinfo(h, CURLINFO_CONTENT_TYPE, &contentType);
+    const std::string charset = CharsetOf(contentType);
+
+    if (xmlMode) {
+        // The document's own declaration decides its encoding; the HTTP charset only fills in
+        // for a document that names none.
+        xml::DocPtr doc = xml::Parse(exchange.body, charset.empty() ? nullptr : charset.c_str());
+        if (!doc) return;
+        try {
+            response = xml::ToUtf8Text(doc.get());
+        } catch (const xml::XmlError&) {
+            response.clear();
+        }
+        return;
+    }
+    std::string_view bytes(exchange.body);
+    bytes = bytes.substr(0, bytes.find('\0'));
+    response = TruncateUtf16Units(DecodeToUtf8(bytes, charset), kPlainModeMaxUnits);
+}
+
+}  // namespace vorta

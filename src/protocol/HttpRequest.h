@@ -1,0 +1,43 @@
+#pragma once
+// The one HTTP routine of the client: a synchronous exchange under a process-wide lock, so that
+// at most one request is in flight at any time. Any failure yields an empty response.
+
+#include <chrono>
+#include <cstddef>
+#include <stop_token>
+#include <string>
+#include <string_view>
+
+namespace vorta {
+
+struct HttpTimeouts {
+    std::chrono::milliseconds resolve{30000};
+    std::chrono::milliseconds connect{30000};
+    std::chrono::milliseconds send{30000};  // longest pause while the request goes out
+    std::chrono::milliseconds receive{
+        30000};  // longest pause while waiting for or reading the answer
+};
+
+// Answers larger than this are failures; memory stays bounded whatever the peer sends.
+inline constexpr std::size_t kMaxAnswerBytes = 4u << 20;
+// Plain mode delivers at most this many UTF-16 units of text.
+inline constexpr std::size_t kPlainModeMaxUnits = 32767;
+
+// Runs one exchange. `method` "POST" (any letter case) sends a non-empty `body`; every other
+// method sends none. Xml mode sends the headers "charset: UTF-8", "Pragma: No-Cache" and
+// "Content-Type: text/xml" and accepts only a well-formed document, delivered as UTF-8 text
+// whatever encoding it declared. Plain mode sets no header and delivers the body up to its first
+// zero byte, decoded as GBK unless the answer names another charset. Only status 200 succeeds.
+// A stop request on `stop` abandons the exchange (or the wait for the lock) at once.
+// Throws std::runtime_error only when no HTTP handle can be created.
+void HttpRequest(std::string_view method, std::string_view url, std::string_view body,
+                 std::string& response, bool xmlMode, std::stop_token stop = {});
+
+// True exactly when `text` is a well-formed XML document.
+bool IsValidXml(std::string_view text);
+
+// The time-outs every exchange uses; tests shorten them.
+void SetHttpTimeouts(const HttpTimeouts& timeouts);
+HttpTimeouts GetHttpTimeouts();
+
+}  // namespace vorta

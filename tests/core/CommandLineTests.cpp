@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include "app/CommandLine.h"
+
+namespace vorta::app {
+namespace {
+
+TEST(CommandLine, OptionsMayStandBeforeOrAfterTheCommand) {
+    const auto a = ParseCommandLine({"--data-dir", "/d", "status", "--json"});
+    EXPECT_EQ(a.command, Command::Status);
+    EXPECT_TRUE(a.json);
+    EXPECT_EQ(a.dataDir, "/d");
+    const auto b =
+        ParseCommandLine({"config", "set", "UserName", "x y", "--service-url", "http://s/"});
+    EXPECT_EQ(b.command, Command::ConfigSet);
+    EXPECT_EQ(b.name, "UserName");
+    EXPECT_EQ(b.value, "x y");
+    EXPECT_EQ(b.serviceUrl, "http://s/");
+    const auto c =
+        ParseCommandLine({"--headless", "--line-url-template", "http://l%s/", "--probe-url", "p"});
+    EXPECT_EQ(c.command, Command::Run);
+    EXPECT_TRUE(c.headless);
+    EXPECT_EQ(c.lineUrlTemplate, "http://l%s/");
+    EXPECT_EQ(c.probeUrl, "p");
+    EXPECT_EQ(ParseCommandLine({}).command, Command::Run);
+    EXPECT_EQ(ParseCommandLine({"status", "--help"}).command, Command::Help);
+}
+
+TEST(CommandLine, BadInputIsRefused) {
+    for (const std::vector<std::string>& bad :
+         std::vector<std::vector<std::string>>{{"--data-dir"},
+                                               {"--nope"},
+                                               {"frobnicate"},
+                                               {"config"},
+                                               {"config", "set", "UserName"},
+                                               {"config", "show", "x"},
+                                               {"status", "extra"},
+                                               {"--json"},
+                                               {"config", "show", "--json"},
+                                               {"--headless", "status"}})
+        EXPECT_THROW(ParseCommandLine(bad), std::invalid_argument) << bad.size();
+}
+
+TEST(CommandLine, InstallSwitchesInEverySpelling) {
+    for (const char* arg : {"-install", "/INSTALL", "\\Uninstall", "-uNiNsTaLl"}) {
+        EXPECT_TRUE(IsInstallSwitch({arg})) << arg;
+        EXPECT_TRUE(ParseCommandLine({arg, "-silent"}).installSwitch) << arg;
+    }
+    for (const char* arg : {"install", "--install", "-installer", "+install"})
+        EXPECT_FALSE(IsInstallSwitch({arg})) << arg;
+}
+
+}  // namespace
+}  // namespace vorta::app

@@ -1,0 +1,34 @@
+#include <gtest/gtest.h>
+
+#include "core/LogList.h"
+
+namespace vorta {
+namespace {
+
+TEST(LogList, NewestFirstAndTheOldestDropsPastAThousand) {
+    TLogList log;
+    for (int i = 1; i <= 1001; ++i) log.AddLog(0, std::to_string(i));
+    ASSERT_EQ(log.size(), 1000u);
+    EXPECT_EQ(log[0].Text, "1001");
+    EXPECT_EQ(log[999].Text, "2");
+}
+
+TEST(LogList, KindNamesAndTimeFormat) {
+    EXPECT_STREQ(TLogList::KindName(0), "提示");
+    EXPECT_STREQ(TLogList::KindName(1), "警告");
+    EXPECT_STREQ(TLogList::KindName(2), "错误");
+    EXPECT_STREQ(TLogList::KindName(9), "其他");
+    std::tm tm{};
+    tm.tm_year = 126;
+    tm.tm_mon = 0;
+    tm.tm_mday = 2;
+    tm.tm_hour = 3;
+    tm.tm_min = 4;
+    tm.tm_sec = 5;
+    tm.tm_isdst = -1;
+    const auto time = std::chrono::system_clock::from_time_t(std::mktime(&tm));
+    EXPECT_EQ(TLogList::FormatTime(time), "26-01-02 03:04:05");
+}
+
+}  // namespace
+}  // namespace vorta

@@ -1,0 +1,154 @@
+// Loading and saving settings through the controller.
+
+#include "ClientHarness.h"
+
+namespace vorta {
+namespace {
+
+using test::ClientHarness;
+
+TEST(SettingsRules, UpdateSysInfoIsTrueOnlyForOneOrNothing) {
+    for (const auto& [stored, expected] :
+         std::vector<std::pair<std::optional<std::string>, bool>>{{std::nullopt, true},
+                                                                  {"", true},
+                                                                  {"1", true},
+                                                                  {" 1 ", true},
+                                                                  {"0", false},
+                                                                  {"yes", false}}) {
+        ClientHarness h;
+        if (stored) h.store.values["UpdateSysInfo"] = *stored;
+        h.client->LoadSettings();
+        EXPECT_EQ(h.client->SettingsRecord().Get().UpdateSysInfo, expected)
+            << stored.value_or("<missing>");
+        EXPECT_EQ(h.client->View().suiCheckBoxUpdateSysInfo, expected);
+    }
+}
+
+TEST(SettingsRules, FlagsAreTrueOnlyForExactlyOne) {
+    ClientHarness h;
+    h.store.values = {{"AutoLogon", "true"}, {"AutoRunAsOSStart", "1"}, {"UserName", "u"}};
+    h.client->LoadSettings();
+    const Settings s = h.client->SettingsRecord().Get();
+    EXPECT_FALSE(s.AutoLogon);
+    EXPECT_TRUE(s.AutoRunAsOSStart);
+    EXPECT_TRUE(h.client->View().ChkBoxStartup);
+}
+
+TEST(SettingsRules, AutoLogonNeedsSomeCredential) {
+    ClientHarness onlyPassword;
+    onlyPassword.store.values = {{"UserPwd", " pw "}, {"AutoLogon", "1"}};
+    onlyPassword.client->LoadSettings();
+    EXPECT_TRUE(onlyPassword.client->SettingsRecord().Get().AutoLogon)
+        << "only both empty switch it off";
+    EXPECT_EQ(onlyPassword.client->View().EditPassword, "pw");
+    EXPECT_TRUE(onlyPassword.client->View().ChkBoxSavePwd);
+
+    ClientHarness neither;
+    neither.store.values = {{"AutoLogon", "1"}};
+    neither.client->LoadSettings();
+    EXPECT_FALSE(neither.client->SettingsRecord().Get().AutoLogon);
+
+    ClientHarness notRemembered;
+    notRemembered.store.values = {{"UserName", "u"}, {"UserPwd", "pw"}, {"AutoLogon", "0"}};
+    notRemembered.client->LoadSettings();
+    EXPECT_EQ(notRemembered.client->View().EditUserName, "u");
+    EXPECT_EQ(notRemembered.client->View().EditPassword, "") << "the password stays out of the box";
+}
+
+TEST(SettingsRules, MasterBackupOptionsAreWrittenButNeverRead) {
+    ClientHarness h;
+    h.store.values = {
+        {"IsInNet", "1"}, {"IsMasterHost", "1"}, {"IsInLANBack", "1"}, {"AsService", "1"}};
+    h.client->LoadSettings();
+    const Settings s = h.client->SettingsRecord().Get();
+    EXPECT_FALSE(s.IsInNet);
+    EXPECT_FALSE(s.IsMasterHost);
+    EXPECT_FALSE(s.IsInLANBack);
+    EXPECT_FALSE(s.AsService) << "taken from the service manager, not the store";
+    EXPECT_TRUE(h.client->View().rbAsSlave);
+    EXPECT_FALSE(h.client->View().rbAsMasterEnabled) << "disabled while not in a pair";
+
+    ClientHarness installed;
+    installed.services.installed = true;
+    installed.client->LoadSettings();
+    EXPECT_TRUE(installed.client->SettingsRecord().Get().AsService);
+    EXPECT_TRUE(installed.client->View().ChkBoxRunAsService);
+}
+
+TEST(SettingsRules, SaveWritesEveryValueInOrderAndSetsAutostart) {
+    ClientHarness h;
+    ViewState& v = h.client->View();
+    v.EditUserName = "  u ";
+    v.EditPassword = "p w";
+    v.ChkBoxSavePwd = true;
+    v.ChkBoxStartup = true;
+    v.suiCheckBoxUpdateSysInfo = false;
+    v.cbIsInNet = true;
+    v.rbAsMaster = false;
+    v.cbInLANBack = true;
+    h.client->SaveSettings();
+    EXPECT_EQ(h.store.writes, (std::vector<std::string>{
+                                  "UserName", "UserPwd", "AutoLogon", "AsService", "UpdateSysInfo",
+                                  "AutoRunAsOSStart", "IsInNet", "IsMasterHost", "IsInLANBack"}));
+    EXPECT_EQ(h.store.values["UserName"], "  u ");
+    EXPECT_EQ(h.store.values["UserPwd"], "p w");
+    EXPECT_EQ(h.store.values["AutoLogon"], "1");
+    EXPECT_EQ(h.store.values["UpdateSysInfo"], "0");
+    EXPECT_EQ(h.store.values["IsInLANBack"], "1");
+    EXPECT_TRUE(h.autostart.set);
+    const Settings s = h.client->SettingsRecord().Get();
+    EXPECT_TRUE(s.IsInNet);
+    EXPECT_TRUE(s.IsInLANBack);
+    EXPECT_EQ(s.UserPwd, "p w");
+}
+
+TEST(SettingsRules, FailedSaveStopsTheLogonTransition) {
+    ClientHarness h;
+    h.store.failWrites = true;
+    EXPECT_THROW(h.client->SetLoggedOn(), std::system_error);
+    EXPECT_FALSE(h.client->LoggedOn());
+    EXPECT_EQ(h.client->View().BtnLogonCaption, "登录");
+}
+
+TEST(SettingsRules, OptionBoxesRefuseContradictions) {
+    ClientHarness h;
+    ViewState& v = h.client->View();
+    v.ChkBoxRunAsService = true;
+    v.ChkBoxStartup = true;
+    h.client->ChkBoxStartupClick();
+    EXPECT_FALSE(v.ChkBoxStartup);
+    EXPECT_TRUE(h.store.writes.empty()) << "refused without saving";
+    ASSERT_EQ(h.view.messageBoxes.size(), 1u);
+    EXPECT_EQ(h.view.messageBoxes[0], "因为选择了以服务方式启动，该选项被忽略！");
+
+    v.ChkBoxSavePwd = false;
+    h.client->ChkBoxSavePwdClick();
+    EXPECT_TRUE(v.ChkBoxSavePwd) << "auto start keeps the password remembered";
+    EXPECT_TRUE(h.store.writes.empty());
+
+    v.ChkBoxRunAsService = false;
+    v.ChkBoxStartup = true;
+    v.ChkBoxSavePwd = false;
+    h.client->ChkBoxStartupClick();
+    EXPECT_TRUE(v.ChkBoxSavePwd);
+    EXPECT_EQ(h.NewestLog(), "设置为随OS一起启动！");
+    EXPECT_EQ(h.store.values["AutoRunAsOSStart"], "1");
+}
+
+TEST(SettingsRules, PairControlsEnableEachOther) {
+    ClientHarness h;
+    ViewState& v = h.client->View();
+    v.cbIsInNet = true;
+    h.client->cbIsInNetClick();
+    EXPECT_TRUE(v.rbAsMasterEnabled);
+    EXPECT_TRUE(v.cbInLANBackEnabled);
+    v.cbInLANBack = true;
+    v.rbAsMaster = true;
+    v.rbAsSlave = false;
+    h.client->rbAsMasterClick();
+    EXPECT_FALSE(v.cbInLANBack);
+    EXPECT_FALSE(v.cbInLANBackEnabled);
+}
+
+}  // namespace
+}  // namespace vorta

@@ -1,0 +1,312 @@
+#include "DevService.h"
+
+#include <httplib.h>
+#include <libxml/parser.h>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <sstream>
+#include <stop_token>
+#include <thread>
+
+#include "ControlJson.h"
+#include "Packet.h"
+#include "ProbeImage.h"
+#include "ServiceState.h"
+#include "Timestamp.h"
+
+namespace devservice {
+namespace {
+
+constexpr const char* kXmlType = "text/xml; charset=GBK";
+constexpr const char* kJsonType = "application/json";
+
+// httplib adds these to the request headers itself; they were never sent by the peer.
+bool isSyntheticHeader(const std::string& name) {
+    return name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" ||
+           name == "LOCAL_PORT";
+}
+
+// Without SO_REUSEPORT (httplib's default sets it) a second service cannot silently share a port.
+void reuseAddressOnly(socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+}
+
+void answerJson(httplib::Response& res, int status, const nlohmann::json& body) {
+    res.status = status;
+    res.set_content(body.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n",
+                    kJsonType);
+}
+
+}  // namespace
+
+class DevService::Impl {
+public:
+    explicit Impl(Fixture fixture) : fixture_(std::move(fixture)) { xmlInitParser(); }
+    ~Impl() { stop(); }
+
+    bool start(const std::string& host, int port);
+    void stop();
+    int port() const { return port_; }
+    bool running() const {
+        std::lock_guard lock(lifecycle_);
+        return server_ != nullptr;
+    }
+    void setLog(std::ostream* out) {
+        std::lock_guard lock(logMutex_);
+        log_ = out;
+    }
+
+    ServiceState state;
+
+private:
+    void addRoutes(httplib::Server& server, std::stop_token stopping);
+    void serveExchange(const httplib::Request& req, httplib::Response& res,
+                       const std::stop_token& stopping);
+    void serveFaultControl(const httplib::Request& req, httplib::Response& res);
+    nlohmann::json recordsJson() const;
+    void record(const httplib::Request& req, std::optional<Exchange> exchange);
+    bool pause(std::chrono::milliseconds delay, const std::stop_token& stopping);
+    void log(const httplib::Request& req, const std::string& what);
+
+    const Fixture fixture_;
+    mutable std::mutex lifecycle_;  // serialises start() and stop()
+    std::unique_ptr<httplib::Server> server_;
+    std::stop_source stopping_;
+    std::jthread listener_;
+    std::atomic<int> port_{0};
+    std::mutex pauseMutex_;
+    std::condition_variable_any pauseWake_;
+    std::mutex logMutex_;
+    std::ostream* log_ = nullptr;
+};
+
+bool DevService::Impl::start(const std::string& host, int port) {
+    std::lock_guard lock(lifecycle_);
+    if (server_) return false;
+    auto server = std::make_unique<httplib::Server>();
+    server->set_socket_options(reuseAddressOnly);
+    server->set_payload_max_length(kMaxRequestBody);
+    // httplib's worker waits out the keep-alive timeout of an idle connection without noticing
+    // stop(), so one request per connection keeps stop() prompt; the timeout still bounds a
+    // client that connects and sends nothing.
+    server->set_keep_alive_max_count(1);
+    server->set_keep_alive_timeout(1);
+    stopping_ = std::stop_source();
+    addRoutes(*server, stopping_.get_token());
+
+    const int bound =
+        port == 0 ? server->bind_to_any_port(host) : (server->bind_to_port(host, port) ? port : -1);
+    if (bound <= 0) return false;
+
+    auto exited = std::make_shared<std::atomic<bool>>(false);
+    listener_ = std::jthread([s = server.get(), exited] {
+        s->listen_after_bind();
+        *exited = true;
+    });
+    // stop() only takes effect once the listener loop runs, so do not return before it does.
+    while (!server->is_running() && !*exited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (*exited) {
+        listener_ = {};
+        return false;
+    }
+    server_ = std::move(server);
+    port_ = bound;
+    return true;
+}
+
+void DevService::Impl::stop() {
+    std::lock_guard lock(lifecycle_);
+    if (!server_) return;
+    stopping_.request_stop();  // wakes delayed answers
+    server_->stop();
+    listener_ = {};  // joins once the worker threads have finished
+    server_.reset();
+}
+
+void DevService::Impl::addRoutes(httplib::Server& server, std::stop_token stopping) {
+    server.Post(R"(/vorta/vorta\.dll/)", [this, stopping](const auto& req, auto& res) {
+        serveExchange(req, res, stopping);
+    });
+    server.Get(R"(/vorta/probe\.gif)", [this](const auto& req, auto& res) {
+        record(req, std::nullopt);
+        res.set_content(probeImage(), "image/gif");
+    });
+    // Control routes are neither recorded nor subject to faults: they belong to the test, not
+    // to the client under test.
+    server.Get("/control/records",
+               [this](const auto&, auto& res) { answerJson(res, 200, recordsJson()); });
+    server.Post("/control/fault",
+                [this](const auto& req, auto& res) { serveFaultControl(req, res); });
+    server.Post("/control/reset", [this](const auto&, auto& res) {
+        state.clearFaults();
+        state.clearRecords();
+        answerJson(res, 200, {{"ok", true}});
+    });
+    const auto notFound = [this](const httplib::Request& req, httplib::Response& res) {
+        record(req, std::nullopt);
+        log(req, "not found http=404");
+        res.status = 404;
+        res.set_content("not found\n", "text/plain");
+    };
+    server.Get(".*", notFound);
+    server.Post(".*", notFound);
+    server.Put(".*", notFound);
+    server.Patch(".*", notFound);
+    server.Delete(".*", notFound);
+    server.Options(".*", notFound);
+}
+
+void DevService::Impl::serveExchange(const httplib::Request& req, httplib::Response& res,
+                                     const std::stop_token& stopping) {
+    Packet packet;
+    try {
+        packet = parsePacket(req.body);
+    } catch (const BadRequest& e) {
+        record(req, std::nullopt);
+        log(req, std::string("rejected http=400 reason=") + e.what());
+        res.status = 400;
+        res.set_content(std::string("bad request: ") + e.what() + "\n", "text/plain");
+        return;
+    }
+    record(req, packet.exchange);
+    const Fault fault = state.takeFault(packet.exchange);
+
+    const User* user = nullptr;
+    const std::string result(authenticate(fixture_, packet, user));
+    const bool accepted = user != nullptr;
+    switch (packet.exchange) {
+        case Exchange::LineReport:
+            state.addLineReport({packet.userName, lineId(packet), updateIp(packet), req.remote_addr,
+                                 req.get_header_value("Host"), result,
+                                 std::chrono::system_clock::now()});
+            break;
+        case Exchange::SystemUpload:
+            if (accepted) state.addSystemUpload({packet.userName, systemInfo(packet)});
+            break;
+        case Exchange::NetworkUpload:
+            if (accepted) state.addNetworkUpload({packet.userName, networkInfo(packet)});
+            break;
+        default:
+            break;
+    }
+
+    const std::string answer =
+        buildAnswer(packet, {user, fault.result.value_or(result), req.remote_addr});
+    if (fault.delayMs > 0 && !pause(std::chrono::milliseconds(fault.delayMs), stopping)) {
+        res.status = 503;
+        res.set_content("service stopping\n", "text/plain");
+        log(req, std::string(exchangeName(packet.exchange)) + " cut short by stop http=503");
+        return;
+    }
+    res.status = fault.status != 0 ? fault.status : 200;
+    if (fault.body) {
+        res.set_content(*fault.body, fault.contentType.empty() ? "text/plain" : fault.contentType);
+    } else {
+        res.set_content(answer, kXmlType);
+    }
+
+    std::ostringstream line;
+    line << exchangeName(packet.exchange) << " user=" << packet.userName << " result=" << result;
+    if (fault.result) line << " sent-result=" << *fault.result;
+    line << " http=" << res.status;
+    if (fault.delayMs > 0) line << " delayed=" << fault.delayMs << "ms";
+    if (fault.body) line << " raw-body=" << fault.body->size() << "B";
+    log(req, line.str());
+}
+
+void DevService::Impl::serveFaultControl(const httplib::Request& req, httplib::Response& res) {
+    try {
+        const auto [exchange, fault] = control::faultFromJson(nlohmann::json::parse(req.body));
+        state.setFault(exchange, fault);
+        answerJson(res, 200, {{"ok", true}});
+    } catch (const nlohmann::json::parse_error& e) {
+        answerJson(res, 400, {{"error", std::string("not valid JSON: ") + e.what()}});
+    } catch (const std::invalid_argument& e) {
+        answerJson(res, 400, {{"error", e.what()}});
+    }
+}
+
+nlohmann::json DevService::Impl::recordsJson() const {
+    return {{"requests", control::toJson(state.requests())},
+            {"lineReports", control::toJson(state.lineReports())},
+            {"systemUploads", control::toJson(state.systemUploads())},
+            {"networkUploads", control::toJson(state.networkUploads())}};
+}
+
+void DevService::Impl::record(const httplib::Request& req, std::optional<Exchange> exchange) {
+    RecordedRequest r;
+    r.method = req.method;
+    r.path = req.path;
+    r.target = req.target;
+    r.remoteAddr = req.remote_addr;
+    r.bodyLength = req.body.size();
+    r.body = req.body.substr(0, kMaxRecordedBody);
+    r.exchange = exchange;
+    for (const auto& [name, value] : req.headers) {
+        if (!isSyntheticHeader(name)) r.headers.emplace(name, value);
+    }
+    state.addRequest(std::move(r));
+}
+
+bool DevService::Impl::pause(std::chrono::milliseconds delay, const std::stop_token& stopping) {
+    std::unique_lock lock(pauseMutex_);
+    pauseWake_.wait_for(lock, stopping, delay, [] { return false; });
+    return !stopping.stop_requested();
+}
+
+void DevService::Impl::log(const httplib::Request& req, const std::string& what) {
+    std::lock_guard lock(logMutex_);
+    if (log_ == nullptr) return;
+    *log_ << utcTimestamp(std::chrono::system_clock::now()) << ' ' << req.remote_addr << ' '
+          << req.method << ' ' << req.path << ' ' << what << std::endl;
+}
+
+DevService::DevService(Fixture fixture) : impl_(std::make_unique<Impl>(std::move(fixture))) {}
+DevService::~DevService() = default;
+
+bool DevService::start(const std::string& host, int port) {
+    return impl_->start(host, port);
+}
+int DevService::port() const {
+    return impl_->port();
+}
+bool DevService::running() const {
+    return impl_->running();
+}
+void DevService::stop() {
+    impl_->stop();
+}
+
+void DevService::setFault(Exchange exchange, Fault fault) {
+    impl_->state.setFault(exchange, std::move(fault));
+}
+void DevService::clearFaults() {
+    impl_->state.clearFaults();
+}
+void DevService::reset() {
+    impl_->state.clearFaults();
+    impl_->state.clearRecords();
+}
+
+std::vector<RecordedRequest> DevService::requests() const {
+    return impl_->state.requests();
+}
+std::vector<LineReport> DevService::lineReports() const {
+    return impl_->state.lineReports();
+}
+std::vector<SystemUpload> DevService::systemUploads() const {
+    return impl_->state.systemUploads();
+}
+std::vector<NetworkUpload> DevService::networkUploads() const {
+    return impl_->state.networkUploads();
+}
+void DevService::setLog(std::ostream* out) {
+    impl_->setLog(out);
+}
+
+}  // namespace devservice
