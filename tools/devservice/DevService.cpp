@@ -107,9 +107,11 @@ bool DevService::Impl::start(const std::string& host, int port) {
         s->listen_after_bind();
         *exited = true;
     });
-    // stop() only takes effect once the listener loop runs, so do not return before it does.
-    while (!server->is_running() && !*exited)
+    // httplib's stop() is a no-op until the listener loop runs, and this httplib version has no
+    // readiness notification; so poll briefly rather than let a quick stop() hang the join.
+    while (!server->is_running() && !*exited) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     if (*exited) {
         listener_ = {};
         return false;

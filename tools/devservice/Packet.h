@@ -34,7 +34,7 @@ Packet parsePacket(std::string_view body);  // throws BadRequest
 // Result code for the credentials; `user` is set only when they are accepted.
 std::string_view authenticate(const Fixture& fixture, const Packet& packet, const User*& user);
 
-// Message-specific request content.
+// Content that only some message kinds carry.
 std::string lineId(const Packet& packet);
 std::string updateIp(const Packet& packet);
 std::map<std::string, std::string> systemInfo(const Packet& packet);

@@ -1,0 +1,59 @@
+#pragma once
+// What the client reads from and asks of the kernel's network configuration: interfaces, IPv4
+// addresses and routes, and the host route that sends a line's report out through that line.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vorta::platform {
+
+// IPv4 addresses are kept as the address table holds them: network byte order, so that the
+// bytes in memory read a, b, c, d for a.b.c.d.
+using Ip4 = std::uint32_t;
+
+// Dotted text of an address, and back; nothing for a text that is not one.
+std::string Ip4ToText(Ip4 address);
+std::optional<Ip4> ParseIp4(const std::string& text);
+Ip4 PrefixToMask(unsigned prefixLength);
+
+struct LinkInfo {
+    std::string name;  // the interface name, which is also the connection's name
+    std::uint32_t index = 0;
+    std::uint32_t type = 0;  // the ARP hardware type
+    std::vector<std::uint8_t> hardwareAddress;
+    std::string description;  // driver or link kind
+    bool dhcp = false;        // a DHCP client manages an address of the interface
+    std::vector<Ip4> dhcpServers;
+    std::vector<Ip4> dnsServers;
+    std::int64_t leaseObtained = 0;  // seconds since the epoch, 0 when unknown
+    std::int64_t leaseExpires = 0;
+};
+
+struct AddressRow {
+    Ip4 address = 0;
+    std::uint32_t index = 0;
+    Ip4 mask = 0;
+};
+
+struct RouteRow {
+    Ip4 destination = 0;
+    Ip4 mask = 0;
+    Ip4 nextHop = 0;
+    std::uint32_t index = 0;
+};
+
+class INetworkTables {
+public:
+    virtual ~INetworkTables() = default;
+    // Each query answers nothing when the kernel cannot be asked. Loopback is left out.
+    virtual std::optional<std::vector<LinkInfo>> Links() = 0;
+    virtual std::optional<std::vector<AddressRow>> Addresses() = 0;  // in the kernel's order
+    virtual std::optional<std::vector<RouteRow>> Routes() = 0;       // the main table
+    // Adds or replaces the route to destination/32 through `gateway` on interface `index`.
+    // Returns an empty text on success, else the kernel's refusal in words.
+    virtual std::string AddHostRoute(Ip4 destination, Ip4 gateway, std::uint32_t index) = 0;
+};
+
+}  // namespace vorta::platform

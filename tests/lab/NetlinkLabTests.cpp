@@ -1,0 +1,126 @@
+// The netlink tables, the adapter query and the host routes against a real kernel.
+
+#include <array>
+#include <cstdio>
+#include <memory>
+
+#include "FakeNetworkTables.h"
+#include "NetLab.h"
+#include "lines/IpRoutes.h"
+#include "platform/linux/NetlinkTables.h"
+#include "sysinfo/IPHelper.h"
+
+namespace vorta::lab {
+namespace {
+
+using test::Ip;
+
+std::string Output(const std::string& command) {
+    std::string out;
+    std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command.c_str(), "r"), &pclose);
+    std::array<char, 256> buffer{};
+    while (pipe && fgets(buffer.data(), buffer.size(), pipe.get())) out += buffer.data();
+    return out;
+}
+
+class NetlinkLab : public NetLabTest {
+protected:
+    void SetUp() override {
+        NetLabTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        Veth("wan0");
+        Veth("wan1");
+        ASSERT_TRUE(Sh("ip addr add 198.51.100.2/24 dev wan0"));
+        ASSERT_TRUE(Sh("ip route add default via 198.51.100.1 dev wan0 metric 100"));
+        ASSERT_TRUE(Sh("ip addr add 203.0.113.2/24 dev wan1"));
+    }
+    platform::NetlinkTables tables;
+    std::vector<std::string> logged;
+    TIpRoutes routes{tables, [this](const std::string& line) { logged.push_back(line); }};
+};
+
+TEST_F(NetlinkLab, DefaultRoutePerInterface) {
+    EXPECT_TRUE(routes.HasDefaultRoute("wan0"));
+    EXPECT_FALSE(routes.HasDefaultRoute("wan1"));
+    EXPECT_FALSE(routes.AddHostRoute("wan1", "203.0.113.2", "192.0.2.10"));
+    EXPECT_TRUE(routes.HasDefaultRoute("WAN0")) << "names match in any letter case";
+    EXPECT_FALSE(routes.HasDefaultRoute("nothing"));
+}
+
+TEST_F(NetlinkLab, HostRouteAppearsThroughTheLinesGatewayAndRepeatsCleanly) {
+    ASSERT_TRUE(routes.AddHostRoute("Wan0", "", "192.0.2.10"));
+    const std::string shown = Output("ip route show 192.0.2.10");
+    EXPECT_NE(shown.find("192.0.2.10 via 198.51.100.1 dev wan0"), std::string::npos) << shown;
+    ASSERT_TRUE(routes.AddHostRoute("wan0", "", "192.0.2.10"));
+    EXPECT_TRUE(logged.empty()) << logged.front();
+
+    const auto rows = tables.Routes();
+    ASSERT_TRUE(rows);
+    int matches = 0;
+    for (const auto& row : *rows)
+        if (row.destination == Ip("192.0.2.10")) {
+            ++matches;
+            EXPECT_EQ(row.mask, Ip("255.255.255.255"));
+            EXPECT_EQ(row.nextHop, Ip("198.51.100.1"));
+        }
+    EXPECT_EQ(matches, 1) << "replaced, not added twice";
+}
+
+TEST_F(NetlinkLab, DialUpStyleLookupByTheLinesAddress) {
+    ASSERT_TRUE(Sh("ip route add default via 203.0.113.1 dev wan1 metric 200"));
+    ASSERT_TRUE(routes.AddHostRoute("我的拨号连接", "203.0.113.2", "192.0.2.20"));
+    const std::string shown = Output("ip route show 192.0.2.20");
+    EXPECT_NE(shown.find("via 203.0.113.1 dev wan1"), std::string::npos) << shown;
+    EXPECT_FALSE(routes.AddHostRoute("我的拨号连接", "", "192.0.2.20"));
+    EXPECT_FALSE(routes.AddHostRoute("我的拨号连接", "192.0.2.99", "192.0.2.20"));
+}
+
+TEST_F(NetlinkLab, AdaptersWithZeroOneAndTwoAddresses) {
+    ASSERT_TRUE(Sh("ip addr add 203.0.113.3/25 dev wan1"));
+    std::int32_t count = 0;
+    TAdaptorRows rows;
+    ASSERT_EQ(GetAdaptors(tables, count, rows), 0u);
+    ASSERT_EQ(count, 4) << "two veth pairs, loopback left out";
+    auto find = [&](const std::string& name) -> const TAdaptorInfo& {
+        for (const auto& row : rows)
+            if (row.AdapterName == name) return row;
+        static TAdaptorInfo none;
+        ADD_FAILURE() << name << " missing";
+        return none;
+    };
+    const TAdaptorInfo& bare = find("wan0p");
+    EXPECT_EQ(bare.IpAddressCount, 1);
+    EXPECT_EQ(bare.IpAddresses[0], "");
+    EXPECT_EQ(bare.CurrentIpAddress, "  0.  0.  0.  0");
+    const TAdaptorInfo& one = find("wan0");
+    EXPECT_EQ(one.IpAddressCount, 1);
+    EXPECT_EQ(one.IpAddresses[0], "198.51.100.2");
+    EXPECT_EQ(one.IpMasks[0], "255.255.255.0");
+    EXPECT_EQ(one.Gateways[0], "198.51.100.1");
+    EXPECT_EQ(one.MacAddress.size(), 17u);
+    EXPECT_EQ(one.Description, "veth");
+    EXPECT_EQ(one.Type, 1u) << "Ethernet";
+    EXPECT_EQ(one.DhcpEnabled, 0u) << "configured by hand";
+    const TAdaptorInfo& two = find("wan1");
+    EXPECT_EQ(two.IpAddressCount, 2);
+    EXPECT_EQ(two.IpAddresses[0], "203.0.113.2");
+    EXPECT_EQ(two.IpAddresses[1], "203.0.113.3");
+    EXPECT_EQ(two.IpMasks[1], "255.255.255.128");
+    EXPECT_EQ(routes.GetIfIndexByAddress("203.0.113.3"), two.Index);
+}
+
+TEST_F(NetlinkLab, LeasedAddressesCountAsDhcp) {
+    ASSERT_TRUE(Sh("ip addr add 203.0.113.50/24 dev wan1 valid_lft 3600 preferred_lft 3600"));
+    const auto links = tables.Links();
+    ASSERT_TRUE(links);
+    for (const auto& link : *links) {
+        if (link.name != "wan1") continue;
+        EXPECT_TRUE(link.dhcp);
+        EXPECT_GT(link.leaseExpires, 0);
+        return;
+    }
+    FAIL() << "wan1 missing";
+}
+
+}  // namespace
+}  // namespace vorta::lab
