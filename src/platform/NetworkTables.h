@@ -29,12 +29,15 @@ struct LinkInfo {
     std::vector<Ip4> dnsServers;
     std::int64_t leaseObtained = 0;  // seconds since the epoch, 0 when unknown
     std::int64_t leaseExpires = 0;
+    std::uint64_t bytesSent = 0;  // the interface's traffic counters
+    std::uint64_t bytesReceived = 0;
 };
 
 struct AddressRow {
     Ip4 address = 0;
     std::uint32_t index = 0;
     Ip4 mask = 0;
+    Ip4 peer = 0;  // the far end of a point-to-point link, 0 elsewhere
 };
 
 struct RouteRow {

@@ -75,6 +75,29 @@ TEST(LifecycleTest, DestructorCutsShortAPendingDelay) {
     EXPECT_EQ(status, 503);
 }
 
+TEST(LifecycleTest, AnnouncesTheBoundPortBeforeServing) {
+    DevService service(Fixture::builtIn());
+    std::ostringstream log;
+    service.setLog(&log);
+    int announced = 0;
+    service.setOnListening([&](int port) {
+        announced = port;
+        log << "ready " << port << "\n";
+    });
+    ASSERT_TRUE(service.start("127.0.0.1", 0));
+    EXPECT_EQ(announced, service.port());
+    ASSERT_TRUE(httplib::Client("127.0.0.1", service.port())
+                    .Post(DevService::kExchangePath, kProfile, "text/xml"));
+    service.stop();
+
+    std::istringstream in(log.str());
+    std::string first, second;
+    std::getline(in, first);
+    std::getline(in, second);
+    EXPECT_EQ(first, "ready " + std::to_string(service.port()));
+    EXPECT_THAT(second, HasSubstr("profile user=demo"));
+}
+
 TEST(LifecycleTest, LogsOneLinePerRequestUntilSilenced) {
     DevService service(Fixture::builtIn());
     std::ostringstream log;

@@ -59,6 +59,10 @@ public:
         std::lock_guard lock(logMutex_);
         log_ = out;
     }
+    void setOnListening(std::function<void(int)> callback) {
+        std::lock_guard lock(lifecycle_);
+        onListening_ = std::move(callback);
+    }
 
     ServiceState state;
 
@@ -78,6 +82,7 @@ private:
     std::stop_source stopping_;
     std::jthread listener_;
     std::atomic<int> port_{0};
+    std::function<void(int)> onListening_;
     std::mutex pauseMutex_;
     std::condition_variable_any pauseWake_;
     std::mutex logMutex_;
@@ -101,6 +106,9 @@ bool DevService::Impl::start(const std::string& host, int port) {
     const int bound =
         port == 0 ? server->bind_to_any_port(host) : (server->bind_to_port(host, port) ? port : -1);
     if (bound <= 0) return false;
+    port_ = bound;
+    // Connections wait in the listen backlog until the listener below accepts them.
+    if (onListening_) onListening_(bound);
 
     auto exited = std::make_shared<std::atomic<bool>>(false);
     listener_ = std::jthread([s = server.get(), exited] {
@@ -117,7 +125,6 @@ bool DevService::Impl::start(const std::string& host, int port) {
         return false;
     }
     server_ = std::move(server);
-    port_ = bound;
     return true;
 }
 
@@ -309,6 +316,9 @@ std::vector<NetworkUpload> DevService::networkUploads() const {
 }
 void DevService::setLog(std::ostream* out) {
     impl_->setLog(out);
+}
+void DevService::setOnListening(std::function<void(int port)> callback) {
+    impl_->setOnListening(std::move(callback));
 }
 
 }  // namespace devservice

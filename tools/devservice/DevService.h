@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -82,6 +83,10 @@ public:
     std::vector<NetworkUpload> networkUploads() const;
 
     void setLog(std::ostream* out);  // one line per request served; nullptr is quiet
+    // Called by start() with the bound port before any request is served, so that a program can
+    // announce the port ahead of every log line. It runs under start()'s lock, so it must not
+    // call start(), stop() or running().
+    void setOnListening(std::function<void(int port)> callback);
 
 private:
     class Impl;

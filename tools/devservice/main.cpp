@@ -103,15 +103,17 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     devservice::DevService service(std::move(*fixture));
+    if (!options.quiet) service.setLog(&std::cout);
+    // Printed before the first request is served, so it is always the first line of output.
+    service.setOnListening([&](int port) {
+        std::cout << "vorta-devservice listening on http://" << urlHost(options.host) << ':' << port
+                  << devservice::DevService::kExchangePath << std::endl;
+    });
     if (!service.start(options.host, options.port)) {
         std::cerr << "vorta-devservice: cannot listen on " << options.host << " port "
                   << options.port << '\n';
         return EXIT_FAILURE;
     }
-    std::cout << "vorta-devservice listening on http://" << urlHost(options.host) << ':'
-              << service.port() << devservice::DevService::kExchangePath << std::endl;
-    // Logging starts only now so that the announcement is always the first line.
-    if (!options.quiet) service.setLog(&std::cout);
 
     int received = 0;
     sigwait(&signals, &received);

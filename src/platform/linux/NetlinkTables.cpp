@@ -105,6 +105,8 @@ std::optional<std::vector<LinkInfo>> NetlinkTables::Links() {
         info.name = rtnl_link_get_name(link) ? rtnl_link_get_name(link) : "";
         info.index = static_cast<std::uint32_t>(rtnl_link_get_ifindex(link));
         info.type = rtnl_link_get_arptype(link);
+        info.bytesSent = rtnl_link_get_stat(link, RTNL_LINK_TX_BYTES);
+        info.bytesReceived = rtnl_link_get_stat(link, RTNL_LINK_RX_BYTES);
         if (nl_addr* hw = rtnl_link_get_addr(link)) {
             const auto* bytes = static_cast<const std::uint8_t*>(nl_addr_get_binary_addr(hw));
             info.hardwareAddress.assign(bytes, bytes + nl_addr_get_len(hw));
@@ -188,7 +190,8 @@ std::optional<std::vector<AddressRow>> NetlinkTables::Addresses() {
         if (rtnl_addr_get_family(addr) != AF_INET) return;
         out.push_back(AddressRow{AddressOf(rtnl_addr_get_local(addr)),
                                  static_cast<std::uint32_t>(rtnl_addr_get_ifindex(addr)),
-                                 PrefixToMask(rtnl_addr_get_prefixlen(addr))});
+                                 PrefixToMask(rtnl_addr_get_prefixlen(addr)),
+                                 AddressOf(rtnl_addr_get_peer(addr))});
     });
     return out;
 }
