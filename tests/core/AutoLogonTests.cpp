@@ -13,13 +13,7 @@ using Clock = std::chrono::steady_clock;
 
 class AutoLogonTest : public ::testing::Test {
 protected:
-    ClientConfig Config() {
-        ClientConfig config;
-        config.serviceUrl = live.Url();
-        config.serviceListDelay = std::chrono::milliseconds(10);
-        config.autoLogonPeriod = std::chrono::milliseconds(50);
-        return config;
-    }
+    ClientConfig Config() { return live.FastConfig(); }
     void Remember(ClientHarness& h, const std::string& pwd = "demo123") {
         h.store.values = {{"UserName", "demo"}, {"UserPwd", pwd}, {"AutoLogon", "1"}};
     }

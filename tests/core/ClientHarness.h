@@ -55,6 +55,14 @@ public:
         return "http://127.0.0.1:" + std::to_string(service.port()) +
                devservice::DevService::kExchangePath;
     }
+    // A client of this service whose waits are cut short for tests.
+    ClientConfig FastConfig() const {
+        ClientConfig config;
+        config.serviceUrl = Url();
+        config.serviceListDelay = std::chrono::milliseconds(10);
+        config.autoLogonPeriod = std::chrono::milliseconds(50);
+        return config;
+    }
     devservice::DevService service{devservice::Fixture::builtIn()};
 };
 

@@ -13,13 +13,7 @@ using test::LiveService;
 
 class LogonTest : public ::testing::Test {
 protected:
-    ClientConfig Config() {
-        ClientConfig config;
-        config.serviceUrl = live.Url();
-        config.serviceListDelay = std::chrono::milliseconds(10);
-        config.autoLogonPeriod = std::chrono::milliseconds(50);
-        return config;
-    }
+    ClientConfig Config() { return live.FastConfig(); }
     void Type(ClientHarness& h, const std::string& user, const std::string& pwd) {
         h.client->View().EditUserName = user;
         h.client->View().EditPassword = pwd;
