@@ -30,6 +30,12 @@ std::string UsageText() {
            "                           AsService, UpdateSysInfo, AutoRunAsOSStart, IsInNet,\n"
            "                           IsMasterHost, IsInLANBack)\n"
            "  status [--json]          ask the running client for its state\n"
+           "  lines list [--json]      the lines, numbered from 1\n"
+           "  lines add --kind dialup|weblogin|cablemodem|lan --entry NAME [--user NAME\n"
+           "            --password TEXT] [--backup] [--necessary]\n"
+           "  lines modify INDEX [--user NAME] [--password TEXT] [--backup|--main]\n"
+           "            [--necessary|--optional]\n"
+           "  lines delete INDEX       (through the running client when one runs)\n"
            "  --help, --version\n"
            "\n"
            "Options:\n"
@@ -49,6 +55,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             if (i + 1 >= args.size()) throw std::invalid_argument(arg + " needs a value");
             out = args[++i];
         };
+        // After "lines", every word that is not a global option belongs to the lines command.
+        const bool inLines = !words.empty() && words[0] == "lines";
         if (arg == "--data-dir")
             value(cl.dataDir);
         else if (arg == "--service-url")
@@ -57,6 +65,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             value(cl.lineUrlTemplate);
         else if (arg == "--probe-url")
             value(cl.probeUrl);
+        else if (inLines)
+            cl.linesArgs.push_back(arg);
         else if (arg == "--headless")
             cl.headless = true;
         else if (arg == "--json")
@@ -79,6 +89,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         return cl;
     }
     if (cl.headless) throw std::invalid_argument("--headless takes no command");
+    if (words[0] == "lines") {
+        if (cl.linesArgs.empty())
+            throw std::invalid_argument("usage: vorta lines list|add|modify|delete ...");
+        cl.command = Command::Lines;
+        return cl;
+    }
     if (words[0] == "status") {
         if (words.size() != 1) throw std::invalid_argument("status takes no arguments");
         cl.command = Command::Status;

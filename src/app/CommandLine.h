@@ -7,7 +7,7 @@
 
 namespace vorta::app {
 
-enum class Command { Run, Help, Version, ConfigShow, ConfigSet, Status };
+enum class Command { Run, Help, Version, ConfigShow, ConfigSet, Status, Lines };
 
 struct CommandLine {
     Command command = Command::Run;
@@ -18,8 +18,9 @@ struct CommandLine {
     std::optional<std::string> serviceUrl;
     std::optional<std::string> lineUrlTemplate;
     std::optional<std::string> probeUrl;
-    std::string name;   // config set
-    std::string value;  // config set
+    std::string name;                    // config set
+    std::string value;                   // config set
+    std::vector<std::string> linesArgs;  // the words and options after "lines"
 };
 
 // Parses argv[1..]; throws std::invalid_argument with a message for the user on bad input.

@@ -10,12 +10,17 @@
 #include "app/CommandLine.h"
 #include "app/HeadlessView.h"
 #include "core/Client.h"
+#include "core/LinesCommand.h"
 #include "core/Settings.h"
+#include "lines/LineInfo.h"
 #include "platform/linux/FileSettingsStore.h"
+#include "platform/linux/NetlinkTables.h"
 #include "platform/linux/Paths.h"
+#include "platform/linux/PppdRemoteAccess.h"
 #include "platform/linux/SystemdServiceManager.h"
 #include "platform/linux/UnixInstanceChannel.h"
 #include "platform/linux/XdgAutostart.h"
+#include "protocol/ResultCodes.h"
 #include "protocol/ServiceUrls.h"
 
 namespace {
@@ -61,6 +66,53 @@ int Status(const std::filesystem::path& dataDir, bool json) {
     return 0;
 }
 
+// Lines requests travel over the instance channel as tab-separated words.
+constexpr const char* kRequestLines = "LINES";
+
+std::string EncodeLinesRequest(const std::vector<std::string>& args) {
+    std::string request = kRequestLines;
+    for (const auto& arg : args) request += "\t" + arg;
+    return request;
+}
+
+std::vector<std::string> DecodeLinesRequest(const std::string& request) {
+    std::vector<std::string> args;
+    std::size_t at = request.find('\t');
+    while (at != std::string::npos) {
+        const std::size_t next = request.find('\t', at + 1);
+        args.push_back(
+            request.substr(at + 1, next == std::string::npos ? std::string::npos : next - at - 1));
+        at = next;
+    }
+    return args;
+}
+
+// The reply carries the exit code on its first line.
+std::string EncodeLinesReply(const LinesCommandResult& result) {
+    return std::to_string(result.exitCode) + "\n" + result.output;
+}
+
+int Lines(const std::filesystem::path& dataDir, const std::vector<std::string>& args) {
+    for (const auto& arg : args)
+        if (arg.find_first_of("\t\n\r") != std::string::npos) {
+            std::cerr << "vorta: a value holds a tab or a line break\n";
+            return kExitUsage;
+        }
+    // A running client holds the lines file: it makes the change so nothing is overwritten.
+    platform::UnixInstanceChannel channel(dataDir);
+    LinesCommandResult result;
+    if (const auto reply = channel.Ask(EncodeLinesRequest(args))) {
+        const std::size_t eol = reply->find('\n');
+        result.exitCode = ResultCodeToInt(reply->substr(0, eol), 1);
+        result.output = eol == std::string::npos ? "" : reply->substr(eol + 1);
+    } else {
+        FileLinesTarget target(dataDir / kLinesFileName);
+        result = RunLinesCommand(args, target);
+    }
+    (result.exitCode == 0 ? std::cout : std::cerr) << result.output;
+    return result.exitCode;
+}
+
 // Blocks the stop signals in every thread; one thread waits for them and ends the loop.
 class SignalWatcher {
 public:
@@ -102,11 +154,17 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir) {
 
     platform::FileSettingsStore store(SettingsFile(dataDir));
     platform::SystemdServiceManager services;
+    platform::NetlinkTables network;
+    platform::PppdRemoteAccess ras(network);
     std::vector<std::string> command = {platform::ExecutablePath().string(), "--data-dir",
                                         dataDir.string()};
     platform::XdgAutostart autostart(platform::XdgAutostart::DefaultDir(), command);
     app::HeadlessView view(std::cerr);
-    TClient client(config, {store, services, autostart}, view, loop);
+    ClientPlatform platform(store, services, autostart);
+    platform.network = &network;
+    platform.ras = &ras;
+    platform.linesFile = dataDir / kLinesFileName;
+    TClient client(config, platform, view, loop);
     view.Attach(&client, [&loop] { loop.Quit(); });
 
     const bool claimed = channel.Claim([&](const std::string& request) -> std::string {
@@ -122,6 +180,21 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir) {
                 [&client, report, json] { report->set_value(client.StatusReport(json)); }));
             if (future.wait_for(std::chrono::seconds(5)) != std::future_status::ready)
                 return "the client is busy\n";
+            return future.get();
+        }
+        if (request.starts_with(kRequestLines)) {
+            auto reply = std::make_shared<std::promise<std::string>>();
+            auto future = reply->get_future();
+            loop.Post(ClientEvent([&client, reply, args = DecodeLinesRequest(request)] {
+                LinesCommandResult result{1, "the client has no lines manager\n"};
+                if (TLinesMng* manager = client.LinesMng()) {
+                    ManagerLinesTarget target(*manager);
+                    result = RunLinesCommand(args, target);
+                }
+                reply->set_value(EncodeLinesReply(result));
+            }));
+            if (future.wait_for(std::chrono::seconds(30)) != std::future_status::ready)
+                return "1\nthe client is busy\n";
             return future.get();
         }
         return "unknown request\n";
@@ -157,6 +230,8 @@ int main(int argc, char** argv) {
                 return 0;
             case app::Command::ConfigShow:
                 return ConfigShow(dataDir);
+            case app::Command::Lines:
+                return Lines(dataDir, cl.linesArgs);
             case app::Command::ConfigSet:
                 return ConfigSet(dataDir, cl.name, cl.value);
             case app::Command::Status:

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "core/StatusReport.h"
+#include "lines/LCnc.h"
 #include "protocol/ResultCodes.h"
 #include "protocol/TextCodec.h"
 
@@ -99,7 +100,26 @@ void TClient::StartClient(bool serviceMode) {
     if (started_) return;
     started_ = true;
     serviceMode_ = serviceMode;
-    // 1-2. The lines manager and the master/backup unit join here with their subsystems.
+    // 1.
+    if (platform_.network != nullptr) {
+        routes_ = std::make_unique<TIpRoutes>(*platform_.network, [this](const std::string& text) {
+            loop_.Post(ClientEvent([this, text] { AddLog(1, text); }));
+        });
+        lineServices_ = std::make_unique<LineServices>(
+            LineServices{*routes_, platform_.ras,
+                         config_.probeUrl.empty() ? kDefaultProbeUrl : config_.probeUrl});
+        linesMng_ = std::make_unique<TLinesMng>(
+            TLinesMng::Options{platform_.linesFile, *lineServices_, [this] {
+                                   const Settings s = settings_.Get();
+                                   return s.IsInNet && !s.IsMasterHost && s.IsInLANBack;
+                               }});
+    }
+    // 2. The master/backup unit joins here with its subsystem.
+    if (linesMng_) {
+        const Settings s = settings_.Get();
+        linesMng_->LinesEnabled = (!s.IsInNet || s.IsMasterHost || !s.IsInLANBack) ? 1 : 0;
+        linesMng_->KeepGroup(kMasterGroup);
+    }
     // 3.
     autoLogonPending_ = false;
     log_.Clear();
@@ -227,6 +247,9 @@ void TClient::Shutdown() {
     loop_.SetTimerEnabled(timerUpdateSysInfo_, false);
     session_.ClearServiceList();
     view_.Domains.reset();
+    linesMng_.reset();  // saves the lines and waits for every line's thread
+    lineServices_.reset();
+    routes_.reset();
     log_.Clear();
 }
 
@@ -437,7 +460,16 @@ void TClient::OnTimerUpdateSysInfo() {
 
 void TClient::FillLineList() {
     try {
-        view_.Lines = hooks_.lineRows ? hooks_.lineRows() : std::vector<LineRow>{};
+        if (linesMng_) {
+            std::vector<LineRow> rows;
+            std::lock_guard guard(linesMng_->Lock());
+            for (const TLineInfo& info : linesMng_->LineInfos())
+                rows.push_back({info.IsActive, info.MasterGroup, info.EntryName, info.IsNecessary,
+                                info.IpAddress});
+            view_.Lines = std::move(rows);
+        } else {
+            view_.Lines = hooks_.lineRows ? hooks_.lineRows() : std::vector<LineRow>{};
+        }
     } catch (const std::exception&) {
         // A list that cannot be read keeps what it showed.
     }

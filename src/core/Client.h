@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,6 +19,9 @@
 #include "core/Logon.h"
 #include "core/Settings.h"
 #include "core/ViewState.h"
+#include "lines/IpRoutes.h"
+#include "lines/LineBase.h"
+#include "lines/LinesMng.h"
 #include "platform/Autostart.h"
 #include "platform/ServiceManager.h"
 #include "platform/SettingsStore.h"
@@ -35,9 +39,17 @@ struct ClientConfig {
 };
 
 struct ClientPlatform {
+    ClientPlatform(platform::ISettingsStore& settings, platform::IServiceManager& services,
+                   platform::IAutostart& autostart)
+        : settings(settings), services(services), autostart(autostart) {}
+
     platform::ISettingsStore& settings;
     platform::IServiceManager& services;
     platform::IAutostart& autostart;
+    // The lines need the network tables; without them the client runs with no lines.
+    platform::INetworkTables* network = nullptr;
+    platform::IRemoteAccess* ras = nullptr;
+    std::filesystem::path linesFile;
 };
 
 // Where later subsystems plug in; every hook is optional.
@@ -111,6 +123,8 @@ public:
     bool Started() const { return started_; }
     bool ServiceMode() const { return serviceMode_; }
     bool UpdateSysInfoTimerEnabled() const { return loop_.TimerEnabled(timerUpdateSysInfo_); }
+    // The lines manager, once StartClient has created it.
+    TLinesMng* LinesMng() { return linesMng_.get(); }
 
 private:
     void FillLineList();
@@ -137,6 +151,9 @@ private:
     int timerLineState_ = -1;
     int timerUpdateSysInfo_ = -1;
 
+    std::unique_ptr<TIpRoutes> routes_;
+    std::unique_ptr<LineServices> lineServices_;
+    std::unique_ptr<TLinesMng> linesMng_;
     std::unique_ptr<TAutoLogonTrd> autoLogonTrd_;
     std::vector<std::unique_ptr<TGetServiceTrd>> serviceTrds_;
 };

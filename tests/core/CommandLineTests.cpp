@@ -26,6 +26,17 @@ TEST(CommandLine, OptionsMayStandBeforeOrAfterTheCommand) {
     EXPECT_EQ(ParseCommandLine({"status", "--help"}).command, Command::Help);
 }
 
+TEST(CommandLine, LinesOptionsBelongToTheLinesCommand) {
+    const auto cl = ParseCommandLine({"--data-dir", "/d", "lines", "add", "--kind", "lan",
+                                      "--entry", "e", "--service-url", "http://s/", "--backup"});
+    EXPECT_EQ(cl.command, Command::Lines);
+    EXPECT_EQ(cl.linesArgs,
+              (std::vector<std::string>{"add", "--kind", "lan", "--entry", "e", "--backup"}));
+    EXPECT_EQ(cl.serviceUrl, "http://s/");
+    EXPECT_THROW(ParseCommandLine({"lines"}), std::invalid_argument);
+    EXPECT_THROW(ParseCommandLine({"--kind", "lan", "lines", "add"}), std::invalid_argument);
+}
+
 TEST(CommandLine, BadInputIsRefused) {
     for (const std::vector<std::string>& bad :
          std::vector<std::vector<std::string>>{{"--data-dir"},

@@ -193,6 +193,30 @@ TEST(ProgramTest, ServesTheFixtureFileGiven) {
     EXPECT_EQ(program.wait(), 0);
 }
 
+TEST(ProgramTest, PortalOptionHoldsRequestsBackUntilTheAddressLogsOn) {
+    Program program({"--portal", "--port", "0"});
+    const int port = listeningPort(program.readLine());
+    ASSERT_GT(port, 0);
+    httplib::Client cli("127.0.0.1", port);
+
+    auto held = cli.Get(DevService::kLogoPath);
+    ASSERT_TRUE(held);
+    EXPECT_EQ(held->get_header_value("Content-Type"), "text/html; charset=GBK");
+    EXPECT_THAT(held->body, HasSubstr("/portal/login"));
+    EXPECT_THAT(program.readLine().value_or(""), HasSubstr("portal page http=200"));
+
+    auto login = cli.Post("/portal/login", "uid=demo&upwd=demo123", "text/plain");
+    ASSERT_TRUE(login);
+    EXPECT_EQ(login->status, 200);
+    EXPECT_THAT(program.readLine().value_or(""), HasSubstr("portal logon user=demo accepted"));
+
+    auto image = cli.Get(DevService::kLogoPath);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->body.substr(0, 6), "GIF89a");
+    program.signal(SIGTERM);
+    EXPECT_EQ(program.wait(), 0);
+}
+
 TEST(ProgramTest, BadFixtureIsReportedWithExitCodeOne) {
     Program program({"--port", "0", "--fixture", "/nonexistent/vorta-fixture.json"});
     EXPECT_EQ(program.wait(), 1);

@@ -1,6 +1,7 @@
 #pragma once
 // A remote access layer in memory, recording every call in order.
 
+#include <atomic>
 #include <thread>
 
 #include "platform/RemoteAccess.h"
@@ -19,6 +20,7 @@ public:
     platform::RasDialParams dialed;
     Notifier notifier;
     platform::RasCounters counters;
+    std::atomic<int> dials{0};  // readable while a keep thread dials
 
     int EnumEntries(std::vector<std::string>& out) override {
         out = entries;
@@ -32,6 +34,7 @@ public:
     }
     int Dial(const platform::RasDialParams& params, platform::RasHandle& handle,
              Notifier n) override {
+        ++dials;
         calls.push_back("dial");
         dialed = params;
         handle = dialHandle;

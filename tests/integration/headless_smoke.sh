@@ -28,6 +28,9 @@ vorta=("$build/src/app/vorta" --data-dir "$work/data")
 "${vorta[@]}" config set UserPwd demo123
 "${vorta[@]}" config set NoSuchName 1 2>/dev/null && fail "an unknown setting was accepted"
 [[ $(stat -c %a "$work/data/settings.conf") == 600 ]] || fail "settings file mode"
+# With no client running, lines commands work on the file itself.
+"${vorta[@]}" lines add --kind cablemodem --entry modem --user u --password p >/dev/null || fail "lines add on the file"
+[[ $(stat -c %a "$work/data/LineInfo.dat") == 600 ]] || fail "lines file mode"
 
 "${vorta[@]}" --headless --service-url "$url" 2>"$work/client.log" &
 client=$!
@@ -45,6 +48,18 @@ for _ in $(seq 100); do
 done
 [[ $out == *"logged on as demo"* ]] || fail "status: $out"
 [[ $out == *"demo.vorta.example"* ]] || fail "status lacks the domains: $out"
+# With the client running, lines commands go through it and it shows the result.
+"${vorta[@]}" lines add --kind lan --entry lan9 --backup >/dev/null || fail "lines add through the client"
+"${vorta[@]}" lines add --kind lan --entry LAN9 2>"$work/dup.txt" && fail "a duplicate line was accepted"
+grep -q '该线路已经存在！' "$work/dup.txt" || fail "duplicate message: $(cat "$work/dup.txt")"
+list=$("${vorta[@]}" lines list)
+[[ $list == *"1  Cable Modem  主组  modem"* && $list == *"2  局域网  备组  lan9"* ]] || fail "lines list: $list"
+for _ in $(seq 100); do
+  out=$("${vorta[@]}" status)
+  [[ $out == *"lan9"* ]] && break
+  sleep 0.1
+done
+[[ $out == *"lines: 2"* && $out == *"lan9"* ]] || fail "status lacks the lines: $out"
 json=$("${vorta[@]}" status --json)
 [[ $json == *'"loggedOn":true'* ]] || fail "status --json: $json"
 

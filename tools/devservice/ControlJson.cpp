@@ -110,4 +110,14 @@ std::pair<Exchange, Fault> faultFromJson(const json& document) {
     return {*exchange, std::move(fault)};
 }
 
+bool portalFromJson(const json& document) {
+    if (!document.is_object()) throw std::invalid_argument("expected a JSON object");
+    for (const auto& item : document.items()) {
+        if (item.key() != "enabled") invalid(item.key(), "is not a portal setting");
+    }
+    if (!document.contains("enabled")) throw std::invalid_argument("\"enabled\" is missing");
+    if (!document["enabled"].is_boolean()) invalid("enabled", "must be true or false");
+    return document["enabled"].get<bool>();
+}
+
 }  // namespace devservice::control

@@ -25,4 +25,7 @@ nlohmann::json toJson(const std::vector<T>& items) {
 // Throws std::invalid_argument naming the offending key.
 std::pair<Exchange, Fault> faultFromJson(const nlohmann::json& document);
 
+// Reads a POST /control/portal document, {"enabled": true|false}. Throws std::invalid_argument.
+bool portalFromJson(const nlohmann::json& document);
+
 }  // namespace devservice::control

@@ -13,6 +13,7 @@
 
 #include "ControlJson.h"
 #include "Packet.h"
+#include "Portal.h"
 #include "ProbeImage.h"
 #include "ServiceState.h"
 #include "Timestamp.h"
@@ -63,6 +64,8 @@ public:
         std::lock_guard lock(lifecycle_);
         onListening_ = std::move(callback);
     }
+    void setPortal(bool enabled) { portal_ = enabled; }
+    bool portal() const { return portal_; }
 
     ServiceState state;
 
@@ -71,6 +74,10 @@ private:
     void serveExchange(const httplib::Request& req, httplib::Response& res,
                        const std::stop_token& stopping);
     void serveFaultControl(const httplib::Request& req, httplib::Response& res);
+    void servePortalControl(const httplib::Request& req, httplib::Response& res);
+    // Answers with the login page when the portal holds this request back; true if it did.
+    bool servePortalPage(const httplib::Request& req, httplib::Response& res);
+    void servePortalLogin(const httplib::Request& req, httplib::Response& res);
     nlohmann::json recordsJson() const;
     void record(const httplib::Request& req, std::optional<Exchange> exchange);
     bool pause(std::chrono::milliseconds delay, const std::stop_token& stopping);
@@ -82,6 +89,7 @@ private:
     std::stop_source stopping_;
     std::jthread listener_;
     std::atomic<int> port_{0};
+    std::atomic<bool> portal_{false};
     std::function<void(int)> onListening_;
     std::mutex pauseMutex_;
     std::condition_variable_any pauseWake_;
@@ -138,13 +146,21 @@ void DevService::Impl::stop() {
 }
 
 void DevService::Impl::addRoutes(httplib::Server& server, std::stop_token stopping) {
+    // The portal check sits in each route rather than in a pre-routing handler: that one runs
+    // before a request body is read, and closing a connection with its body unread can reset it
+    // under the answer.
     server.Post(R"(/vorta/vorta\.dll/)", [this, stopping](const auto& req, auto& res) {
-        serveExchange(req, res, stopping);
+        if (!servePortalPage(req, res)) serveExchange(req, res, stopping);
     });
-    server.Get(R"(/vorta/probe\.gif)", [this](const auto& req, auto& res) {
+    const auto probe = [this](const httplib::Request& req, httplib::Response& res) {
+        if (servePortalPage(req, res)) return;
         record(req, std::nullopt);
         res.set_content(probeImage(), "image/gif");
-    });
+    };
+    server.Get(R"(/vorta/probe\.gif)", probe);
+    server.Get(R"(/logo1\.gif)", probe);
+    server.Post(portal::kLoginPath,
+                [this](const auto& req, auto& res) { servePortalLogin(req, res); });
     // Control routes are neither recorded nor subject to faults: they belong to the test, not
     // to the client under test.
     server.Get("/control/records",
@@ -156,7 +172,10 @@ void DevService::Impl::addRoutes(httplib::Server& server, std::stop_token stoppi
         state.clearRecords();
         answerJson(res, 200, {{"ok", true}});
     });
+    server.Post("/control/portal",
+                [this](const auto& req, auto& res) { servePortalControl(req, res); });
     const auto notFound = [this](const httplib::Request& req, httplib::Response& res) {
+        if (servePortalPage(req, res)) return;
         record(req, std::nullopt);
         log(req, "not found http=404");
         res.status = 404;
@@ -240,11 +259,60 @@ void DevService::Impl::serveFaultControl(const httplib::Request& req, httplib::R
     }
 }
 
+void DevService::Impl::servePortalControl(const httplib::Request& req, httplib::Response& res) {
+    try {
+        const bool enabled = control::portalFromJson(nlohmann::json::parse(req.body));
+        portal_ = enabled;
+        answerJson(res, 200, {{"ok", true}, {"enabled", enabled}});
+    } catch (const nlohmann::json::parse_error& e) {
+        answerJson(res, 400, {{"error", std::string("not valid JSON: ") + e.what()}});
+    } catch (const std::invalid_argument& e) {
+        answerJson(res, 400, {{"error", e.what()}});
+    }
+}
+
+bool DevService::Impl::servePortalPage(const httplib::Request& req, httplib::Response& res) {
+    if (!portal_ || state.loggedOnAtPortal(req.remote_addr)) return false;
+    record(req, std::nullopt);
+    // The form posts back to wherever this request reached, so it works on any address or port.
+    const std::string host =
+        req.local_addr.find(':') == std::string::npos ? req.local_addr : "[" + req.local_addr + "]";
+    const std::string action =
+        "http://" + host + ":" + std::to_string(req.local_port) + portal::kLoginPath;
+    res.status = 200;
+    res.set_content(portal::loginPage(action), portal::kHtmlType);
+    log(req, "portal page http=200");
+    return true;
+}
+
+void DevService::Impl::servePortalLogin(const httplib::Request& req, httplib::Response& res) {
+    record(req, std::nullopt);
+    if (!portal_) {
+        log(req, "not found http=404");
+        res.status = 404;
+        res.set_content("not found\n", "text/plain");
+        return;
+    }
+    const auto fields = portal::formFields(req.body);
+    const auto field = [&fields](const char* name) {
+        const auto it = fields.find(name);
+        return it == fields.end() ? std::string() : it->second;
+    };
+    const std::string uid = field("uid");
+    const User* user = fixture_.findUser(uid);
+    const bool accepted = user != nullptr && user->password == field("upwd");
+    if (accepted) state.addPortalLogon(req.remote_addr);
+    res.status = 200;
+    res.set_content(accepted ? portal::successPage() : portal::failurePage(), portal::kHtmlType);
+    log(req, "portal logon user=" + uid + (accepted ? " accepted" : " refused") + " http=200");
+}
+
 nlohmann::json DevService::Impl::recordsJson() const {
     return {{"requests", control::toJson(state.requests())},
             {"lineReports", control::toJson(state.lineReports())},
             {"systemUploads", control::toJson(state.systemUploads())},
-            {"networkUploads", control::toJson(state.networkUploads())}};
+            {"networkUploads", control::toJson(state.networkUploads())},
+            {"portalLogons", state.portalLogons()}};
 }
 
 void DevService::Impl::record(const httplib::Request& req, std::optional<Exchange> exchange) {
@@ -300,6 +368,16 @@ void DevService::clearFaults() {
 void DevService::reset() {
     impl_->state.clearFaults();
     impl_->state.clearRecords();
+}
+
+void DevService::setPortal(bool enabled) {
+    impl_->setPortal(enabled);
+}
+bool DevService::portal() const {
+    return impl_->portal();
+}
+std::vector<std::string> DevService::portalLogons() const {
+    return impl_->state.portalLogons();
 }
 
 std::vector<RecordedRequest> DevService::requests() const {

@@ -56,6 +56,8 @@ class DevService {
 public:
     static constexpr const char* kExchangePath = "/vorta/vorta.dll/";
     static constexpr const char* kProbePath = "/vorta/probe.gif";
+    // The same image where the web-login line's probe URL points by default.
+    static constexpr const char* kLogoPath = "/logo1.gif";
     static constexpr std::size_t kMaxRequestBody = 1 << 20;
     static constexpr std::size_t kMaxRecordedBody = 64 * 1024;
 
@@ -75,7 +77,15 @@ public:
     // (0 allowed) or a count below -1.
     void setFault(Exchange exchange, Fault fault);
     void clearFaults();
-    void reset();  // faults and records
+    void reset();  // faults and records, portal logons included
+
+    // Captive-portal mode (off by default). While on, an address that has not logged on gets the
+    // portal's login page with HTTP 200 for every request except the control routes and the
+    // form's POST to /portal/login; posting an account of the fixture there logs the address on.
+    void setPortal(bool enabled);
+    bool portal() const;
+    // Remote addresses that logged on at the portal, in order; they stay logged on until reset().
+    std::vector<std::string> portalLogons() const;
 
     std::vector<RecordedRequest> requests() const;
     std::vector<LineReport> lineReports() const;

@@ -1,5 +1,6 @@
 #include "ServiceState.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace devservice {
@@ -24,6 +25,11 @@ void ServiceState::addNetworkUpload(NetworkUpload upload) {
     networkUploads_.push_back(std::move(upload));
 }
 
+void ServiceState::addPortalLogon(std::string remoteAddr) {
+    std::lock_guard lock(mutex_);
+    portalLogons_.push_back(std::move(remoteAddr));
+}
+
 std::vector<RecordedRequest> ServiceState::requests() const {
     std::lock_guard lock(mutex_);
     return requests_;
@@ -42,6 +48,16 @@ std::vector<SystemUpload> ServiceState::systemUploads() const {
 std::vector<NetworkUpload> ServiceState::networkUploads() const {
     std::lock_guard lock(mutex_);
     return networkUploads_;
+}
+
+std::vector<std::string> ServiceState::portalLogons() const {
+    std::lock_guard lock(mutex_);
+    return portalLogons_;
+}
+
+bool ServiceState::loggedOnAtPortal(const std::string& remoteAddr) const {
+    std::lock_guard lock(mutex_);
+    return std::find(portalLogons_.begin(), portalLogons_.end(), remoteAddr) != portalLogons_.end();
 }
 
 void ServiceState::setFault(Exchange exchange, Fault fault) {
@@ -78,6 +94,7 @@ void ServiceState::clearRecords() {
     lineReports_.clear();
     systemUploads_.clear();
     networkUploads_.clear();
+    portalLogons_.clear();
 }
 
 }  // namespace devservice

@@ -18,15 +18,18 @@ struct Options {
     int port = 8080;
     std::string fixture;  // empty: built-in
     bool quiet = false;
+    bool portal = false;
 };
 
 constexpr int kUsageError = 2;
 
 void usage(std::ostream& out) {
-    out << "usage: vorta-devservice [--host ADDR] [--port N] [--fixture FILE] [--quiet]\n"
+    out << "usage: vorta-devservice [--host ADDR] [--port N] [--fixture FILE] [--portal] "
+           "[--quiet]\n"
            "  --host ADDR     address to listen on (default 127.0.0.1)\n"
            "  --port N        port to listen on, 0 for any free port (default 8080)\n"
            "  --fixture FILE  users and domains as JSON (default: built-in demo fixture)\n"
+           "  --portal        act as a captive web portal until each address logs on\n"
            "  --quiet         do not log each request\n";
 }
 
@@ -49,6 +52,8 @@ std::optional<int> parseArgs(int argc, char** argv, Options& options) {
             return EXIT_SUCCESS;
         } else if (arg == "--quiet") {
             options.quiet = true;
+        } else if (arg == "--portal") {
+            options.portal = true;
         } else if ((arg == "--host" || arg == "--port" || arg == "--fixture") && !hasValue) {
             std::cerr << "vorta-devservice: " << arg << " needs a value\n";
             return kUsageError;
@@ -104,6 +109,7 @@ int main(int argc, char** argv) {
 
     devservice::DevService service(std::move(*fixture));
     if (!options.quiet) service.setLog(&std::cout);
+    service.setPortal(options.portal);
     // Printed before the first request is served, so it is always the first line of output.
     service.setOnListening([&](int port) {
         std::cout << "vorta-devservice listening on http://" << urlHost(options.host) << ':' << port

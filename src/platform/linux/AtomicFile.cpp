@@ -1,4 +1,4 @@
-#include "platform/linux/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include "platform/linux/UniqueFd.h"
 

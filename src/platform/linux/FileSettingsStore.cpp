@@ -4,7 +4,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "platform/linux/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "protocol/TextCodec.h"
 
 namespace vorta::platform {

@@ -14,7 +14,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "platform/linux/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 extern char** environ;
 

@@ -12,7 +12,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/linux/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/linux/UniqueFd.h"
 
 namespace vorta::platform {

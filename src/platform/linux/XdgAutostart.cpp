@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "platform/linux/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 namespace vorta::platform {
 namespace {

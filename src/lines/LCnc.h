@@ -1,0 +1,34 @@
+#pragma once
+// The web-login broadband line: a line that is always up as far as the host can tell, but whose
+// provider lets no traffic through until the account has logged on through a captive web page.
+// Authenticating fetches a known image; when the portal answers in its place, the line fills in
+// the portal's login form with its account and posts it back.
+
+#include <string>
+
+#include "lines/LineBase.h"
+
+namespace vorta {
+
+// The probe fetched through the line; on a line that is logged on it is a GIF89a.
+inline constexpr const char* kDefaultProbeUrl = "http://service.vorta.example/logo1.gif";
+
+class TCNCLine : public TBaseLine {
+public:
+    static constexpr int kLineKind = 1;
+
+    explicit TCNCLine(LineServices& services) : TBaseLine(services) {}
+    ~TCNCLine() override;
+
+    void Initialize() override;
+    int Connect() override;
+    int Disconnect() override { return 0; }
+    std::string GetIpAddress() override { return IpAddressField(); }
+    bool GetActive() override;
+    void SetActive(bool value) override;
+    std::string Describe() override { return "ClassName: TCNCLine"; }
+    // False only when the portal answered the posted form with its failure text.
+    bool Authenticate() override;
+};
+
+}  // namespace vorta

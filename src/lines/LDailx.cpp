@@ -1,0 +1,88 @@
+#include "lines/LDailx.h"
+
+#include <strings.h>
+
+#include <exception>
+#include <stdexcept>
+
+namespace vorta {
+
+TDailLine::~TDailLine() {
+    StopKeepThread();
+    std::lock_guard guard(engineLock_);
+    engine_.reset();
+}
+
+platform::IRemoteAccess& TDailLine::Ras() {
+    if (services_.ras == nullptr)
+        throw std::runtime_error("dial-up is not available on this system");
+    return *services_.ras;
+}
+
+void TDailLine::Initialize() {
+    TBaseLine::Initialize();
+    std::lock_guard guard(engineLock_);
+    if (engine_ || services_.ras == nullptr) return;
+    engine_ = std::make_unique<TDialUp>(*services_.ras);
+    engine_->Language = TLanguage::Czech;
+    engine_->DialMode = TDialMode::dmSync;
+    engine_->OnError = [this](int code, const std::string& message) { RecordError(code, message); };
+}
+
+void TDailLine::RecordError(int code, const std::string& message) {
+    AddError("ErrorCode:" + std::to_string(code) + "#9ErrorMessage:" + message);
+}
+
+int TDailLine::Connect() {
+    int result = -1;
+    try {
+        Ras();
+        std::lock_guard guard(engineLock_);
+        if (!engine_) return result;
+        engine_->GetEntries();
+        const std::string entry = EntryName();
+        bool known = false;
+        for (const auto& name : engine_->Entries())
+            known |= strcasecmp(name.c_str(), entry.c_str()) == 0;
+        if (!known) return result;
+        engine_->Entry = entry;
+        engine_->UserName = UserName();
+        engine_->UserPwd = Password();
+        engine_->StartStatistics(true, true);
+        result = engine_->Dial();
+        if (result == 0) {
+            engine_->GetProjection(engine_->Handle());
+            SetIpAddress(engine_->ClientIP());
+        }
+    } catch (const std::exception&) {
+        // A missing remote access layer or a failing call ends the attempt.
+    }
+    return result;
+}
+
+int TDailLine::Disconnect() {
+    Ras();
+    std::lock_guard guard(engineLock_);
+    return engine_ ? engine_->HangUp() : platform::kRasInvalidHandle;
+}
+
+bool TDailLine::GetActive() {
+    const std::string entry = EntryName();
+    if (entry.empty()) return false;
+    platform::IRemoteAccess& ras = Ras();
+    std::vector<platform::RasConnection> connections;
+    if (ras.EnumConnections(connections) != 0) return false;
+    for (const auto& connection : connections) {
+        if (connection.entryName != entry) continue;
+        int state = 0;
+        if (ras.GetConnectStatus(connection.handle, state) != 0 ||
+            state != platform::kRasStateConnected)
+            continue;
+        std::string client, server;
+        if (ras.GetProjection(connection.handle, client, server) == 0) SetIpAddress(client);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace vorta

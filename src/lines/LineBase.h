@@ -1,0 +1,87 @@
+#pragma once
+// A line: one internet connection through which the client reports an address. Every line
+// owns a keep thread that about every 8 seconds brings it up or takes it down as KeepActive
+// asks, and runs its Authenticate step on every fifth pass.
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "lines/IpRoutes.h"
+#include "platform/RemoteAccess.h"
+
+namespace vorta {
+
+// What lines use from outside; owned by whoever creates the lines and outliving them.
+struct LineServices {
+    TIpRoutes& routes;
+    platform::IRemoteAccess* ras = nullptr;  // dial-up lines; none: dialling fails
+    std::string probeUrl;                    // web-login lines' connectivity probe
+    std::chrono::milliseconds keepPeriod{8000};
+};
+
+class TBaseLine {
+public:
+    explicit TBaseLine(LineServices& services) : services_(services) {}
+    virtual ~TBaseLine();
+    TBaseLine(const TBaseLine&) = delete;
+    TBaseLine& operator=(const TBaseLine&) = delete;
+
+    // The string members, safe to use from any thread.
+    std::string UserName() const { return Get(userName_); }
+    void SetUserName(std::string value) { Set(userName_, std::move(value)); }
+    std::string Password() const { return Get(password_); }
+    void SetPassword(std::string value) { Set(password_, std::move(value)); }
+    std::string EntryName() const { return Get(entryName_); }
+    void SetEntryName(std::string value) { Set(entryName_, std::move(value)); }
+    // The IpAddress field itself; the property reads through GetIpAddress.
+    std::string IpAddressField() const { return Get(ipAddress_); }
+    void SetIpAddress(std::string value) { Set(ipAddress_, std::move(value)); }
+    std::vector<std::string> Errors() const;
+
+    std::atomic<bool> KeepActive{false};
+
+    // Runs once right after construction: clears Errors, KeepActive false, starts the keep
+    // thread.
+    virtual void Initialize();
+    virtual int Connect() = 0;
+    virtual int Disconnect() = 0;
+    virtual std::string GetIpAddress() = 0;
+    virtual bool GetActive() = 0;
+    virtual void SetActive(bool value) = 0;
+    virtual std::string Describe() = 0;
+    // False only when a logon was tried and refused.
+    virtual bool Authenticate() = 0;
+
+protected:
+    // Every most-derived destructor calls this first: the keep thread may be inside one of the
+    // virtual operations, which must not outlive the object's own parts. A pass in progress
+    // (a dial, say) finishes first; exchanges see `Stopping()` and end at once.
+    void StopKeepThread();
+    std::stop_token Stopping() const { return stop_.get_token(); }
+    void AddError(std::string text);
+    LineServices& services_;
+
+private:
+    std::string Get(const std::string& field) const {
+        std::lock_guard guard(lock_);
+        return field;
+    }
+    void Set(std::string& field, std::string value) {
+        std::lock_guard guard(lock_);
+        field = std::move(value);
+    }
+
+    mutable std::mutex lock_;
+    std::string userName_, password_, entryName_, ipAddress_;
+    std::vector<std::string> errors_;
+    std::stop_source stop_;
+    std::jthread keepThread_;
+};
+
+}  // namespace vorta

@@ -1,0 +1,63 @@
+#include "lines/LineFactory.h"
+
+#include <exception>
+
+#include "lines/LCnc.h"
+#include "lines/LDailx.h"
+#include "lines/LSimpleLines.h"
+#include "protocol/TextCodec.h"
+
+namespace vorta {
+
+const std::vector<TLineClassInfo>& TLineFactory::EnsureLineTypes() {
+    static const std::vector<TLineClassInfo> table = {{"虚拟拨号", "TDailLine"},
+                                                      {"Web认证(网通)", "TCNCLine"},
+                                                      {"Cable Modem", "TCableModemLine"},
+                                                      {"局域网", "TLanLine"}};
+    return table;
+}
+
+std::shared_ptr<TBaseLine> TLineFactory::CreateLine(int index, LineServices& services) {
+    std::shared_ptr<TBaseLine> line;
+    try {
+        switch (index) {
+            case 0:
+                line = std::make_shared<TDailLine>(services);
+                break;
+            case 1:
+                line = std::make_shared<TCNCLine>(services);
+                break;
+            case 2:
+                line = std::make_shared<TCableModemLine>(services);
+                break;
+            case 3:
+                line = std::make_shared<TLanLine>(services);
+                break;
+            default:
+                return nullptr;
+        }
+        line->Initialize();
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+    return line;
+}
+
+void TLineFactory::GetLineTypeNames(std::vector<std::string>& names) {
+    names.clear();
+    for (const auto& kind : EnsureLineTypes()) names.push_back(kind.Caption);
+}
+
+void TLineFactory::GetConnectionNames(platform::INetworkTables& tables,
+                                      std::vector<std::string>& names) {
+    names.clear();
+    if (const auto links = tables.Links())
+        for (const auto& link : *links) names.push_back(link.name);
+    for (std::size_t i = names.size(); i-- > 0;) {
+        const std::string_view text = TrimControl(names[i]);
+        if (text == "新建连接" || text == "新建连接向导")
+            names.erase(names.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+}
+
+}  // namespace vorta

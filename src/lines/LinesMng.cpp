@@ -1,0 +1,201 @@
+#include "lines/LinesMng.h"
+
+#include <strings.h>
+
+#include <exception>
+#include <fstream>
+
+#include "core/StopWait.h"
+#include "lines/LineFactory.h"
+#include "platform/AtomicFile.h"
+
+namespace vorta {
+
+TLinesMng::TLinesMng(Options options) : options_(std::move(options)) {
+    LoadFromFile();
+    runThread_ = std::jthread([this](std::stop_token stop) { Run(stop); });
+}
+
+TLinesMng::~TLinesMng() {
+    try {
+        SaveToFile();
+    } catch (const std::exception&) {
+        // The lines were saved after every change; the last runtime state is not worth a crash.
+    }
+    runThread_.request_stop();
+    if (runThread_.joinable()) runThread_.join();
+    std::vector<std::shared_ptr<TBaseLine>> lines;
+    {
+        std::lock_guard guard(lock_);
+        lines.swap(lines_);
+        infos_.clear();
+    }
+    lines.clear();  // each line waits for its keep thread
+}
+
+void TLinesMng::LoadFromFile() {
+    std::ifstream in(options_.file, std::ios::binary);
+    if (!in) return;
+    in.seekg(0, std::ios::end);
+    const auto size = static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0));
+    const std::size_t count = std::min(size / kLineInfoSize, kMaxLines);
+    in.seekg(0);
+    for (std::size_t i = 0; i < count; ++i) {
+        LineInfoBytes bytes{};
+        if (!in.read(reinterpret_cast<char*>(bytes.data()), bytes.size())) break;
+        TLineInfo info = DecodeLineInfo(bytes);
+        info.IpAddress.clear();
+        AddLineInfo(std::move(info));  // a record that cannot be added is dropped
+    }
+}
+
+bool TLinesMng::AddLineInfo(TLineInfo info) {
+    std::lock_guard guard(lock_);
+    if (infos_.size() >= kMaxLines) return false;
+    auto line = TLineFactory::CreateLine(info.LineKind, options_.services);
+    if (!line) return false;
+    try {
+        line->SetEntryName(info.EntryName);
+        line->SetUserName(info.UserName);
+        line->SetPassword(info.Password);
+        line->KeepActive = false;
+        info.IsActive = false;
+        lines_.push_back(line);
+        infos_.push_back(std::move(info));
+    } catch (const std::exception&) {
+        return false;
+    }
+    line->Authenticate();
+    return true;
+}
+
+bool TLinesMng::AddLine(TLineInfo info) {
+    std::lock_guard guard(lock_);
+    const bool added = AddLineInfo(std::move(info));
+    SaveToFile();
+    return added;
+}
+
+void TLinesMng::ModifyLine(std::size_t index, const TLineInfo& info) {
+    std::lock_guard guard(lock_);
+    if (index >= infos_.size()) return;
+    infos_[index] = info;
+    SaveToFile();
+    lines_[index]->SetUserName(info.UserName);
+    lines_[index]->SetPassword(info.Password);
+}
+
+void TLinesMng::DeleteLine(std::size_t index) {
+    std::shared_ptr<TBaseLine> removed;
+    {
+        std::lock_guard guard(lock_);
+        if (index >= infos_.size()) return;
+        removed = lines_[index];
+        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(index));
+        infos_.erase(infos_.begin() + static_cast<std::ptrdiff_t>(index));
+        SaveToFile();
+    }
+    // Destroyed (waiting for its keep thread) outside the lock, unless a user still holds it.
+    removed.reset();
+}
+
+int TLinesMng::IndexOfEntry(const std::string& entryName) {
+    std::lock_guard guard(lock_);
+    int found = -1;
+    for (std::size_t i = 0; i < infos_.size(); ++i)
+        if (strcasecmp(infos_[i].EntryName.c_str(), entryName.c_str()) == 0)
+            found = static_cast<int>(i);
+    return found;
+}
+
+void TLinesMng::RefreshState() {
+    bool haveMaster = false, haveBackup = false, masterFailing = false, backupFailing = false;
+    {
+        std::lock_guard guard(lock_);
+        for (std::size_t i = 0; i < infos_.size(); ++i) {
+            TLineInfo& info = infos_[i];
+            (info.MasterGroup ? haveMaster : haveBackup) = true;
+            try {
+                const auto& line = lines_[i];
+                if (!line) continue;
+                info.IsActive = line->GetActive();
+                if (info.IsActive) info.IpAddress = FitToSlot(line->GetIpAddress(), kIpAddressMax);
+                if (info.IsNecessary && !info.IsActive)
+                    (info.MasterGroup ? masterFailing : backupFailing) = true;
+            } catch (const std::exception&) {
+                // This line is left as it was.
+            }
+        }
+    }
+    masterFailing = masterFailing || !haveMaster;
+    backupFailing = backupFailing || !haveBackup;
+    GroupState = masterFailing && backupFailing ? 2 : !masterFailing ? 0 : 1;
+}
+
+void TLinesMng::KeepGroup(std::uint8_t group) {
+    std::lock_guard guard(lock_);
+    for (std::size_t i = 0; i < infos_.size(); ++i)
+        if (static_cast<std::uint8_t>(infos_[i].MasterGroup) == group) lines_[i]->KeepActive = true;
+}
+
+void TLinesMng::ReleaseGroup(std::uint8_t group) {
+    std::lock_guard guard(lock_);
+    for (std::size_t i = 0; i < infos_.size(); ++i)
+        if (static_cast<std::uint8_t>(infos_[i].MasterGroup) == group)
+            lines_[i]->KeepActive = false;
+}
+
+void TLinesMng::ReleaseAll() {
+    ReleaseGroup(kMasterGroup);
+    ReleaseGroup(kBackupGroup);
+}
+
+void TLinesMng::SaveToFile() {
+    std::string content;
+    {
+        std::lock_guard guard(lock_);
+        for (std::size_t i = 0; i < infos_.size() && i < kMaxLines; ++i) {
+            const LineInfoBytes bytes = EncodeLineInfo(infos_[i]);
+            content.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        }
+    }
+    // Never truncate-then-write: a crash in between would lose every line.
+    platform::WriteFileAtomically(options_.file, content, 0600);
+}
+
+std::vector<std::shared_ptr<TBaseLine>> TLinesMng::Lines() {
+    std::lock_guard guard(lock_);
+    return lines_;
+}
+
+std::size_t TLinesMng::Count() {
+    std::lock_guard guard(lock_);
+    return lines_.size();
+}
+
+void TLinesMng::Run(std::stop_token stop) {
+    while (!stop.stop_requested()) {
+        try {
+            if (LinesEnabled == 0 && options_.isLanBackup()) {
+                ReleaseAll();
+                GroupState = 2;
+                SleepUnlessStopped(stop, options_.slice * 5);
+                continue;
+            }
+            KeepGroup(kMasterGroup);
+            for (int i = 1; i <= 40; ++i) {
+                if (!SleepUnlessStopped(stop, options_.slice)) return;
+                if (i == 21) RefreshState();
+            }
+            RefreshState();
+            if (GroupState != 0)
+                KeepGroup(kBackupGroup);
+            else
+                ReleaseGroup(kBackupGroup);
+        } catch (const std::exception&) {
+            // The next cycle starts afresh.
+        }
+    }
+}
+
+}  // namespace vorta

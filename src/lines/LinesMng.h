@@ -1,0 +1,74 @@
+#pragma once
+// The user's lines: at most five records kept in the lines file, each backed by a live line,
+// and the thread that holds the main group up and brings the backup group up while the main
+// group fails.
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "lines/LineBase.h"
+#include "lines/LineInfo.h"
+
+namespace vorta {
+
+inline constexpr std::uint8_t kMasterGroup = 1;
+inline constexpr std::uint8_t kBackupGroup = 0;
+
+class TLinesMng {
+public:
+    struct Options {
+        std::filesystem::path file;  // the lines file
+        LineServices& services;
+        // True while this host is the backup host inside the master's LAN.
+        std::function<bool()> isLanBackup = [] { return false; };
+        std::chrono::milliseconds slice{200};  // the run thread's cadence: 40 slices a cycle
+    };
+
+    explicit TLinesMng(Options options);
+    ~TLinesMng();
+    TLinesMng(const TLinesMng&) = delete;
+    TLinesMng& operator=(const TLinesMng&) = delete;
+
+    // Adds a line without saving; false beyond five lines or for an unknown kind.
+    bool AddLineInfo(TLineInfo info);
+    // Adds and saves; a refused add leaves the file's content as it was.
+    bool AddLine(TLineInfo info);
+    void ModifyLine(std::size_t index, const TLineInfo& info);
+    void DeleteLine(std::size_t index);
+    // The last record whose entry name matches ignoring letter case, or -1.
+    int IndexOfEntry(const std::string& entryName);
+    void RefreshState();
+    void KeepGroup(std::uint8_t group);
+    void ReleaseGroup(std::uint8_t group);
+    void ReleaseAll();
+    // Writes a new file beside the old one and renames it over; throws on failure.
+    void SaveToFile();
+
+    // The lock that guards both lists; re-entrant. Hold it while using LineInfos().
+    std::recursive_mutex& Lock() { return lock_; }
+    std::vector<TLineInfo>& LineInfos() { return infos_; }
+    // The live lines; a line stays valid for as long as a caller holds it, deleted or not.
+    std::vector<std::shared_ptr<TBaseLine>> Lines();
+    std::size_t Count();
+
+    std::atomic<std::uint8_t> GroupState{0};  // 0 main up, 1 backup carries, 2 both failing
+    std::atomic<std::uint8_t> LinesEnabled{0};
+
+private:
+    void LoadFromFile();
+    void Run(std::stop_token stop);
+
+    Options options_;
+    std::recursive_mutex lock_;
+    std::vector<TLineInfo> infos_;
+    std::vector<std::shared_ptr<TBaseLine>> lines_;
+    std::jthread runThread_;
+};
+
+}  // namespace vorta

@@ -1,0 +1,241 @@
+// The lines manager with LAN, cable modem and dial-up lines over fake tables and a fake
+// remote access layer.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <fstream>
+#include <thread>
+
+#include "FakeNetworkTables.h"
+#include "FakeRemoteAccess.h"
+#include "TempDir.h"
+#include "lines/LDailx.h"
+#include "lines/LineFactory.h"
+#include "lines/LinesMng.h"
+
+namespace vorta {
+namespace {
+
+using test::FakeNetworkTables;
+using test::Ip;
+using test::TempDir;
+using namespace std::chrono_literals;
+
+TLineInfo Lan(const std::string& entry, bool master, bool necessary = false) {
+    TLineInfo info;
+    info.LineKind = 3;
+    info.EntryName = entry;
+    info.MasterGroup = master;
+    info.IsNecessary = necessary;
+    info.LineID = NewLineId();
+    return info;
+}
+
+std::string FileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class LinesMngTest : public ::testing::Test {
+protected:
+    LinesMngTest() {
+        tables.AddLink("eth0", 2);
+        tables.AddLink("eth1", 3);
+    }
+    std::unique_ptr<TLinesMng> Manager(std::function<bool()> lanBackup = [] { return false; }) {
+        return std::make_unique<TLinesMng>(
+            TLinesMng::Options{file(), services, std::move(lanBackup), 5ms});
+    }
+    void Up(std::uint32_t index) { tables.routes.push_back({0, 0, Ip("198.51.100.1"), index}); }
+    std::filesystem::path file() const { return dir.path() / kLinesFileName; }
+
+    TempDir dir;
+    FakeNetworkTables tables;
+    TIpRoutes routes{tables};
+    test::FakeRemoteAccess ras;
+    LineServices services{routes, &ras, "", std::chrono::hours(1)};
+};
+
+TEST_F(LinesMngTest, MissingFileStartsEmptyAndAddsAreSavedPrivately) {
+    auto mng = Manager();
+    EXPECT_EQ(mng->Count(), 0u);
+    ASSERT_TRUE(mng->AddLine(Lan("eth0", true)));
+    EXPECT_EQ(std::filesystem::file_size(file()), kLineInfoSize);
+    EXPECT_EQ(std::filesystem::status(file()).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    mng.reset();
+    auto again = Manager();
+    ASSERT_EQ(again->Count(), 1u);
+    std::lock_guard guard(again->Lock());
+    EXPECT_EQ(again->LineInfos()[0].EntryName, "eth0");
+}
+
+TEST_F(LinesMngTest, FileSizeDecidesHowManyRecordsLoad) {
+    std::string five;
+    for (int i = 0; i < 5; ++i) {
+        const auto bytes = EncodeLineInfo(Lan("eth" + std::to_string(i), true));
+        five.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    std::ofstream(file(), std::ios::binary) << five << std::string(800 - five.size(), 'x');
+    EXPECT_EQ(Manager()->Count(), 5u) << "800 div 147 = 5";
+    std::ofstream(file(), std::ios::binary | std::ios::trunc) << five.substr(0, 146);
+    EXPECT_EQ(Manager()->Count(), 0u);
+}
+
+TEST_F(LinesMngTest, RuntimeFieldsAreClearedAndBadKindsDropped) {
+    TLineInfo stale = Lan("eth0", true);
+    stale.IsActive = true;
+    stale.IpAddress = "203.0.113.9";
+    TLineInfo bad = Lan("eth1", true);
+    bad.LineKind = 7;
+    std::string content;
+    for (const auto& info : {stale, bad}) {
+        const auto bytes = EncodeLineInfo(info);
+        content.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    std::ofstream(file(), std::ios::binary) << content;
+    auto mng = Manager();
+    ASSERT_EQ(mng->Count(), 1u);
+    {
+        std::lock_guard guard(mng->Lock());
+        EXPECT_FALSE(mng->LineInfos()[0].IsActive);
+        EXPECT_EQ(mng->LineInfos()[0].IpAddress, "");
+    }
+    mng->SaveToFile();
+    EXPECT_EQ(std::filesystem::file_size(file()), kLineInfoSize) << "the bad record is gone";
+}
+
+TEST_F(LinesMngTest, SixthAddIsRefusedAndTheFileStaysAsItWas) {
+    auto mng = Manager();
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(mng->AddLine(Lan("eth" + std::to_string(i), true)));
+    const std::string before = FileBytes(file());
+    EXPECT_FALSE(mng->AddLine(Lan("eth9", true)));
+    EXPECT_EQ(FileBytes(file()), before);
+    EXPECT_EQ(mng->IndexOfEntry("ETH3"), 3);
+    EXPECT_EQ(mng->IndexOfEntry("none"), -1);
+}
+
+TEST_F(LinesMngTest, InterruptedSaveLeavesTheOldFileIntact) {
+    auto mng = Manager();
+    ASSERT_TRUE(mng->AddLine(Lan("eth0", true)));
+    const std::string before = FileBytes(file());
+    ASSERT_TRUE(mng->AddLineInfo(Lan("eth1", false)));
+    ASSERT_TRUE(mng->AddLineInfo(Lan("eth2", false)));
+    // A file size limit stops the write half-way, as a crash would.
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 200;
+    setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_THROW(mng->SaveToFile(), std::system_error);
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(FileBytes(file()), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
+        << "no temporary left";
+}
+
+TEST_F(LinesMngTest, ModifyAndDeleteKeepTheListsTogether) {
+    auto mng = Manager();
+    ASSERT_TRUE(mng->AddLine(Lan("eth0", true)));
+    ASSERT_TRUE(mng->AddLine(Lan("eth1", false)));
+    auto held = mng->Lines()[0];
+    TLineInfo changed = Lan("eth0", true);
+    changed.UserName = "张三";
+    changed.Password = "pw";
+    mng->ModifyLine(1, changed);
+    EXPECT_EQ(mng->Lines()[1]->UserName(), "张三");
+    mng->DeleteLine(0);
+    ASSERT_EQ(mng->Count(), 1u);
+    EXPECT_EQ(held->EntryName(), "eth0") << "a holder keeps a deleted line alive";
+    auto reloaded = (mng.reset(), Manager());
+    std::lock_guard guard(reloaded->Lock());
+    ASSERT_EQ(reloaded->LineInfos().size(), 1u);
+    EXPECT_EQ(reloaded->LineInfos()[0].UserName, "张三")
+        << "GBK in the file, UTF-8 again when read";
+}
+
+TEST_F(LinesMngTest, GroupStateTable) {
+    auto mng = Manager();
+    mng->RefreshState();
+    EXPECT_EQ(mng->GroupState, 2) << "no line at all: both groups fail";
+
+    ASSERT_TRUE(mng->AddLineInfo(Lan("eth0", true, false)));
+    mng->RefreshState();
+    EXPECT_EQ(mng->GroupState, 0)
+        << "a main line that is down but not necessary never fails its group";
+
+    mng->DeleteLine(0);
+    ASSERT_TRUE(mng->AddLineInfo(Lan("eth0", true, true)));
+    mng->RefreshState();
+    EXPECT_EQ(mng->GroupState, 2) << "necessary main line down, and no backup line";
+
+    ASSERT_TRUE(mng->AddLineInfo(Lan("eth1", false)));
+    mng->RefreshState();
+    EXPECT_EQ(mng->GroupState, 1);
+    Up(2);
+    mng->RefreshState();
+    EXPECT_EQ(mng->GroupState, 0);
+    std::lock_guard guard(mng->Lock());
+    EXPECT_TRUE(mng->LineInfos()[0].IsActive);
+    EXPECT_FALSE(mng->LineInfos()[1].IsActive);
+}
+
+TEST_F(LinesMngTest, RunThreadHoldsTheMainGroupAndFallsBack) {
+    auto mng = Manager();
+    ASSERT_TRUE(mng->AddLineInfo(Lan("eth0", true, true)));
+    ASSERT_TRUE(mng->AddLineInfo(Lan("eth1", false)));
+    mng->LinesEnabled = 1;
+    auto waitFor = [](auto done) {
+        for (int i = 0; i < 400 && !done(); ++i) std::this_thread::sleep_for(5ms);
+        return done();
+    };
+    EXPECT_TRUE(waitFor([&] {
+        return mng->Lines()[0]->KeepActive.load() && mng->Lines()[1]->KeepActive.load();
+    })) << "main line down: the backup is held up too";
+    Up(2);
+    EXPECT_TRUE(
+        waitFor([&] { return mng->GroupState == 0 && !mng->Lines()[1]->KeepActive.load(); }));
+    EXPECT_TRUE(mng->Lines()[0]->KeepActive);
+}
+
+TEST_F(LinesMngTest, LanBackupHostHoldsEveryLineDown) {
+    auto mng = Manager([] { return true; });
+    ASSERT_TRUE(mng->AddLineInfo(Lan("eth0", true)));
+    mng->Lines()[0]->KeepActive = true;
+    for (int i = 0; i < 400 && (mng->GroupState != 2 || mng->Lines()[0]->KeepActive); ++i)
+        std::this_thread::sleep_for(5ms);
+    EXPECT_EQ(mng->GroupState, 2);
+    EXPECT_FALSE(mng->Lines()[0]->KeepActive);
+}
+
+TEST(LineKinds, TableAndSimpleKinds) {
+    std::vector<std::string> names;
+    TLineFactory::GetLineTypeNames(names);
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"虚拟拨号", "Web认证(网通)", "Cable Modem", "局域网"}));
+    EXPECT_FALSE(TLineFactory::NeedUserInfo(3));
+    for (int i : {0, 1, 2}) EXPECT_TRUE(TLineFactory::NeedUserInfo(i));
+    FakeNetworkTables tables;
+    tables.AddLink(" 新建连接 ", 5);
+    tables.AddLink("eth0", 2);
+    tables.AddLink("新建连接向导", 6);
+    TLineFactory::GetConnectionNames(tables, names);
+    EXPECT_EQ(names, (std::vector<std::string>{"eth0"}));
+
+    TIpRoutes routes(tables);
+    LineServices services{routes, nullptr, "", std::chrono::hours(1)};
+    EXPECT_EQ(TLineFactory::CreateLine(4, services), nullptr);
+    EXPECT_EQ(TLineFactory::CreateLine(-1, services), nullptr);
+    auto cable = TLineFactory::CreateLine(2, services);
+    cable->SetIpAddress("203.0.113.1");
+    EXPECT_FALSE(cable->GetActive());
+    EXPECT_EQ(cable->GetIpAddress(), "");
+    EXPECT_EQ(cable->Describe(), "ClassName: TCableModelLine");
+}
+
+}  // namespace
+}  // namespace vorta

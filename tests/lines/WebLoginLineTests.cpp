@@ -1,0 +1,157 @@
+// The web-login line against the development service playing a captive portal on loopback.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+
+#include "FakeNetworkTables.h"
+#include "integration/DevServiceFixture.h"
+#include "lines/IpRoutes.h"
+#include "lines/LCnc.h"
+#include "protocol/HttpRequest.h"
+
+namespace vorta {
+namespace {
+
+using devservice::DevService;
+using test::FakeNetworkTables;
+using test::Ip;
+
+constexpr const char* kLoginPath = "/portal/login";
+
+class WebLoginLineTest : public test::DevServiceTest {
+protected:
+    WebLoginLineTest() {
+        // wan0 carries the default route; eth1 is up but has none.
+        tables.AddLink("wan0", 2);
+        tables.AddLink("eth1", 3);
+        tables.addresses = {{Ip("203.0.113.2"), 2, Ip("255.255.255.0")},
+                            {Ip("198.51.100.2"), 3, Ip("255.255.255.0")}};
+        tables.routes = {{Ip("203.0.113.0"), Ip("255.255.255.0"), 0, 2},
+                         {0, 0, Ip("203.0.113.1"), 2},
+                         {Ip("198.51.100.0"), Ip("255.255.255.0"), 0, 3}};
+    }
+
+    void TearDown() override {
+        line.reset();  // before the service it may be talking to
+        test::DevServiceTest::TearDown();
+    }
+
+    // A line set up the way the client does it: created, initialised, then given its settings.
+    TCNCLine& MakeLine(const std::string& entry, const std::string& user,
+                       const std::string& password, const std::string& probePath = "/logo1.gif") {
+        line.reset();  // a line never outlives its services
+        // An hour between keep passes keeps the keep thread from authenticating on its own.
+        services =
+            std::make_unique<LineServices>(LineServices{.routes = routes,
+                                                        .ras = nullptr,
+                                                        .probeUrl = BaseUrl() + probePath,
+                                                        .keepPeriod = std::chrono::hours(1)});
+        line = std::make_unique<TCNCLine>(*services);
+        line->Initialize();
+        line->SetEntryName(entry);
+        line->SetUserName(user);
+        line->SetPassword(password);
+        return *line;
+    }
+
+    std::vector<devservice::RecordedRequest> Posts() const {
+        std::vector<devservice::RecordedRequest> posts;
+        for (auto& r : service.requests())
+            if (r.method == "POST") posts.push_back(r);
+        return posts;
+    }
+
+    FakeNetworkTables tables;
+    TIpRoutes routes{tables};
+    std::unique_ptr<LineServices> services;
+    std::unique_ptr<TCNCLine> line;
+};
+
+TEST_F(WebLoginLineTest, DescribesItselfAndFollowsItsDefaultRoute) {
+    TCNCLine& wan = MakeLine("wan0", "demo", "demo123");
+    EXPECT_EQ(wan.Describe(), "ClassName: TCNCLine");
+    EXPECT_TRUE(wan.GetActive());
+    wan.SetEntryName("eth1");
+    EXPECT_FALSE(wan.GetActive());
+    wan.SetIpAddress("203.0.113.2");
+    EXPECT_EQ(wan.GetIpAddress(), "203.0.113.2");
+    EXPECT_EQ(wan.Disconnect(), 0);
+    EXPECT_TRUE(service.requests().empty()) << "initialising with no entry asks nothing";
+}
+
+TEST_F(WebLoginLineTest, GoodAccountLogsOnThroughThePortalForm) {
+    service.setPortal(true);
+    TCNCLine& wan = MakeLine("wan0", "demo", "demo123");
+    ASSERT_TRUE(service.requests().empty());
+
+    EXPECT_TRUE(wan.Authenticate());
+    EXPECT_EQ(service.portalLogons(), std::vector<std::string>{"127.0.0.1"});
+    const auto requests = service.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_EQ(requests[0].path, "/logo1.gif");
+    EXPECT_EQ(requests[1].method, "POST");
+    EXPECT_EQ(requests[1].path, kLoginPath);
+    EXPECT_EQ(requests[1].body,
+              "uid=demo&upwd=demo123&uact_status=1&ctype=web&go=%E7%99%BB%E5%BD%95");
+
+    std::string probe;
+    HttpRequest("GET", BaseUrl() + "/logo1.gif", "", probe, false);
+    EXPECT_EQ(probe, "GIF89ap");
+
+    EXPECT_TRUE(wan.Authenticate());
+    EXPECT_EQ(service.requests().size(), 4u) << "only the probe, no second form post";
+    EXPECT_EQ(Posts().size(), 1u);
+    EXPECT_EQ(service.portalLogons().size(), 1u);
+}
+
+TEST_F(WebLoginLineTest, ConnectLogsOn) {
+    service.setPortal(true);
+    TCNCLine& wan = MakeLine("wan0", "alice", "secret");
+    EXPECT_EQ(wan.Connect(), 0);
+    EXPECT_EQ(service.portalLogons(), std::vector<std::string>{"127.0.0.1"});
+}
+
+TEST_F(WebLoginLineTest, RefusedAccountFails) {
+    service.setPortal(true);
+    TCNCLine& wan = MakeLine("wan0", "demo", "wrong");
+    EXPECT_FALSE(wan.Authenticate());
+    EXPECT_TRUE(service.portalLogons().empty());
+    const auto posts = Posts();
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_EQ(posts[0].path, kLoginPath);
+    EXPECT_EQ(wan.Connect(), 0) << "Connect reports nothing of the refusal";
+}
+
+TEST_F(WebLoginLineTest, UnknownUserFails) {
+    service.setPortal(true);
+    EXPECT_FALSE(MakeLine("wan0", "mallory", "demo123").Authenticate());
+    EXPECT_TRUE(service.portalLogons().empty());
+}
+
+TEST_F(WebLoginLineTest, WithoutADefaultRouteNothingIsSent) {
+    service.setPortal(true);
+    EXPECT_TRUE(MakeLine("eth1", "demo", "wrong").Authenticate());
+    EXPECT_TRUE(MakeLine("no-such-link", "demo", "wrong").Authenticate());
+    EXPECT_TRUE(service.requests().empty());
+}
+
+TEST_F(WebLoginLineTest, WithoutAPortalOnlyTheProbeIsFetched) {
+    TCNCLine& wan = MakeLine("wan0", "demo", "wrong");
+    EXPECT_TRUE(wan.Authenticate());
+    const auto requests = service.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].path, "/logo1.gif");
+    EXPECT_TRUE(Posts().empty());
+}
+
+TEST_F(WebLoginLineTest, ProbeWithoutAnAnswerIsNoPortal) {
+    TCNCLine& wan = MakeLine("wan0", "demo", "wrong", "/no/such/image.gif");
+    EXPECT_TRUE(wan.Authenticate());
+    ASSERT_EQ(service.requests().size(), 1u) << "the 404 reads as no answer";
+    EXPECT_TRUE(Posts().empty());
+}
+
+}  // namespace
+}  // namespace vorta
