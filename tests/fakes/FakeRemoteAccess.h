@@ -2,6 +2,7 @@
 // A remote access layer in memory, recording every call in order.
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "platform/RemoteAccess.h"
@@ -21,6 +22,8 @@ public:
     Notifier notifier;
     platform::RasCounters counters;
     std::atomic<int> dials{0};  // readable while a keep thread dials
+    std::chrono::milliseconds dialTime{0};
+    std::atomic<int> dialsFinished{0};
 
     int EnumEntries(std::vector<std::string>& out) override {
         out = entries;
@@ -39,6 +42,8 @@ public:
         dialed = params;
         handle = dialHandle;
         notifier = std::move(n);
+        std::this_thread::sleep_for(dialTime);
+        ++dialsFinished;
         return dialResult;
     }
     int HangUp(platform::RasHandle handle) override {

@@ -74,5 +74,16 @@ TEST_F(DialLineTest, KeepThreadFollowsKeepActive) {
     EXPECT_EQ(ras.dials, settled) << "nothing runs after the line is gone";
 }
 
+TEST_F(DialLineTest, DestroyingALineWaitsForTheDialInProgress) {
+    ras.dialTime = 300ms;
+    auto line = Line(5ms);
+    line->KeepActive = true;
+    for (int i = 0; i < 400 && ras.dials == 0; ++i) std::this_thread::sleep_for(2ms);
+    ASSERT_EQ(ras.dials, 1);
+    EXPECT_EQ(ras.dialsFinished, 0) << "the dial is still running";
+    line.reset();
+    EXPECT_EQ(ras.dialsFinished, ras.dials) << "released only after the dial returned";
+}
+
 }  // namespace
 }  // namespace vorta
