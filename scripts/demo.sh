@@ -37,6 +37,7 @@ vorta=("$build/src/app/vorta" --data-dir "$work/data")
 "${vorta[@]}" config set AutoLogon 1
 echo "headless client logging on as demo; Ctrl-C ends the demo"
 status=0
-"${vorta[@]}" --headless --service-url "$url" "$@" || status=$?
+# Every line reports to the same loopback service; the line number travels in the query.
+"${vorta[@]}" --headless --service-url "$url" --line-url-template "${url}?line=%s" "$@" || status=$?
 kill "$tail_pid" 2>/dev/null || true
 exit "$status"

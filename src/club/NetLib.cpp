@@ -1,7 +1,12 @@
 #include "club/NetLib.h"
 
+#include <arpa/inet.h>
+#include <netdb.h>
+
 #include <algorithm>
 #include <cctype>
+#include <memory>
+#include <stdexcept>
 
 namespace vorta {
 
@@ -46,6 +51,27 @@ void SplitUrl(const std::string& url, std::string& host, std::string& port, std:
         host = hostPart;
         port = "80";
     }
+}
+
+std::vector<std::string> ResolveHost(const std::string& host) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (host.empty() || ::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 ||
+        found == nullptr)
+        throw std::runtime_error("Host Lookup - Could Not Find Host Entry");
+    std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owned(found, &::freeaddrinfo);
+    std::vector<std::string> addresses;
+    for (const addrinfo* ai = found; ai != nullptr; ai = ai->ai_next) {
+        char text[INET_ADDRSTRLEN] = {};
+        const auto* in = reinterpret_cast<const sockaddr_in*>(ai->ai_addr);
+        if (::inet_ntop(AF_INET, &in->sin_addr, text, sizeof text) == nullptr) continue;
+        if (std::find(addresses.begin(), addresses.end(), text) == addresses.end())
+            addresses.emplace_back(text);
+    }
+    if (addresses.empty()) throw std::runtime_error("Host Lookup - Could Not Find Host Entry");
+    return addresses;
 }
 
 }  // namespace vorta

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vorta {
 
@@ -13,5 +14,9 @@ std::string UrlEncode(std::string_view text);
 // Splits "[http://]host[:port][/path]". Without a ":" the port is "80"; without a "/" `path` is
 // left as it was, so callers set its default first. The scheme is recognised in any letter case.
 void SplitUrl(const std::string& url, std::string& host, std::string& port, std::string& path);
+
+// Every IPv4 address of `host` as dotted text, in the resolver's order. Throws
+// std::runtime_error "Host Lookup - Could Not Find Host Entry" when there is none.
+std::vector<std::string> ResolveHost(const std::string& host);
 
 }  // namespace vorta

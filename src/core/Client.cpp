@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "club/NetLib.h"
 #include "core/StatusReport.h"
 #include "lines/LCnc.h"
 #include "protocol/ResultCodes.h"
@@ -128,7 +129,9 @@ void TClient::StartClient(bool serviceMode) {
     // 6.
     loggedOn_ = false;
     session_.ClearServiceList();
-    // 7. The name cache joins here with the IP update loop.
+    // 7.
+    dnsCache_ = std::make_unique<TDnsCache>(config_.resolver ? config_.resolver
+                                                             : TDnsCache::Resolver(ResolveHost));
     // 8.
     settings_.Update([&](Settings& s) {
         s.ServiceUrl = config_.serviceUrl;
@@ -154,7 +157,10 @@ void TClient::StartClient(bool serviceMode) {
     } else {
         autoLogonPending_ = true;
     }
-    // 14. The IP update thread joins here.
+    // 14.
+    if (linesMng_ && routes_)
+        updateIpTrd_ = std::make_unique<TUpdateIpTrd>(
+            TUpdateIpTrd::Context{settings_, *linesMng_, *dnsCache_, *routes_, config_.updateRest});
     // 15.
     loop_.SetTimerEnabled(timerLineState_, true);
     // 16.
@@ -238,10 +244,13 @@ void TClient::Shutdown() {
     // Every thread is told first and joined before anything it uses goes away; a thread inside
     // an exchange sees the stop at once, so no fixed pause is needed.
     if (autoLogonTrd_) autoLogonTrd_->RequestStop();
+    if (updateIpTrd_) updateIpTrd_->RequestStop();
     for (auto& trd : serviceTrds_) trd->RequestStop();
     if (autoLogonTrd_) autoLogonTrd_->Join();
+    if (updateIpTrd_) updateIpTrd_->Join();
     for (auto& trd : serviceTrds_) trd->Join();
     autoLogonTrd_.reset();
+    updateIpTrd_.reset();
     serviceTrds_.clear();
     loop_.SetTimerEnabled(timerLineState_, false);
     loop_.SetTimerEnabled(timerUpdateSysInfo_, false);
@@ -250,6 +259,7 @@ void TClient::Shutdown() {
     linesMng_.reset();  // saves the lines and waits for every line's thread
     lineServices_.reset();
     routes_.reset();
+    dnsCache_.reset();
     log_.Clear();
 }
 

@@ -13,11 +13,13 @@
 
 #include "core/AutoLogonTrd.h"
 #include "core/ClientView.h"
+#include "core/DnsCache.h"
 #include "core/EventLoop.h"
 #include "core/GetServiceTrd.h"
 #include "core/LogList.h"
 #include "core/Logon.h"
 #include "core/Settings.h"
+#include "core/UpdateIpTrd.h"
 #include "core/ViewState.h"
 #include "lines/IpRoutes.h"
 #include "lines/LineBase.h"
@@ -36,6 +38,8 @@ struct ClientConfig {
     bool headless = false;
     std::chrono::milliseconds autoLogonPeriod = TAutoLogonTrd::kPeriod;
     std::chrono::milliseconds serviceListDelay = TGetServiceTrd::kDelay;
+    std::chrono::milliseconds updateRest{40000};  // the IP update loop's rest after a pass
+    TDnsCache::Resolver resolver;                 // none: the system's resolver
 };
 
 struct ClientPlatform {
@@ -154,6 +158,8 @@ private:
     std::unique_ptr<TIpRoutes> routes_;
     std::unique_ptr<LineServices> lineServices_;
     std::unique_ptr<TLinesMng> linesMng_;
+    std::unique_ptr<TDnsCache> dnsCache_;
+    std::unique_ptr<TUpdateIpTrd> updateIpTrd_;
     std::unique_ptr<TAutoLogonTrd> autoLogonTrd_;
     std::vector<std::unique_ptr<TGetServiceTrd>> serviceTrds_;
 };

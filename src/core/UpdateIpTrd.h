@@ -1,0 +1,44 @@
+#pragma once
+// The loop that keeps the service told of every line's address: line after line, each report
+// sent through that line's own gateway to the line's own host name, then a 40-second rest.
+
+#include <chrono>
+#include <thread>
+
+#include "core/DnsCache.h"
+#include "core/Settings.h"
+#include "lines/IpRoutes.h"
+#include "lines/LinesMng.h"
+#include "protocol/Messages.h"
+
+namespace vorta {
+
+class TUpdateIpTrd {
+public:
+    struct Context {
+        SharedSettings& settings;
+        TLinesMng& lines;
+        TDnsCache& dns;
+        TIpRoutes& routes;
+        std::chrono::milliseconds rest{40000};
+    };
+
+    explicit TUpdateIpTrd(Context context);
+    void RequestStop() { thread_.request_stop(); }
+    void Join() {
+        if (thread_.joinable()) thread_.join();
+    }
+
+private:
+    void Execute(std::stop_token stop);
+    // One line, or the rest after a pass.
+    void Cycle(std::stop_token stop);
+
+    Context context_;
+    TActiveTestExReq request_;  // one pair for the thread's life, refilled for every report
+    TActiveTestExResp response_;
+    std::size_t lineCounter_ = 0;
+    std::jthread thread_;
+};
+
+}  // namespace vorta

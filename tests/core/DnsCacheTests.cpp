@@ -1,0 +1,37 @@
+#include <gtest/gtest.h>
+
+#include "club/NetLib.h"
+#include "core/DnsCache.h"
+
+namespace vorta {
+namespace {
+
+TEST(DnsCache, ExactNamesCachedFailuresNot) {
+    std::vector<std::string> asked;
+    TDnsCache cache([&](const std::string& host) -> std::vector<std::string> {
+        asked.push_back(host);
+        if (host == "missing.example")
+            throw std::runtime_error("Host Lookup - Could Not Find Host Entry");
+        return {"192.0.2.1", "192.0.2.2"};
+    });
+    EXPECT_EQ(cache.Resolve("a.example"), "192.0.2.1");
+    EXPECT_EQ(cache.Resolve("a.example"), "192.0.2.1");
+    EXPECT_EQ(cache.Resolve("A.example"), "192.0.2.1")
+        << "another spelling is looked up on its own";
+    EXPECT_EQ(cache.Resolve("missing.example"), "");
+    EXPECT_EQ(cache.Resolve("missing.example"), "");
+    EXPECT_EQ(asked, (std::vector<std::string>{"a.example", "A.example", "missing.example",
+                                               "missing.example"}));
+    EXPECT_EQ(cache.ResolveUrl("http://a.example:8080/vorta/vorta.dll/"), "192.0.2.1");
+    EXPECT_EQ(asked.size(), 4u) << "the URL's host is the cached name";
+}
+
+// Only address literals and the empty name: a real name would ask a DNS server.
+TEST(DnsCache, SystemResolverReadsLiteralsAndRefusesTheEmptyName) {
+    EXPECT_EQ(ResolveHost("127.0.0.1"), std::vector<std::string>{"127.0.0.1"});
+    EXPECT_EQ(ResolveHost("192.0.2.9"), std::vector<std::string>{"192.0.2.9"});
+    EXPECT_THROW(ResolveHost(""), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace vorta

@@ -1,0 +1,154 @@
+// The IP update loop against the development service, with lines over fake network tables.
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "ClientHarness.h"
+#include "FakeNetworkTables.h"
+#include "TempDir.h"
+#include "club/NetLib.h"
+#include "core/UpdateIpTrd.h"
+
+namespace vorta {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Ip;
+
+class UpdateIpTest : public ::testing::Test {
+protected:
+    UpdateIpTest() {
+        for (std::uint32_t i = 0; i < 3; ++i) tables.AddLink("eth" + std::to_string(i), i + 2);
+        settings.Update([&](Settings& s) {
+            s.UserName = "demo";
+            s.UserPwd = "demo123";
+            // The line number goes into the query here, so that every line reaches the one
+            // loopback service; real templates put it into the host name.
+            s.LineUrlTemplate = "http://127.0.0.1:" + std::to_string(live.service.port()) +
+                                "/vorta/vorta.dll/?line=%s";
+        });
+    }
+    void AddLan(const std::string& entry) {
+        TLineInfo info;
+        info.LineKind = 3;
+        info.EntryName = entry;
+        info.MasterGroup = true;
+        info.LineID = NewLineId();
+        ASSERT_TRUE(manager.AddLineInfo(info));
+    }
+    void Up(std::uint32_t index) { tables.routes.push_back({0, 0, Ip("198.51.100.1"), index}); }
+    std::unique_ptr<TUpdateIpTrd> Start(std::chrono::milliseconds rest) {
+        return std::make_unique<TUpdateIpTrd>(
+            TUpdateIpTrd::Context{settings, manager, dns, routes, rest});
+    }
+    template <typename Done>
+    static bool WaitFor(Done done) {
+        for (int i = 0; i < 500 && !done(); ++i) std::this_thread::sleep_for(10ms);
+        return done();
+    }
+    std::vector<devservice::RecordedRequest> Reports() {
+        std::vector<devservice::RecordedRequest> out;
+        for (const auto& r : live.service.requests())
+            if (r.exchange == devservice::Exchange::LineReport) out.push_back(r);
+        return out;
+    }
+
+    test::LiveService live;
+    test::TempDir dir;
+    test::FakeNetworkTables tables;
+    TIpRoutes routes{tables};
+    LineServices services{routes, nullptr, "", std::chrono::hours(1)};
+    TLinesMng manager{
+        TLinesMng::Options{dir.path() / kLinesFileName, services, [] { return false; }, 1h}};
+    SharedSettings settings;
+    int lookups = 0;
+    int failLookups = 0;
+    TDnsCache dns{[this](const std::string& host) {
+        ++lookups;
+        if (failLookups-- > 0) throw std::runtime_error("Host Lookup - Could Not Find Host Entry");
+        return ResolveHost(host);
+    }};
+};
+
+TEST_F(UpdateIpTest, OnlyTheActiveLineReportsUnderItsOwnNumber) {
+    AddLan("eth0");
+    AddLan("eth1");
+    AddLan("eth2");
+    Up(3);  // eth1
+    auto loop = Start(1h);
+    ASSERT_TRUE(WaitFor([&] { return manager.Lines()[1]->IpAddressField() == "127.0.0.1"; }));
+    std::this_thread::sleep_for(50ms);
+    const auto reports = Reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].target.find("line=2"), std::string::npos) << reports[0].target;
+    const auto recorded = live.service.lineReports();
+    ASSERT_EQ(recorded.size(), 1u);
+    {
+        std::lock_guard guard(manager.Lock());
+        EXPECT_EQ(recorded[0].lineId, manager.LineInfos()[1].LineID);
+    }
+    EXPECT_EQ(recorded[0].updateIp, "0");
+    EXPECT_EQ(std::get<0>(tables.added.at(0)), Ip("127.0.0.1"))
+        << "host route to the service's address";
+
+    // The rest after the pass ends at once on a stop.
+    const auto start = std::chrono::steady_clock::now();
+    loop.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+}
+
+TEST_F(UpdateIpTest, UnresolvableNameIsTriedAgainAndThenKept) {
+    AddLan("eth0");
+    Up(2);
+    failLookups = 1;
+    auto loop = Start(20ms);
+    ASSERT_TRUE(WaitFor([&] { return Reports().size() >= 3; }));
+    loop.reset();
+    EXPECT_EQ(lookups, 2) << "failed once, then resolved and never looked up again";
+}
+
+TEST_F(UpdateIpTest, EmptyAnswerIsPostedOnceMoreInTheSameCycle) {
+    AddLan("eth0");
+    Up(2);
+    live.service.setFault(devservice::Exchange::LineReport,
+                          test::FaultWith(0, 500, std::nullopt, 1));
+    auto loop = Start(1h);
+    ASSERT_TRUE(WaitFor([&] { return manager.Lines()[0]->IpAddressField() == "127.0.0.1"; }));
+    loop.reset();
+    EXPECT_EQ(Reports().size(), 2u);
+}
+
+TEST_F(UpdateIpTest, UpdateIpIsOneOnlyForTheBackupHostInTheLan) {
+    AddLan("eth0");
+    Up(2);
+    for (int mask = 0; mask < 8; ++mask) {
+        const bool inNet = mask & 1, master = mask & 2, lanBack = mask & 4;
+        settings.Update([&](Settings& s) {
+            s.IsInNet = inNet;
+            s.IsMasterHost = master;
+            s.IsInLANBack = lanBack;
+        });
+        live.service.reset();
+        auto loop = Start(1h);
+        ASSERT_TRUE(WaitFor([&] { return !live.service.lineReports().empty(); }));
+        loop.reset();
+        EXPECT_EQ(live.service.lineReports()[0].updateIp, inNet && !master && lanBack ? "1" : "0")
+            << mask;
+    }
+}
+
+TEST_F(UpdateIpTest, RefusedReportLeavesTheAddressAlone) {
+    AddLan("eth0");
+    Up(2);
+    manager.Lines()[0]->SetIpAddress("203.0.113.7");
+    live.service.setFault(devservice::Exchange::LineReport, test::FaultWith(0, 0, "102"));
+    auto loop = Start(1h);
+    ASSERT_TRUE(WaitFor([&] { return !Reports().empty(); }));
+    std::this_thread::sleep_for(50ms);
+    loop.reset();
+    EXPECT_EQ(manager.Lines()[0]->IpAddressField(), "203.0.113.7");
+}
+
+}  // namespace
+}  // namespace vorta
