@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include <strings.h>
+#include <charconv>
 #include <stdexcept>
 
 namespace vorta::app {
@@ -43,7 +44,8 @@ std::string UsageText() {
            "                           else $XDG_CONFIG_HOME/vorta)\n"
            "  --service-url URL        the service's XML gateway\n"
            "  --line-url-template URL  per-line gateway URL with one %s for the line number\n"
-           "  --probe-url URL          connectivity probe of web-login lines\n";
+           "  --probe-url URL          connectivity probe of web-login lines\n"
+           "  --update-rest SECONDS    rest of the address report loop after a pass (default 40)\n";
 }
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -65,7 +67,18 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             value(cl.lineUrlTemplate);
         else if (arg == "--probe-url")
             value(cl.probeUrl);
-        else if (inLines)
+        else if (arg == "--update-rest") {
+            std::optional<std::string> text;
+            value(text);
+            int seconds = 0;
+            const auto [end, ec] =
+                std::from_chars(text->data(), text->data() + text->size(), seconds);
+            if (ec != std::errc() || end != text->data() + text->size() || seconds < 1 ||
+                seconds > 86400)
+                throw std::invalid_argument(
+                    "--update-rest takes a number of seconds from 1 to 86400");
+            cl.updateRestSeconds = seconds;
+        } else if (inLines)
             cl.linesArgs.push_back(arg);
         else if (arg == "--headless")
             cl.headless = true;

@@ -151,6 +151,7 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir) {
     config.lineUrlTemplate = cl.lineUrlTemplate.value_or(std::string(kDefaultLineUrlTemplate));
     config.probeUrl = cl.probeUrl.value_or("");
     config.headless = true;
+    if (cl.updateRestSeconds) config.updateRest = std::chrono::seconds(*cl.updateRestSeconds);
 
     platform::FileSettingsStore store(SettingsFile(dataDir));
     platform::SystemdServiceManager services;
