@@ -119,6 +119,26 @@ TEST_F(UpdateIpTest, EmptyAnswerIsPostedOnceMoreInTheSameCycle) {
     EXPECT_EQ(Reports().size(), 2u);
 }
 
+TEST_F(UpdateIpTest, WebLoginLineLogsOnThroughThePortalAndPostsAgain) {
+    services.probeUrl = "http://127.0.0.1:" + std::to_string(live.service.port()) + "/logo1.gif";
+    TLineInfo info;
+    info.LineKind = 1;  // web login
+    info.EntryName = "eth0";
+    info.UserName = "demo";
+    info.Password = "demo123";
+    info.MasterGroup = true;
+    info.LineID = NewLineId();
+    ASSERT_TRUE(manager.AddLineInfo(info));  // no default route yet: no logon tried
+    Up(2);
+    live.service.setPortal(true);  // every request now gets the portal's page until logged on
+    auto loop = Start(1h);
+    ASSERT_TRUE(WaitFor([&] { return manager.Lines()[0]->IpAddressField() == "127.0.0.1"; }));
+    loop.reset();
+    EXPECT_EQ(live.service.portalLogons().size(), 1u);
+    EXPECT_EQ(live.service.lineReports().size(), 1u)
+        << "the second post of the same cycle got through";
+}
+
 TEST_F(UpdateIpTest, UpdateIpIsOneOnlyForTheBackupHostInTheLan) {
     AddLan("eth0");
     Up(2);
