@@ -3,7 +3,6 @@
 #include <strings.h>
 
 #include <charconv>
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -11,7 +10,6 @@
 #include "core/StatusReport.h"
 #include "lines/LineFactory.h"
 #include "lines/LinesMng.h"
-#include "platform/AtomicFile.h"
 #include "protocol/TextCodec.h"
 
 namespace vorta {
@@ -139,11 +137,7 @@ void ManagerLinesTarget::Delete(std::size_t index) {
 }
 
 FileLinesTarget::FileLinesTarget(std::filesystem::path file) : file_(std::move(file)) {
-    std::ifstream in(file_, std::ios::binary);
-    LineInfoBytes bytes{};
-    while (records_.size() < kMaxLines &&
-           in.read(reinterpret_cast<char*>(bytes.data()), bytes.size())) {
-        TLineInfo info = DecodeLineInfo(bytes);
+    for (TLineInfo& info : ReadLinesFile(file_)) {
         if (info.LineKind < 0 || info.LineKind > 3) continue;
         info.IsActive = false;
         info.IpAddress.clear();
@@ -177,12 +171,7 @@ void FileLinesTarget::Delete(std::size_t index) {
 }
 
 void FileLinesTarget::Save() {
-    std::string content;
-    for (const auto& info : records_) {
-        const auto bytes = EncodeLineInfo(info);
-        content.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    }
-    platform::WriteFileAtomically(file_, content, 0600);
+    WriteLinesFile(file_, records_);
 }
 
 LinesCommandResult RunLinesCommand(const std::vector<std::string>& args, ILinesTarget& target) {

@@ -1,8 +1,10 @@
 #include "lines/LineInfo.h"
 
 #include <cstdio>
+#include <fstream>
 #include <random>
 
+#include "platform/AtomicFile.h"
 #include "protocol/TextCodec.h"
 
 namespace vorta {
@@ -64,6 +66,26 @@ TLineInfo DecodeLineInfo(std::span<const std::uint8_t, kLineInfoSize> in) {
 
 std::string FitToSlot(const std::string& utf8, std::size_t maxBytes) {
     return DecodeToUtf8(Utf8ToGbk(utf8, maxBytes), "GBK");
+}
+
+std::vector<TLineInfo> ReadLinesFile(const std::filesystem::path& file) {
+    std::vector<TLineInfo> records;
+    std::ifstream in(file, std::ios::binary);
+    LineInfoBytes bytes{};
+    while (records.size() < kMaxLines &&
+           in.read(reinterpret_cast<char*>(bytes.data()), bytes.size()))
+        records.push_back(DecodeLineInfo(bytes));
+    return records;
+}
+
+void WriteLinesFile(const std::filesystem::path& file, const std::vector<TLineInfo>& records) {
+    std::string content;
+    for (std::size_t i = 0; i < records.size() && i < kMaxLines; ++i) {
+        const LineInfoBytes bytes = EncodeLineInfo(records[i]);
+        content.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    // Never truncate-then-write: a crash in between would lose every line.
+    platform::WriteFileAtomically(file, content, 0600);
 }
 
 std::string NewLineId() {

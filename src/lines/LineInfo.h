@@ -3,8 +3,10 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace vorta {
 
@@ -44,6 +46,13 @@ TLineInfo DecodeLineInfo(std::span<const std::uint8_t, kLineInfoSize> bytes);
 
 // A text cut, as the file would cut it, to at most `maxBytes` GBK bytes.
 std::string FitToSlot(const std::string& utf8, std::size_t maxBytes);
+
+// The first five records of a lines file, as stored; none when it is missing or shorter than
+// a record.
+std::vector<TLineInfo> ReadLinesFile(const std::filesystem::path& file);
+// Replaces the file whole (mode 0600) with at most five records; throws on failure and then
+// leaves the old file as it was.
+void WriteLinesFile(const std::filesystem::path& file, const std::vector<TLineInfo>& records);
 
 // A fresh GUID as 36 upper-case characters in the 8-4-4-4-12 pattern.
 std::string NewLineId();

@@ -3,11 +3,9 @@
 #include <strings.h>
 
 #include <exception>
-#include <fstream>
 
 #include "core/StopWait.h"
 #include "lines/LineFactory.h"
-#include "platform/AtomicFile.h"
 
 namespace vorta {
 
@@ -34,16 +32,7 @@ TLinesMng::~TLinesMng() {
 }
 
 void TLinesMng::LoadFromFile() {
-    std::ifstream in(options_.file, std::ios::binary);
-    if (!in) return;
-    in.seekg(0, std::ios::end);
-    const auto size = static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0));
-    const std::size_t count = std::min(size / kLineInfoSize, kMaxLines);
-    in.seekg(0);
-    for (std::size_t i = 0; i < count; ++i) {
-        LineInfoBytes bytes{};
-        if (!in.read(reinterpret_cast<char*>(bytes.data()), bytes.size())) break;
-        TLineInfo info = DecodeLineInfo(bytes);
+    for (TLineInfo& info : ReadLinesFile(options_.file)) {
         info.IpAddress.clear();
         AddLineInfo(std::move(info));  // a record that cannot be added is dropped
     }
@@ -151,16 +140,12 @@ void TLinesMng::ReleaseAll() {
 }
 
 void TLinesMng::SaveToFile() {
-    std::string content;
+    std::vector<TLineInfo> records;
     {
         std::lock_guard guard(lock_);
-        for (std::size_t i = 0; i < infos_.size() && i < kMaxLines; ++i) {
-            const LineInfoBytes bytes = EncodeLineInfo(infos_[i]);
-            content.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        }
+        records = infos_;
     }
-    // Never truncate-then-write: a crash in between would lose every line.
-    platform::WriteFileAtomically(options_.file, content, 0600);
+    WriteLinesFile(options_.file, records);
 }
 
 std::vector<std::shared_ptr<TBaseLine>> TLinesMng::Lines() {
