@@ -45,6 +45,7 @@ std::string UsageText() {
            "  --service-url URL        the service's XML gateway\n"
            "  --line-url-template URL  per-line gateway URL with one %s for the line number\n"
            "  --probe-url URL          connectivity probe of web-login lines\n"
+           "  --pair master|backup|backup-lan  join a master/backup pair at start (headless)\n"
            "  --update-rest SECONDS    rest of the address report loop after a pass (default 40)\n";
 }
 
@@ -67,7 +68,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             value(cl.lineUrlTemplate);
         else if (arg == "--probe-url")
             value(cl.probeUrl);
-        else if (arg == "--update-rest") {
+        else if (arg == "--pair") {
+            value(cl.pair);
+            if (*cl.pair != "master" && *cl.pair != "backup" && *cl.pair != "backup-lan")
+                throw std::invalid_argument("--pair takes master, backup or backup-lan");
+        } else if (arg == "--update-rest") {
             std::optional<std::string> text;
             value(text);
             int seconds = 0;

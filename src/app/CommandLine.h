@@ -18,10 +18,12 @@ struct CommandLine {
     std::optional<std::string> serviceUrl;
     std::optional<std::string> lineUrlTemplate;
     std::optional<std::string> probeUrl;
-    std::optional<int> updateRestSeconds;  // the IP update loop's rest after a pass
-    std::string name;                      // config set
-    std::string value;                     // config set
-    std::vector<std::string> linesArgs;    // the words and options after "lines"
+    std::optional<int> updateRestSeconds;
+    std::optional<std::string>
+        pair;           // master, backup or backup-lan  // the IP update loop's rest after a pass
+    std::string name;   // config set
+    std::string value;  // config set
+    std::vector<std::string> linesArgs;  // the words and options after "lines"
 };
 
 // Parses argv[1..]; throws std::invalid_argument with a message for the user on bad input.

@@ -152,6 +152,10 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir) {
     config.probeUrl = cl.probeUrl.value_or("");
     config.headless = true;
     if (cl.updateRestSeconds) config.updateRest = std::chrono::seconds(*cl.updateRestSeconds);
+    if (cl.pair)
+        config.pair = *cl.pair == "master"   ? ClientConfig::Pair::Master
+                      : *cl.pair == "backup" ? ClientConfig::Pair::Backup
+                                             : ClientConfig::Pair::BackupInLan;
 
     platform::FileSettingsStore store(SettingsFile(dataDir));
     platform::SystemdServiceManager services;

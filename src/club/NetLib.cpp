@@ -2,6 +2,10 @@
 
 #include <arpa/inet.h>
 #include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -72,6 +76,65 @@ std::vector<std::string> ResolveHost(const std::string& host) {
     }
     if (addresses.empty()) throw std::runtime_error("Host Lookup - Could Not Find Host Entry");
     return addresses;
+}
+
+Socket CreateUdpSocket() {
+    const Socket s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+    if (s < 0) return kNoSocket;
+    const int on = 1;
+    ::setsockopt(s, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    ::setsockopt(s, SOL_SOCKET, SO_DONTROUTE, &on, sizeof on);
+    return s;
+}
+
+Socket CreateBoundUdpSocket(std::uint16_t port) {
+    const Socket s = CreateUdpSocket();
+    if (s == kNoSocket) return kNoSocket;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        ::close(s);
+        return kNoSocket;
+    }
+    return s;
+}
+
+void CloseSocket(Socket socket) {
+    if (socket != kNoSocket) ::close(socket);
+}
+
+int SendBroadcast(Socket socket, std::uint16_t port, const void* data, std::size_t length) {
+    return SendDatagram(socket, "255.255.255.255", port, data, length);
+}
+
+int SendDatagram(Socket socket, const std::string& to, std::uint16_t port, const void* data,
+                 std::size_t length) {
+    if (socket == kNoSocket) return -1;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    if (::inet_pton(AF_INET, to.c_str(), &addr.sin_addr) != 1) return -1;
+    return static_cast<int>(::sendto(socket, data, length, MSG_NOSIGNAL,
+                                     reinterpret_cast<sockaddr*>(&addr), sizeof addr));
+}
+
+int RecvWithTimeout(Socket socket, int timeoutSeconds, std::string& sender, std::size_t bufferSize,
+                    char* buffer, int wakeFd) {
+    pollfd fds[2] = {{socket, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    const int ready =
+        ::poll(fds, wakeFd >= 0 ? 2 : 1, timeoutSeconds < 0 ? -1 : timeoutSeconds * 1000);
+    if (ready <= 0 || (wakeFd >= 0 && fds[1].revents != 0) || (fds[0].revents & POLLIN) == 0)
+        return 0;
+    sockaddr_in from{};
+    socklen_t fromLength = sizeof from;
+    const auto n =
+        ::recvfrom(socket, buffer, bufferSize, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+    if (n < 0) return -1;
+    char text[INET_ADDRSTRLEN] = {};
+    sender = ::inet_ntop(AF_INET, &from.sin_addr, text, sizeof text) ? text : "";
+    return static_cast<int>(n);
 }
 
 }  // namespace vorta

@@ -1,6 +1,8 @@
 #pragma once
 // Small URL helpers shared by the web-login line and anything else that speaks plain HTTP forms.
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +16,29 @@ std::string UrlEncode(std::string_view text);
 // Splits "[http://]host[:port][/path]". Without a ":" the port is "80"; without a "/" `path` is
 // left as it was, so callers set its default first. The scheme is recognised in any letter case.
 void SplitUrl(const std::string& url, std::string& host, std::string& port, std::string& path);
+
+// UDP sockets for the master/backup heartbeat. -1 stands for no socket.
+using Socket = int;
+inline constexpr Socket kNoSocket = -1;
+
+// A blocking IPv4 UDP socket with the broadcast and do-not-route options on.
+Socket CreateUdpSocket();
+// The same, bound to `port` on every local address; -1 when the port cannot be bound.
+Socket CreateBoundUdpSocket(std::uint16_t port);
+inline Socket CreateSendSocket() {
+    return CreateUdpSocket();
+}
+void CloseSocket(Socket socket);
+// Sends to 255.255.255.255:`port`; the byte count, or -1 (at once for socket -1).
+int SendBroadcast(Socket socket, std::uint16_t port, const void* data, std::size_t length);
+// The same to the IPv4 address `to` (dotted text); -1 also for an address that is not one.
+int SendDatagram(Socket socket, const std::string& to, std::uint16_t port, const void* data,
+                 std::size_t length);
+// Waits up to `timeoutSeconds` (negative: no limit) for one datagram. The byte count with the
+// sender's dotted address; 0 after the time-out, a failed wait or a signal on `wakeFd` (an
+// eventfd the owner writes to stop the wait); -1 on a receive error.
+int RecvWithTimeout(Socket socket, int timeoutSeconds, std::string& sender, std::size_t bufferSize,
+                    char* buffer, int wakeFd = -1);
 
 // Every IPv4 address of `host` as dotted text, in the resolver's order. Throws
 // std::runtime_error "Host Lookup - Could Not Find Host Entry" when there is none.

@@ -115,7 +115,9 @@ void TClient::StartClient(bool serviceMode) {
                                    return s.IsInNet && !s.IsMasterHost && s.IsInLANBack;
                                }});
     }
-    // 2. The master/backup unit joins here with its subsystem.
+    // 2.
+    clubMng_ = std::make_unique<TClubMng>(linesMng_.get(), config_.clubTiming);
+    if (const Settings s = settings_.Get(); s.IsInNet) clubMng_->Start(s.IsMasterHost);
     if (linesMng_) {
         const Settings s = settings_.Get();
         linesMng_->LinesEnabled = (!s.IsInNet || s.IsMasterHost || !s.IsInLANBack) ? 1 : 0;
@@ -161,6 +163,14 @@ void TClient::StartClient(bool serviceMode) {
     if (linesMng_ && routes_)
         updateIpTrd_ = std::make_unique<TUpdateIpTrd>(
             TUpdateIpTrd::Context{settings_, *linesMng_, *dnsCache_, *routes_, config_.updateRest});
+    if (config_.pair != ClientConfig::Pair::None) {
+        view_.cbIsInNet = true;
+        view_.rbAsMaster = config_.pair == ClientConfig::Pair::Master;
+        view_.rbAsSlave = !view_.rbAsMaster;
+        view_.cbInLANBack = config_.pair == ClientConfig::Pair::BackupInLan;
+        ApplyInNetRule();
+        SaveSettings();
+    }
     // 15.
     loop_.SetTimerEnabled(timerLineState_, true);
     // 16.
@@ -235,7 +245,8 @@ void TClient::SaveSettings() {
     store.WriteSetting("IsInNet", FlagText(s.IsInNet));
     store.WriteSetting("IsMasterHost", FlagText(s.IsMasterHost));
     store.WriteSetting("IsInLANBack", FlagText(s.IsInLANBack));
-    // 5. The master/backup unit is started here once it exists.
+    // 5. A changed role restarts the unit; clearing IsInNet leaves a running one alone.
+    if (s.IsInNet && clubMng_) clubMng_->Start(s.IsMasterHost);
 }
 
 void TClient::Shutdown() {
@@ -256,6 +267,7 @@ void TClient::Shutdown() {
     loop_.SetTimerEnabled(timerUpdateSysInfo_, false);
     session_.ClearServiceList();
     view_.Domains.reset();
+    clubMng_.reset();   // its thread uses the lines manager
     linesMng_.reset();  // saves the lines and waits for every line's thread
     lineServices_.reset();
     routes_.reset();

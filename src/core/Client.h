@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "club/ClubMng.h"
 #include "core/AutoLogonTrd.h"
 #include "core/ClientView.h"
 #include "core/DnsCache.h"
@@ -40,6 +41,9 @@ struct ClientConfig {
     std::chrono::milliseconds serviceListDelay = TGetServiceTrd::kDelay;
     std::chrono::milliseconds updateRest{40000};  // the IP update loop's rest after a pass
     TDnsCache::Resolver resolver;                 // none: the system's resolver
+    ClubTiming clubTiming;                        // the heartbeat's interval and port
+    // Headless hosts join a pair at start as if the user had saved these options.
+    enum class Pair { None, Master, Backup, BackupInLan } pair = Pair::None;
 };
 
 struct ClientPlatform {
@@ -129,6 +133,7 @@ public:
     bool UpdateSysInfoTimerEnabled() const { return loop_.TimerEnabled(timerUpdateSysInfo_); }
     // The lines manager, once StartClient has created it.
     TLinesMng* LinesMng() { return linesMng_.get(); }
+    TClubMng* ClubMng() { return clubMng_.get(); }
 
 private:
     void FillLineList();
@@ -158,6 +163,7 @@ private:
     std::unique_ptr<TIpRoutes> routes_;
     std::unique_ptr<LineServices> lineServices_;
     std::unique_ptr<TLinesMng> linesMng_;
+    std::unique_ptr<TClubMng> clubMng_;
     std::unique_ptr<TDnsCache> dnsCache_;
     std::unique_ptr<TUpdateIpTrd> updateIpTrd_;
     std::unique_ptr<TAutoLogonTrd> autoLogonTrd_;
