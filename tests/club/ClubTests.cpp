@@ -9,6 +9,7 @@
 
 #include "FakeNetworkTables.h"
 #include "TempDir.h"
+#include "WaitFor.h"
 #include "club/ClubMng.h"
 #include "club/ClubUtil.h"
 #include "lines/LinesMng.h"
@@ -17,6 +18,7 @@ namespace vorta {
 namespace {
 
 using namespace std::chrono_literals;
+using test::WaitFor;
 using States = std::vector<std::uint8_t>;
 
 TEST(Heartbeat, LinesAreReadLastFirstInUpperCase) {
@@ -71,11 +73,6 @@ protected:
     ClubTest() {
         timing.port = FreePort();
         timing.destination = "127.0.0.1";
-    }
-    template <typename Done>
-    static bool WaitFor(Done done) {
-        for (int i = 0; i < 400 && !done(); ++i) std::this_thread::sleep_for(5ms);
-        return done();
     }
     ClubTiming timing;
     test::TempDir dir;

@@ -7,6 +7,7 @@
 #include "ClientHarness.h"
 #include "FakeNetworkTables.h"
 #include "TempDir.h"
+#include "WaitFor.h"
 #include "club/NetLib.h"
 #include "core/UpdateIpTrd.h"
 
@@ -15,6 +16,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::Ip;
+using test::WaitFor;
 
 class UpdateIpTest : public ::testing::Test {
 protected:
@@ -41,11 +43,6 @@ protected:
     std::unique_ptr<TUpdateIpTrd> Start(std::chrono::milliseconds rest) {
         return std::make_unique<TUpdateIpTrd>(
             TUpdateIpTrd::Context{settings, manager, dns, routes, rest});
-    }
-    template <typename Done>
-    static bool WaitFor(Done done) {
-        for (int i = 0; i < 500 && !done(); ++i) std::this_thread::sleep_for(10ms);
-        return done();
     }
     std::vector<devservice::RecordedRequest> Reports() {
         std::vector<devservice::RecordedRequest> out;

@@ -11,6 +11,7 @@
 #include "FakeNetworkTables.h"
 #include "FakeRemoteAccess.h"
 #include "TempDir.h"
+#include "WaitFor.h"
 #include "lines/LDailx.h"
 #include "lines/LineFactory.h"
 #include "lines/LinesMng.h"
@@ -189,16 +190,12 @@ TEST_F(LinesMngTest, RunThreadHoldsTheMainGroupAndFallsBack) {
     ASSERT_TRUE(mng->AddLineInfo(Lan("eth0", true, true)));
     ASSERT_TRUE(mng->AddLineInfo(Lan("eth1", false)));
     mng->LinesEnabled = 1;
-    auto waitFor = [](auto done) {
-        for (int i = 0; i < 400 && !done(); ++i) std::this_thread::sleep_for(5ms);
-        return done();
-    };
-    EXPECT_TRUE(waitFor([&] {
+    EXPECT_TRUE(test::WaitFor([&] {
         return mng->Lines()[0]->KeepActive.load() && mng->Lines()[1]->KeepActive.load();
     })) << "main line down: the backup is held up too";
     Up(2);
     EXPECT_TRUE(
-        waitFor([&] { return mng->GroupState == 0 && !mng->Lines()[1]->KeepActive.load(); }));
+        test::WaitFor([&] { return mng->GroupState == 0 && !mng->Lines()[1]->KeepActive.load(); }));
     EXPECT_TRUE(mng->Lines()[0]->KeepActive);
 }
 
