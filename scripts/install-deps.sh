@@ -7,7 +7,7 @@ packages=(
   libcurl4-openssl-dev libxml2-dev libnl-route-3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev nlohmann-json3-dev
-  curl iproute2
+  curl iproute2 procps
 )
 
 missing=()
