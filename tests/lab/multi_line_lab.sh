@@ -36,7 +36,11 @@ for address in "$LAB_SERVICE_LINE1" "$LAB_SERVICE_LINE2"; do
     >"$work/service-$address.log" 2>&1 &
 done
 records() { svc curl -s "http://$1:8080/control/records"; }
-reports_from() { records "$1" | grep -o "\"remoteAddr\": \"$2\"" | wc -l || true; }
+reports_from() {
+  local seen
+  seen=$(records "$1")
+  grep -o "\"remoteAddr\": \"$2\"" <<<"$seen" | wc -l
+}
 for _ in $(seq 100); do
   records "$LAB_SERVICE_LINE1" >/dev/null 2>&1 && records "$LAB_SERVICE_LINE2" >/dev/null 2>&1 && break
   sleep 0.05
@@ -69,8 +73,10 @@ done
 (($(reports_from "$LAB_SERVICE_LINE2" "$LAB_CLIENT_LINE2") > 0)) || fail "no report of line 2 through gateway 2"
 (($(reports_from "$LAB_SERVICE_LINE1" "$LAB_CLIENT_LINE2") == 0)) || fail "line 2's address reached line 1's host"
 (($(reports_from "$LAB_SERVICE_LINE2" "$LAB_CLIENT_LINE1") == 0)) || fail "line 2's report left by line 1"
-records "$LAB_SERVICE_LINE1" | grep -q '"updateIp": "0"' || fail "reports should carry UpdateIP 0"
-records "$LAB_SERVICE_LINE1" | grep -q '"updateIp": "1"' && fail "a report carried UpdateIP 1"
+# Read whole first: grep -q would end the pipe early and pipefail would count curl's SIGPIPE.
+seen=$(records "$LAB_SERVICE_LINE1")
+grep -q '"updateIp": "0"' <<<"$seen" || fail "reports should carry UpdateIP 0"
+grep -q '"updateIp": "1"' <<<"$seen" && fail "a report carried UpdateIP 1"
 
 # Line 2's link goes down: its reports stop, line 1's go on.
 cli ip link set lan2 down
