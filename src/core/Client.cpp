@@ -489,8 +489,6 @@ void TClient::FillLineList() {
                 rows.push_back({info.IsActive, info.MasterGroup, info.EntryName, info.IsNecessary,
                                 info.IpAddress});
             view_.Lines = std::move(rows);
-        } else {
-            view_.Lines = hooks_.lineRows ? hooks_.lineRows() : std::vector<LineRow>{};
         }
     } catch (const std::exception&) {
         // A list that cannot be read keeps what it showed.

@@ -62,8 +62,7 @@ struct ClientPlatform {
 
 // Where later subsystems plug in; every hook is optional.
 struct ClientHooks {
-    std::function<std::vector<LineRow>()> lineRows;  // the lines manager's records
-    std::function<void()> startSysInfoUpload;        // the one upload of a run
+    std::function<void()> startSysInfoUpload;  // the one upload of a run
     std::function<void(bool install)> installService;
 };
 

@@ -144,17 +144,21 @@ std::optional<PppdRemoteAccess::PidFile> PppdRemoteAccess::FindByPid(pid_t pid) 
     return std::nullopt;
 }
 
-bool PppdRemoteAccess::InterfaceHasAddress(const std::string& interface) {
-    if (interface.empty()) return false;
-    const auto links = tables_.Links();
-    const auto addresses = tables_.Addresses();
-    if (!links || !addresses) return false;
-    for (const auto& link : *links) {
-        if (link.name != interface) continue;
-        for (const auto& row : *addresses)
-            if (row.index == link.index) return true;
-    }
-    return false;
+std::optional<LinkInfo> PppdRemoteAccess::FindLink(const std::string& interface) {
+    if (interface.empty()) return std::nullopt;
+    if (const auto links = tables_.Links())
+        for (const auto& link : *links)
+            if (link.name == interface) return link;
+    return std::nullopt;
+}
+
+std::optional<AddressRow> PppdRemoteAccess::FirstAddress(const std::string& interface) {
+    const auto link = FindLink(interface);
+    const auto addresses = link ? tables_.Addresses() : std::nullopt;
+    if (!addresses) return std::nullopt;
+    for (const auto& row : *addresses)
+        if (row.index == link->index) return row;
+    return std::nullopt;
 }
 
 std::optional<int> PppdRemoteAccess::Reap(pid_t pid) {
@@ -174,7 +178,7 @@ int PppdRemoteAccess::AwaitLink(pid_t pid, const std::string& entry, std::stop_t
             return *code;
         }
         const auto file = ReadPidFile(entry);
-        if (file && file->pid == pid && InterfaceHasAddress(file->interface)) return 0;
+        if (file && file->pid == pid && FirstAddress(file->interface).has_value()) return 0;
         if (stop.stop_requested() || Clock::now() >= deadline) {
             HangUp(static_cast<RasHandle>(pid));
             return kPppdTimedOut;
@@ -264,7 +268,7 @@ int PppdRemoteAccess::GetConnectStatus(RasHandle handle, int& state) {
     if (handle == 0 || !Alive(pid)) return kRasInvalidHandle;
     const auto file = FindByPid(pid);
     if (!ours && !file) return kRasInvalidHandle;
-    state = file && InterfaceHasAddress(file->interface) ? kRasStateConnected : 2;
+    state = file && FirstAddress(file->interface).has_value() ? kRasStateConnected : 2;
     return 0;
 }
 
@@ -286,19 +290,11 @@ int PppdRemoteAccess::EnumConnections(std::vector<RasConnection>& connections) {
 int PppdRemoteAccess::GetProjection(RasHandle handle, std::string& clientIp,
                                     std::string& serverIp) {
     const auto file = FindByPid(static_cast<pid_t>(handle));
-    const auto links = tables_.Links();
-    const auto addresses = tables_.Addresses();
-    if (!file || !links || !addresses) return kRasInvalidHandle;
-    for (const auto& link : *links) {
-        if (link.name != file->interface) continue;
-        for (const auto& row : *addresses) {
-            if (row.index != link.index) continue;
-            clientIp = Ip4ToText(row.address);
-            serverIp = row.peer ? Ip4ToText(row.peer) : std::string();
-            return 0;
-        }
-    }
-    return kRasInvalidHandle;
+    const auto row = file ? FirstAddress(file->interface) : std::nullopt;
+    if (!row) return kRasInvalidHandle;
+    clientIp = Ip4ToText(row->address);
+    serverIp = row->peer ? Ip4ToText(row->peer) : std::string();
+    return 0;
 }
 
 std::string PppdRemoteAccess::ErrorText(int code) {
@@ -361,19 +357,14 @@ std::string PppdRemoteAccess::ErrorText(int code) {
 
 bool PppdRemoteAccess::ReadCounters(RasHandle handle, RasCounters& counters) {
     const auto file = FindByPid(static_cast<pid_t>(handle));
-    const auto links = tables_.Links();
-    if (!file || !links) return false;
-    for (const auto& link : *links) {
-        if (link.name != file->interface) continue;
-        counters.bytesSent = link.bytesSent;
-        counters.bytesReceived = link.bytesReceived;
-        std::ifstream speed(paths_.sysClassNet / link.name / "speed");
-        long mbits = 0;
-        counters.speed =
-            speed >> mbits && mbits > 0 ? static_cast<std::uint32_t>(mbits) * 1000000u : 0;
-        return true;
-    }
-    return false;
+    const auto link = file ? FindLink(file->interface) : std::nullopt;
+    if (!link) return false;
+    counters.bytesSent = link->bytesSent;
+    counters.bytesReceived = link->bytesReceived;
+    std::ifstream speed(paths_.sysClassNet / link->name / "speed");
+    long mbits = 0;
+    counters.speed = speed >> mbits && mbits > 0 ? static_cast<std::uint32_t>(mbits) * 1000000u : 0;
+    return true;
 }
 
 }  // namespace vorta::platform

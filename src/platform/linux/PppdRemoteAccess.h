@@ -56,7 +56,9 @@ private:
     void EnsureInstalled();
     std::optional<PidFile> ReadPidFile(const std::string& entry) const;
     std::optional<PidFile> FindByPid(pid_t pid) const;
-    bool InterfaceHasAddress(const std::string& interface);
+    std::optional<LinkInfo> FindLink(const std::string& interface);
+    // The interface's first IPv4 address: the link is up once it has one.
+    std::optional<AddressRow> FirstAddress(const std::string& interface);
     // Waits for pid's link to come up; 0, or the code of the failure (pppd is then ended).
     int AwaitLink(pid_t pid, const std::string& entry, std::stop_token stop);
     // Reaps `pid` if it ended; its exit code, or nothing while it runs.
