@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <cstdlib>
 #include <future>
 #include <iostream>
 #include <thread>
@@ -152,6 +153,11 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir) {
     config.probeUrl = cl.probeUrl.value_or("");
     config.headless = true;
     if (cl.updateRestSeconds) config.updateRest = std::chrono::seconds(*cl.updateRestSeconds);
+    // Test-only: the lab shortens the 40-second heartbeat interval of a pair.
+    if (const char* interval = std::getenv("VORTA_TEST_HEARTBEAT_INTERVAL")) {
+        const int seconds = std::atoi(interval);
+        if (seconds > 0) config.clubTiming.interval = std::chrono::seconds(seconds);
+    }
     if (cl.pair)
         config.pair = *cl.pair == "master"   ? ClientConfig::Pair::Master
                       : *cl.pair == "backup" ? ClientConfig::Pair::Backup

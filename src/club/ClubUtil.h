@@ -24,7 +24,7 @@ inline constexpr std::uint8_t kPeerSilent = 2;
 struct ClubTiming {
     std::chrono::seconds interval{40};
     std::uint16_t port = kHeartbeatPort;
-    std::string destination = "255.255.255.255";  // the LAN broadcast; tests aim at loopback
+    std::string destination = kLimitedBroadcast;  // tests aim at loopback
     std::chrono::milliseconds rebindPause{1000};  // after a failed rebind, before the next try
 };
 

@@ -1,6 +1,8 @@
 #include "club/NetLib.h"
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -9,6 +11,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 
@@ -105,8 +108,55 @@ void CloseSocket(Socket socket) {
     if (socket != kNoSocket) ::close(socket);
 }
 
+std::vector<unsigned> BroadcastInterfaces() {
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) return {};
+    std::unique_ptr<ifaddrs, decltype(&::freeifaddrs)> owned(list, &::freeifaddrs);
+    std::vector<unsigned> indexes;
+    for (const ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
+        if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET) continue;
+        if ((a->ifa_flags & IFF_UP) == 0 || (a->ifa_flags & IFF_BROADCAST) == 0 ||
+            (a->ifa_flags & IFF_LOOPBACK) != 0)
+            continue;
+        const unsigned index = ::if_nametoindex(a->ifa_name);
+        if (index != 0 && std::find(indexes.begin(), indexes.end(), index) == indexes.end())
+            indexes.push_back(index);
+    }
+    return indexes;
+}
+
 int SendBroadcast(Socket socket, std::uint16_t port, const void* data, std::size_t length) {
-    return SendDatagram(socket, "255.255.255.255", port, data, length);
+    if (socket == kNoSocket) return -1;
+    // With do-not-route on, Linux finds no route for the limited broadcast unless the outgoing
+    // interface is named, so the datagram leaves through each broadcast-capable interface.
+    const std::vector<unsigned> interfaces = BroadcastInterfaces();
+    if (interfaces.empty()) return SendDatagram(socket, kLimitedBroadcast, port, data, length);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    int sent = -1;
+    for (const unsigned index : interfaces) {
+        iovec io{const_cast<void*>(data), length};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+        msghdr message{};
+        message.msg_name = &addr;
+        message.msg_namelen = sizeof addr;
+        message.msg_iov = &io;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        cmsghdr* header = CMSG_FIRSTHDR(&message);
+        header->cmsg_level = IPPROTO_IP;
+        header->cmsg_type = IP_PKTINFO;
+        header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+        in_pktinfo info{};
+        info.ipi_ifindex = static_cast<int>(index);
+        std::memcpy(CMSG_DATA(header), &info, sizeof info);
+        const auto n = ::sendmsg(socket, &message, MSG_NOSIGNAL);
+        if (n >= 0) sent = static_cast<int>(n);
+    }
+    return sent;
 }
 
 int SendDatagram(Socket socket, const std::string& to, std::uint16_t port, const void* data,

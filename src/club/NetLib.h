@@ -29,7 +29,9 @@ inline Socket CreateSendSocket() {
     return CreateUdpSocket();
 }
 void CloseSocket(Socket socket);
-// Sends to 255.255.255.255:`port`; the byte count, or -1 (at once for socket -1).
+inline constexpr const char* kLimitedBroadcast = "255.255.255.255";
+// Sends to 255.255.255.255:`port` through every broadcast-capable interface that is up; the
+// byte count when any interface took it, or -1 (at once for socket -1).
 int SendBroadcast(Socket socket, std::uint16_t port, const void* data, std::size_t length);
 // The same to the IPv4 address `to` (dotted text); -1 also for an address that is not one.
 int SendDatagram(Socket socket, const std::string& to, std::uint16_t port, const void* data,

@@ -543,6 +543,14 @@ std::string TClient::StatusReport(bool json) const {
     snapshot.lastErrorCode = LastErrorCode();
     snapshot.lastErrorText = LastErrorText();
     snapshot.lines = view_.Lines;
+    if (linesMng_) {
+        snapshot.linesEnabled = linesMng_->LinesEnabled != 0;
+        snapshot.groupState = linesMng_->GroupState;
+    }
+    if (clubMng_ && clubMng_->Running()) {
+        snapshot.pairRole = clubMng_->IsMaster() ? "master" : "backup";
+        snapshot.peerState = clubMng_->LastState().Last();
+    }
     snapshot.domains = session_.ServiceList();
     return json ? FormatStatusJson(snapshot) : FormatStatusText(snapshot);
 }

@@ -44,7 +44,10 @@ std::string FormatStatusText(const StatusSnapshot& status) {
     out << "last error: " << status.lastErrorCode;
     if (!status.lastErrorText.empty()) out << " " << status.lastErrorText;
     out << "\n";
-    out << "lines: " << status.lines.size() << "\n";
+    out << "lines: " << status.lines.size() << "  enabled: " << (status.linesEnabled ? "yes" : "no")
+        << "  group state: " << status.groupState << "\n";
+    if (!status.pairRole.empty())
+        out << "pair: " << status.pairRole << "  peer state: " << status.peerState << "\n";
     for (const LineRow& line : status.lines) {
         out << "  " << (line.IsActive ? "up  " : "down") << "  "
             << (line.MasterGroup ? "主组" : "备组") << "  " << line.EntryName
@@ -69,7 +72,11 @@ std::string FormatStatusJson(const StatusSnapshot& status) {
     out << "{\"loggedOn\":" << (status.loggedOn ? "true" : "false")
         << ",\"userName\":" << JsonString(status.userName)
         << ",\"lastError\":{\"code\":" << status.lastErrorCode
-        << ",\"text\":" << JsonString(status.lastErrorText) << "},\"lines\":[";
+        << ",\"text\":" << JsonString(status.lastErrorText)
+        << "},\"pair\":{\"role\":" << JsonString(status.pairRole)
+        << ",\"peerState\":" << status.peerState
+        << "},\"linesEnabled\":" << (status.linesEnabled ? "true" : "false")
+        << ",\"groupState\":" << status.groupState << ",\"lines\":[";
     for (std::size_t i = 0; i < status.lines.size(); ++i) {
         const LineRow& line = status.lines[i];
         out << (i ? "," : "") << "{\"active\":" << (line.IsActive ? "true" : "false")

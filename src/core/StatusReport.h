@@ -16,6 +16,12 @@ struct StatusSnapshot {
     int lastErrorCode = 0;
     std::string lastErrorText;
     std::vector<LineRow> lines;
+    // The master/backup pair: this host's role ("master", "backup" or "" when not paired), the
+    // lines manager's LinesEnabled flag and GroupState, and the last heard peer state.
+    std::string pairRole;
+    bool linesEnabled = true;
+    int groupState = 0;
+    int peerState = 0;
     std::shared_ptr<TGetServiceListResp> domains;
 };
 

@@ -67,7 +67,14 @@ TEST(StatusReport, TextAndJsonCarryTheState) {
     s.lastErrorText = "密码错误！";
     s.lines = {LineRow{true, false, "eth1\n", true, "203.0.113.7"}};
     s.domains = List();
+    s.pairRole = "backup";
+    s.linesEnabled = false;
+    s.groupState = 2;
+    s.peerState = 1;
     const std::string text = FormatStatusText(s);
+    EXPECT_NE(text.find("enabled: no  group state: 2\npair: backup  peer state: 1"),
+              std::string::npos)
+        << text;
     EXPECT_NE(text.find("logged on as de\"mo"), std::string::npos);
     EXPECT_NE(text.find("102 密码错误！"), std::string::npos);
     EXPECT_NE(text.find("备组"), std::string::npos);
@@ -76,6 +83,10 @@ TEST(StatusReport, TextAndJsonCarryTheState) {
     EXPECT_NE(json.find(R"("userName":"de\"mo")"), std::string::npos) << json;
     EXPECT_NE(json.find(R"("entryName":"eth1\n")"), std::string::npos) << json;
     EXPECT_NE(json.find(R"("group":"backup")"), std::string::npos);
+    EXPECT_NE(json.find(R"("pair":{"role":"backup","peerState":1},"linesEnabled":false,)"
+                        R"("groupState":2)"),
+              std::string::npos)
+        << json;
     EXPECT_EQ(JsonString(std::string("\x01", 1)), "\"\\u0001\"");
 }
 

@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# End to end: a master host and a LAN backup host on one LAN (namespaces made here, joined by a
+# bridge, documentation addresses only). The backup releases its lines while the master says
+# "ACTIVE", takes over when the master falls silent or says "CLOSE", and releases again when
+# "ACTIVE" returns. The heartbeat interval is shortened to 1 s for the test. Needs root and
+# ip netns; skips (77) elsewhere.
+set -euo pipefail
+build=$(cd "$1" && pwd)
+if [[ $(id -u) != 0 ]]; then
+  echo "lab test skipped: it needs root to make network namespaces"
+  exit 77
+fi
+id=p$$
+NS_LAN=vorta-$id-lan NS_MASTER=vorta-$id-master NS_BACKUP=vorta-$id-backup
+if ! ip netns add "$NS_LAN" 2>/dev/null; then
+  echo "lab test skipped: ip netns is not available here"
+  exit 77
+fi
+work=$(mktemp -d)
+cleanup() {
+  for ns in "$NS_MASTER" "$NS_BACKUP" "$NS_LAN"; do
+    ip netns pids "$ns" 2>/dev/null | xargs -r kill 2>/dev/null || true
+  done
+  wait 2>/dev/null || true
+  for ns in "$NS_MASTER" "$NS_BACKUP" "$NS_LAN"; do ip netns del "$ns" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  for log in "$work"/*.log; do echo "--- $log" >&2; cat "$log" >&2; done
+  exit 1
+}
+
+# LAN 192.0.2.0/24: the gateway 192.0.2.1 on the bridge, the master .10, the backup .11.
+ip netns add "$NS_MASTER"
+ip netns add "$NS_BACKUP"
+ip -n "$NS_LAN" link add br0 type bridge
+ip -n "$NS_LAN" addr add 192.0.2.1/24 dev br0
+ip -n "$NS_LAN" link set br0 up
+host=10
+for ns in "$NS_MASTER" "$NS_BACKUP"; do
+  ip link add eth0 netns "$ns" type veth peer name "p$host" netns "$NS_LAN"
+  ip -n "$NS_LAN" link set "p$host" master br0 up
+  ip -n "$ns" link set lo up
+  ip -n "$ns" link set eth0 up
+  ip -n "$ns" addr add "192.0.2.$host/24" dev eth0
+  ip -n "$ns" route add default via 192.0.2.1 dev eth0
+  host=$((host + 1))
+done
+
+vorta() { "$build/src/app/vorta" --data-dir "$work/$1" "${@:2}"; }
+for role in master backup; do
+  vorta "$role" lines add --kind lan --entry eth0 --necessary >/dev/null
+done
+start() {  # ROLE PAIR
+  local ns=$NS_MASTER
+  [[ $1 == backup ]] && ns=$NS_BACKUP
+  VORTA_TEST_HEARTBEAT_INTERVAL=1 ip netns exec "$ns" "$build/src/app/vorta" \
+    --data-dir "$work/$1" --headless --pair "$2" --service-url http://127.0.0.1:9/vorta/ \
+    2>>"$work/$1.log" &
+}
+stop_master() {
+  pkill -TERM -f "^$build/src/app/vorta --data-dir $work/master --headless" || fail "no master to stop"
+  for _ in $(seq 100); do
+    pgrep -f "^$build/src/app/vorta --data-dir $work/master --headless" >/dev/null || return 0
+    sleep 0.1
+  done
+  fail "the master did not stop"
+}
+# Waits up to 20 s for the host's status JSON to hold every given fragment.
+expect() {  # ROLE WHAT FRAGMENT...
+  local role=$1 what=$2 status=
+  shift 2
+  for _ in $(seq 200); do
+    status=$(vorta "$role" status --json 2>/dev/null || true)
+    local all=1
+    for fragment; do [[ $status == *"$fragment"* ]] || all=0; done
+    ((all)) && return 0
+    sleep 0.1
+  done
+  fail "$what; $role status: $status"
+}
+
+# The backup starts alone: silence is a change from the initial state; it keeps its lines.
+start backup backup-lan
+expect backup "a lone backup should report silence and keep its lines" \
+  '"pair":{"role":"backup","peerState":2}' '"linesEnabled":true'
+
+# The master comes up with its line: its "ACTIVE" makes the backup release its lines.
+start master master
+expect master "the master should run with its line up" '"role":"master"' '"groupState":0'
+expect backup "the backup should release its lines while the master is up" \
+  '"peerState":0' '"linesEnabled":false' '"groupState":2'
+
+# The master's process ends: after the silent time-out the backup takes over.
+stop_master
+expect backup "the backup should take over when the master falls silent" \
+  '"peerState":2' '"linesEnabled":true'
+
+# The master returns: its first "ACTIVE" releases the backup's lines again.
+start master master
+expect backup "the backup should release its lines when the master returns" \
+  '"peerState":0' '"linesEnabled":false'
+
+# The master's line fails (its necessary line loses the default route): it says "CLOSE".
+ip -n "$NS_MASTER" route del default
+expect master "the master should see its line group fail" '"groupState":2'
+expect backup "the backup should take over when the master says CLOSE" \
+  '"peerState":1' '"linesEnabled":true'
+ip -n "$NS_MASTER" route add default via 192.0.2.1 dev eth0
+expect backup "the backup should release its lines when the master's line is back" \
+  '"peerState":0' '"linesEnabled":false'
+
+stop_master
+echo "master/backup lab test passed"
