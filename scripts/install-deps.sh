@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev nlohmann-json3-dev
   curl iproute2 procps
+  dpkg-dev desktop-file-utils
 )
 
 missing=()

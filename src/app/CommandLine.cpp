@@ -26,6 +26,9 @@ std::string UsageText() {
            "Commands:\n"
            "  (none), --headless       run the client without a window until SIGTERM or SIGINT;\n"
            "                           it logs on with the saved credentials\n"
+           "  --service                the same as the system service (what the unit runs)\n"
+           "  -install, -uninstall     register or remove the systemd unit VortaService for this\n"
+           "                           program and data dir (root); -silent: no message\n"
            "  config show              print the saved settings\n"
            "  config set NAME VALUE    change one saved setting (UserName, UserPwd, AutoLogon,\n"
            "                           AsService, UpdateSysInfo, AutoRunAsOSStart, IsInNet,\n"
@@ -93,8 +96,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             cl.command = Command::Help;
         else if (arg == "--version")
             cl.command = Command::Version;
-        else if (IsSwitch(arg, "INSTALL") || IsSwitch(arg, "UNINSTALL") || IsSwitch(arg, "SILENT"))
-            cl.installSwitch = cl.installSwitch || !IsSwitch(arg, "SILENT");
+        else if (arg == "--service")
+            cl.service = true;
+        else if (IsSwitch(arg, "INSTALL"))
+            cl.serviceSwitch = ServiceSwitch::Install;
+        else if (IsSwitch(arg, "UNINSTALL"))
+            cl.serviceSwitch = ServiceSwitch::Uninstall;
+        else if (IsSwitch(arg, "SILENT"))
+            cl.silent = true;
         else if (arg.starts_with("--"))
             throw std::invalid_argument("unknown option " + arg);
         else
@@ -106,7 +115,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (cl.json) throw std::invalid_argument("--json goes with the status command");
         return cl;
     }
-    if (cl.headless) throw std::invalid_argument("--headless takes no command");
+    if (cl.headless || cl.service)
+        throw std::invalid_argument(std::string(cl.headless ? "--headless" : "--service") +
+                                    " takes no command");
+    if (cl.serviceSwitch != ServiceSwitch::None)
+        throw std::invalid_argument("-install and -uninstall take no command");
     if (words[0] == "lines") {
         if (cl.linesArgs.empty())
             throw std::invalid_argument("usage: vorta lines list|add|modify|delete ...");

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "service/ServiceHost.h"
+
 namespace vorta::app {
 
 enum class Command { Run, Help, Version, ConfigShow, ConfigSet, Status, Lines };
@@ -12,18 +14,20 @@ enum class Command { Run, Help, Version, ConfigShow, ConfigSet, Status, Lines };
 struct CommandLine {
     Command command = Command::Run;
     bool headless = false;
-    bool installSwitch = false;  // -install / -uninstall in any spelling: service mode
+    // -install / -uninstall in any letter case after "-", "/" or "\": the service install run.
+    ServiceSwitch serviceSwitch = ServiceSwitch::None;
+    bool silent = false;   // -silent: the install run says nothing when it succeeds
+    bool service = false;  // --service: run as the system service
     bool json = false;
     std::optional<std::string> dataDir;
     std::optional<std::string> serviceUrl;
     std::optional<std::string> lineUrlTemplate;
     std::optional<std::string> probeUrl;
-    std::optional<int> updateRestSeconds;
-    std::optional<std::string>
-        pair;           // master, backup or backup-lan  // the IP update loop's rest after a pass
-    std::string name;   // config set
-    std::string value;  // config set
-    std::vector<std::string> linesArgs;  // the words and options after "lines"
+    std::optional<int> updateRestSeconds;  // the IP update loop's rest after a pass
+    std::optional<std::string> pair;       // master, backup or backup-lan
+    std::string name;                      // config set
+    std::string value;                     // config set
+    std::vector<std::string> linesArgs;    // the words and options after "lines"
 };
 
 // Parses argv[1..]; throws std::invalid_argument with a message for the user on bad input.

@@ -18,11 +18,13 @@
 #include "platform/linux/NetlinkTables.h"
 #include "platform/linux/Paths.h"
 #include "platform/linux/PppdRemoteAccess.h"
+#include "platform/linux/Process.h"
 #include "platform/linux/SystemdServiceManager.h"
 #include "platform/linux/UnixInstanceChannel.h"
 #include "platform/linux/XdgAutostart.h"
 #include "protocol/ResultCodes.h"
 #include "protocol/ServiceUrls.h"
+#include "service/ServiceHost.h"
 
 namespace {
 
@@ -139,10 +141,19 @@ private:
 };
 
 int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir) {
+    platform::SystemdServiceManager services = platform::SystemdServiceManager::FromEnvironment();
+    // The install run registers or removes the service and ends; it skips the instance check.
+    if (cl.serviceSwitch != ServiceSwitch::None)
+        return RunServiceSwitch(
+            services, cl.serviceSwitch, cl.silent,
+            VortaServiceDefinition(platform::ExecutablePath(), std::filesystem::absolute(dataDir)),
+            std::cout, std::cerr);
+    const bool serviceMode = cl.service || services.IsServiceAccount();
+
     EventLoop loop;
     SignalWatcher signals(loop);
     platform::UnixInstanceChannel channel(dataDir);
-    if (!cl.installSwitch) {
+    if (!serviceMode) {
         // A running client of this data dir is asked to show itself instead.
         if (channel.Ask(platform::kRequestShow)) return 0;
     }
@@ -164,18 +175,27 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir) {
                                              : ClientConfig::Pair::BackupInLan;
 
     platform::FileSettingsStore store(SettingsFile(dataDir));
-    platform::SystemdServiceManager services;
     platform::NetlinkTables network;
     platform::PppdRemoteAccess ras(network);
-    std::vector<std::string> command = {platform::ExecutablePath().string(), "--data-dir",
-                                        dataDir.string()};
+    // Autostart runs the program by its full path, with the data dir when it is not the default.
+    std::vector<std::string> command = {platform::ExecutablePath().string()};
+    if (std::filesystem::absolute(dataDir) != platform::DefaultDataDir())
+        command.insert(command.end(), {"--data-dir", std::filesystem::absolute(dataDir).string()});
     platform::XdgAutostart autostart(platform::XdgAutostart::DefaultDir(), command);
     app::HeadlessView view(std::cerr);
     ClientPlatform platform(store, services, autostart);
     platform.network = &network;
     platform.ras = &ras;
     platform.linesFile = dataDir / kLinesFileName;
-    TClient client(config, platform, view, loop);
+    ClientHooks hooks;
+    hooks.installService = [&dataDir](bool install) {
+        const std::filesystem::path program = platform::ExecutablePath();
+        if (program.empty()) return false;
+        return platform::RunProgram(
+                   ServiceSwitchCommand(program, std::filesystem::absolute(dataDir), install))
+                   .exitCode == 0;
+    };
+    TClient client(config, platform, view, loop, std::move(hooks));
     view.Attach(&client, [&loop] { loop.Quit(); });
 
     const bool claimed = channel.Claim([&](const std::string& request) -> std::string {
@@ -210,9 +230,12 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir) {
         }
         return "unknown request\n";
     });
-    if (!claimed && !cl.installSwitch) return 0;  // another instance holds this data dir
+    if (!claimed) {
+        if (!serviceMode) return 0;  // another instance holds this data dir
+        std::cerr << "vorta: warning: another client uses " << dataDir.string() << "\n";
+    }
 
-    client.StartClient(cl.installSwitch);
+    client.StartClient(serviceMode);
     loop.Run({});
     client.Shutdown();
     return 0;

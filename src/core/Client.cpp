@@ -5,6 +5,7 @@
 #include "club/NetLib.h"
 #include "core/StatusReport.h"
 #include "lines/LCnc.h"
+#include "lines/LineFactory.h"
 #include "protocol/ResultCodes.h"
 #include "protocol/TextCodec.h"
 
@@ -145,7 +146,21 @@ void TClient::StartClient(bool serviceMode) {
     // 10-11.
     LoadSettings();
     view_.ActivePage = 0;
-    // 12. The system information collector joins here.
+    // 12. The system information collector; adapters are paired with connections by interface.
+    {
+        TConnectionLookup connections;
+        if (platform_.network != nullptr && routes_) {
+            connections.names = [network = platform_.network] {
+                std::vector<std::string> names;
+                TLineFactory::GetConnectionNames(*network, names);
+                return names;
+            };
+            connections.ifIndex = [routes = routes_.get()](const std::string& name) {
+                return routes->GetConnectionIfIndex(name);
+            };
+        }
+        sysInfo_ = std::make_unique<TSysInfo>(platform_.network, std::move(connections));
+    }
     // 13.
     const Settings s = settings_.Get();
     if (config_.headless) {
@@ -252,17 +267,22 @@ void TClient::SaveSettings() {
 void TClient::Shutdown() {
     if (shutDown_) return;
     shutDown_ = true;
+    serviceStop_ = {};  // ends a pending wait for the service's stop
     // Every thread is told first and joined before anything it uses goes away; a thread inside
     // an exchange sees the stop at once, so no fixed pause is needed.
     if (autoLogonTrd_) autoLogonTrd_->RequestStop();
     if (updateIpTrd_) updateIpTrd_->RequestStop();
+    if (updateSysInfoTrd_) updateSysInfoTrd_->RequestStop();
     for (auto& trd : serviceTrds_) trd->RequestStop();
     if (autoLogonTrd_) autoLogonTrd_->Join();
     if (updateIpTrd_) updateIpTrd_->Join();
+    if (updateSysInfoTrd_) updateSysInfoTrd_->Join();
     for (auto& trd : serviceTrds_) trd->Join();
     autoLogonTrd_.reset();
     updateIpTrd_.reset();
+    updateSysInfoTrd_.reset();
     serviceTrds_.clear();
+    sysInfo_.reset();  // its connection lookup uses the routes
     loop_.SetTimerEnabled(timerLineState_, false);
     loop_.SetTimerEnabled(timerUpdateSysInfo_, false);
     session_.ClearServiceList();
@@ -373,13 +393,48 @@ void TClient::ChkBoxRunAsServiceClick() {
         view_.ChkBoxSavePwd = true;
         view_.ChkBoxStartup = false;
         SaveSettings();
-        if (hooks_.installService) hooks_.installService(true);
-        Notify("加载为WindowNT 服务！");
+        if (SwitchService(true)) Notify("加载为WindowNT 服务！");
     } else {
-        if (hooks_.installService) hooks_.installService(false);
-        Notify("卸载WindowNT 服务！");
+        if (SwitchService(false)) Notify("卸载WindowNT 服务！");
     }
     frontEnd_.StateChanged();
+}
+
+bool TClient::SwitchService(bool install) {
+    bool done = false;
+    try {
+        done = hooks_.installService && hooks_.installService(install);
+    } catch (const std::exception&) {
+        done = false;
+    }
+    frontEnd_.MessageBox(install ? (done ? kInstallDone : kInstallFailed)
+                                 : (done ? kUninstallDone : kUninstallFailed),
+                         kMessageCaption, MessageIcon::Information);
+    // After a failure the box shows what is really registered.
+    if (!done)
+        view_.ChkBoxRunAsService = platform_.services.IsServiceInstalled(platform::kServiceName);
+    return done;
+}
+
+void TClient::ActionExit() {
+    if (!serviceMode_) {
+        frontEnd_.Exit();
+        return;
+    }
+    // Pending events are handled first; the stop's wait runs aside so that the loop can take
+    // the quit that the service's stop brings, and a shutdown ends the wait.
+    loop_.Post(ClientEvent([this] {
+        if (serviceStop_.joinable()) return;
+        serviceStop_ = std::jthread([this](std::stop_token stop) {
+            try {
+                if (!platform_.services.StopOwnService(stop))
+                    loop_.Post(ClientEvent([this] { AddLog(1, "Vorta服务没有停止"); }));
+            } catch (const std::exception& e) {
+                const std::string text = e.what();
+                loop_.Post(ClientEvent([this, text] { AddLog(1, text); }));
+            }
+        });
+    }));
 }
 
 void TClient::ChkBoxSavePwdClick() {
@@ -477,7 +532,14 @@ void TClient::OnTimerLineState() {
 void TClient::OnTimerUpdateSysInfo() {
     if (!loggedOn_) return;
     loop_.SetTimerEnabled(timerUpdateSysInfo_, false);
-    if (settings_.Get().UpdateSysInfo && hooks_.startSysInfoUpload) hooks_.startSysInfoUpload();
+    const Settings s = settings_.Get();
+    if (!s.UpdateSysInfo) return;
+    if (hooks_.startSysInfoUpload) {
+        hooks_.startSysInfoUpload();
+    } else if (sysInfo_ && !updateSysInfoTrd_) {
+        updateSysInfoTrd_ = std::make_unique<TUpdateSysInfoTrd>(
+            *sysInfo_, SysInfoUploadTarget{s.ServiceUrl, s.UserName, s.UserPwd});
+    }
 }
 
 void TClient::FillLineList() {
@@ -538,6 +600,7 @@ void TClient::HandleEvent(const ClientEvent& event) {
 
 std::string TClient::StatusReport(bool json) const {
     StatusSnapshot snapshot;
+    snapshot.serviceMode = serviceMode_;
     snapshot.loggedOn = loggedOn_;
     snapshot.userName = settings_.Get().UserName;
     snapshot.lastErrorCode = LastErrorCode();

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "club/ClubMng.h"
@@ -21,6 +22,7 @@
 #include "core/Logon.h"
 #include "core/Settings.h"
 #include "core/UpdateIpTrd.h"
+#include "core/UpdateSysInfoTrd.h"
 #include "core/ViewState.h"
 #include "lines/IpRoutes.h"
 #include "lines/LineBase.h"
@@ -28,6 +30,8 @@
 #include "platform/Autostart.h"
 #include "platform/ServiceManager.h"
 #include "platform/SettingsStore.h"
+#include "service/ServiceHost.h"
+#include "sysinfo/SysInfo.h"
 
 namespace vorta {
 
@@ -63,7 +67,8 @@ struct ClientPlatform {
 // Where later subsystems plug in; every hook is optional.
 struct ClientHooks {
     std::function<void()> startSysInfoUpload;  // the one upload of a run
-    std::function<void(bool install)> installService;
+    // Runs the program's own install (or uninstall) run; true when it succeeded.
+    std::function<bool(bool install)> installService;
 };
 
 inline constexpr std::chrono::milliseconds kLineStateInterval{2600};
@@ -85,6 +90,9 @@ public:
     // Stops and joins every thread, then frees what they used. Runs once; the destructor
     // calls it too.
     void Shutdown();
+    // The exit action: in service mode it stops the service (whose stop then ends this
+    // process), otherwise it closes the client.
+    void ActionExit();
 
     // Logon and logoff.
     void BtnLogonClick();
@@ -133,8 +141,13 @@ public:
     // The lines manager, once StartClient has created it.
     TLinesMng* LinesMng() { return linesMng_.get(); }
     TClubMng* ClubMng() { return clubMng_.get(); }
+    // The system information collector, once StartClient has created it.
+    TSysInfo* SysInfo() { return sysInfo_.get(); }
+    bool SysInfoUploadStarted() const { return updateSysInfoTrd_ != nullptr; }
 
 private:
+    // Runs the install or uninstall run and tells the user how it went; true when it worked.
+    bool SwitchService(bool install);
     void FillLineList();
     void SetTrayState(TrayState state);
     void StartServiceListThread();
@@ -145,6 +158,7 @@ private:
     IClientView& frontEnd_;
     EventLoop& loop_;
     ClientHooks hooks_;
+    std::jthread serviceStop_;  // the exit action's stop of the service
 
     SharedSettings settings_;
     ViewState view_;
@@ -166,6 +180,8 @@ private:
     std::unique_ptr<TDnsCache> dnsCache_;
     std::unique_ptr<TUpdateIpTrd> updateIpTrd_;
     std::unique_ptr<TAutoLogonTrd> autoLogonTrd_;
+    std::unique_ptr<TSysInfo> sysInfo_;
+    std::unique_ptr<TUpdateSysInfoTrd> updateSysInfoTrd_;  // at most one per run
     std::vector<std::unique_ptr<TGetServiceTrd>> serviceTrds_;
 };
 

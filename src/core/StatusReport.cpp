@@ -39,6 +39,7 @@ std::string JsonString(std::string_view text) {
 
 std::string FormatStatusText(const StatusSnapshot& status) {
     std::ostringstream out;
+    out << "mode: " << (status.serviceMode ? "service" : "desktop") << "\n";
     out << "logon: " << (status.loggedOn ? "logged on as " + status.userName : "logged off")
         << "\n";
     out << "last error: " << status.lastErrorCode;
@@ -69,7 +70,8 @@ std::string FormatStatusText(const StatusSnapshot& status) {
 
 std::string FormatStatusJson(const StatusSnapshot& status) {
     std::ostringstream out;
-    out << "{\"loggedOn\":" << (status.loggedOn ? "true" : "false")
+    out << "{\"serviceMode\":" << (status.serviceMode ? "true" : "false")
+        << ",\"loggedOn\":" << (status.loggedOn ? "true" : "false")
         << ",\"userName\":" << JsonString(status.userName)
         << ",\"lastError\":{\"code\":" << status.lastErrorCode
         << ",\"text\":" << JsonString(status.lastErrorText)

@@ -11,6 +11,7 @@
 namespace vorta {
 
 struct StatusSnapshot {
+    bool serviceMode = false;
     bool loggedOn = false;
     std::string userName;
     int lastErrorCode = 0;

@@ -53,12 +53,25 @@ TEST(CommandLine, BadInputIsRefused) {
 }
 
 TEST(CommandLine, InstallSwitchesInEverySpelling) {
-    for (const char* arg : {"-install", "/INSTALL", "\\Uninstall", "-uNiNsTaLl"}) {
+    for (const char* arg : {"-install", "/INSTALL", "\\Install", "-iNsTaLl"}) {
         EXPECT_TRUE(IsInstallSwitch({arg})) << arg;
-        EXPECT_TRUE(ParseCommandLine({arg, "-silent"}).installSwitch) << arg;
+        const CommandLine cl = ParseCommandLine({"--data-dir", "/d", arg, "/SILENT"});
+        EXPECT_EQ(cl.serviceSwitch, ServiceSwitch::Install) << arg;
+        EXPECT_TRUE(cl.silent);
+        EXPECT_EQ(cl.command, Command::Run);
     }
-    for (const char* arg : {"install", "--install", "-installer", "+install"})
+    for (const char* arg : {"-uninstall", "/UNINSTALL", "\\Uninstall", "-uNiNsTaLl"}) {
+        EXPECT_TRUE(IsInstallSwitch({arg})) << arg;
+        const CommandLine cl = ParseCommandLine({arg});
+        EXPECT_EQ(cl.serviceSwitch, ServiceSwitch::Uninstall) << arg;
+        EXPECT_FALSE(cl.silent);
+    }
+    for (const char* arg : {"install", "-installer", "+install"})
         EXPECT_FALSE(IsInstallSwitch({arg})) << arg;
+    EXPECT_THROW(ParseCommandLine({"--install"}), std::invalid_argument);
+    EXPECT_THROW(ParseCommandLine({"-install", "status"}), std::invalid_argument);
+    EXPECT_TRUE(ParseCommandLine({"--service", "--data-dir", "/var/lib/vorta"}).service);
+    EXPECT_THROW(ParseCommandLine({"--service", "status"}), std::invalid_argument);
 }
 
 }  // namespace

@@ -150,5 +150,75 @@ TEST(SettingsRules, PairControlsEnableEachOther) {
     EXPECT_FALSE(v.cbInLANBackEnabled);
 }
 
+TEST(ServiceSwitch, SwitchingTheServiceOnClearsAutostartAndReports) {
+    std::vector<bool> runs;
+    ClientHooks hooks;
+    hooks.installService = [&](bool install) {
+        runs.push_back(install);
+        return true;
+    };
+    ClientHarness h({}, hooks);
+    ViewState& v = h.client->View();
+    v.ChkBoxStartup = true;
+    h.autostart.set = true;
+    v.ChkBoxRunAsService = true;
+    h.client->ChkBoxRunAsServiceClick();
+    EXPECT_EQ(runs, std::vector<bool>{true});
+    EXPECT_FALSE(v.ChkBoxStartup);
+    EXPECT_TRUE(v.ChkBoxSavePwd);
+    EXPECT_EQ(h.store.values["AutoRunAsOSStart"], "0");
+    EXPECT_EQ(h.store.values["AsService"], "1");
+    EXPECT_FALSE(h.autostart.set) << "the autostart entry is removed";
+    ASSERT_EQ(h.view.messageBoxes.size(), 1u);
+    EXPECT_EQ(h.view.messageBoxes[0], "安装Vorta服务成功");
+    EXPECT_EQ(h.NewestLog(), "加载为WindowNT 服务！");
+
+    h.store.writes.clear();
+    v.ChkBoxRunAsService = false;
+    h.client->ChkBoxRunAsServiceClick();
+    EXPECT_EQ(runs, (std::vector<bool>{true, false}));
+    EXPECT_EQ(h.view.messageBoxes.back(), "卸载Vorta服务成功");
+    EXPECT_EQ(h.NewestLog(), "卸载WindowNT 服务！");
+    EXPECT_TRUE(h.store.writes.empty()) << "switching off does not save";
+}
+
+TEST(ServiceSwitch, AFailedInstallRunIsReportedAndTheBoxShowsTheTruth) {
+    ClientHooks hooks;
+    hooks.installService = [](bool install) {
+        if (!install) throw std::runtime_error("cannot start the program");
+        return false;
+    };
+    ClientHarness h({}, hooks);
+    ViewState& v = h.client->View();
+    v.ChkBoxRunAsService = true;
+    h.client->ChkBoxRunAsServiceClick();
+    ASSERT_EQ(h.view.messageBoxes.size(), 1u);
+    EXPECT_EQ(h.view.messageBoxes[0], "安装Vorta服务失败");
+    EXPECT_FALSE(v.ChkBoxRunAsService);
+    EXPECT_FALSE(h.LogHas("加载为WindowNT 服务！"));
+
+    h.services.installed = true;
+    v.ChkBoxRunAsService = false;
+    h.client->ChkBoxRunAsServiceClick();
+    EXPECT_EQ(h.view.messageBoxes.back(), "卸载Vorta服务失败");
+    EXPECT_TRUE(v.ChkBoxRunAsService) << "still installed";
+}
+
+TEST(ServiceSwitch, ExitStopsTheServiceInServiceModeAndClosesOtherwise) {
+    {
+        ClientHarness desktop;
+        desktop.client->StartClient(false);
+        desktop.client->ActionExit();
+        EXPECT_EQ(desktop.view.exits, 1);
+        EXPECT_EQ(desktop.services.stopCalls, 0);
+    }
+    ClientHarness service;
+    service.client->StartClient(true);
+    service.client->ActionExit();
+    EXPECT_TRUE(service.RunUntil([&] { return service.services.stopCalls == 1; }));
+    EXPECT_EQ(service.view.exits, 0) << "the service's stop ends the process, not the action";
+    service.client->Shutdown();
+}
+
 }  // namespace
 }  // namespace vorta

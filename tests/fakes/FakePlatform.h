@@ -1,6 +1,7 @@
 #pragma once
 // In-memory stand-ins for the platform interfaces.
 
+#include <atomic>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -36,8 +37,15 @@ public:
 class FakeServiceManager : public platform::IServiceManager {
 public:
     bool installed = false;
+    std::atomic<int> stopCalls{0};
     bool IsServiceInstalled(std::string_view) override { return installed; }
     bool IsServiceAccount() override { return false; }
+    void InstallService(const platform::ServiceDefinition&) override { installed = true; }
+    void UninstallService(std::string_view) override { installed = false; }
+    bool StopOwnService(std::stop_token) override {
+        ++stopCalls;
+        return true;
+    }
 };
 
 class FakeAutostart : public platform::IAutostart {

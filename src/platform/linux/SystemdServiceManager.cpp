@@ -4,12 +4,47 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <condition_variable>
+#include <cstdlib>
 #include <fstream>
+#include <mutex>
+#include <stdexcept>
 #include <string>
 
+#include "platform/AtomicFile.h"
+#include "platform/linux/Process.h"
 #include "protocol/TextCodec.h"
 
 namespace vorta::platform {
+namespace {
+
+std::string UnitName(std::string_view service) {
+    return std::string(service) + ".service";
+}
+
+// Sub-states of a unit on its way down, in order; reaching a later one is progress.
+int StopCheckPoint(std::string_view active, std::string_view sub) {
+    static constexpr std::array<std::string_view, 7> kStopSequence = {
+        "stop-watchdog",  "stop-sigterm",  "stop-sigkill", "stop-post",
+        "final-watchdog", "final-sigterm", "final-sigkill"};
+    if (active == "inactive" || active == "failed") return 9;
+    const auto at = std::find(kStopSequence.begin(), kStopSequence.end(), sub);
+    if (at != kStopSequence.end()) return static_cast<int>(at - kStopSequence.begin()) + 1;
+    return active == "deactivating" ? 1 : 0;
+}
+
+// Waits `period` unless `stop` is requested first; false when it was.
+bool Pause(std::stop_token stop, std::chrono::milliseconds period) {
+    std::mutex mutex;
+    std::condition_variable_any wake;
+    std::unique_lock lock(mutex);
+    wake.wait_for(lock, stop, period, [] { return false; });
+    return !stop.stop_requested();
+}
+
+}  // namespace
 
 std::string CurrentUserName() {
     passwd entry{};
@@ -21,13 +56,30 @@ std::string CurrentUserName() {
     return entry.pw_name;
 }
 
+SystemdServiceManager SystemdServiceManager::FromEnvironment() {
+    const char* unitDir = std::getenv("VORTA_SYSTEMD_UNIT_DIR");
+    const char* systemctl = std::getenv("VORTA_SYSTEMCTL");
+    std::vector<std::filesystem::path> search;
+    if (unitDir == nullptr) search = {"/usr/lib/systemd/system", "/lib/systemd/system"};
+    return SystemdServiceManager(unitDir ? unitDir : kDefaultUnitDir, std::move(search),
+                                 systemctl ? systemctl : "systemctl");
+}
+
 std::filesystem::path SystemdServiceManager::UnitFile(std::string_view name) const {
-    return unitDir_ / (std::string(name) + ".service");
+    std::error_code ec;
+    const std::filesystem::path own = unitDir_ / UnitName(name);
+    if (std::filesystem::is_regular_file(own, ec)) return own;
+    for (const auto& dir : searchDirs_)
+        if (std::filesystem::is_regular_file(dir / UnitName(name), ec)) return dir / UnitName(name);
+    return own;
 }
 
 bool SystemdServiceManager::IsServiceInstalled(std::string_view name) {
     std::error_code ec;
-    return std::filesystem::is_regular_file(UnitFile(name), ec);
+    if (std::filesystem::is_regular_file(unitDir_ / UnitName(name), ec)) return true;
+    // A packaged unit counts once it is enabled.
+    return std::filesystem::exists(
+        std::filesystem::symlink_status(unitDir_ / "multi-user.target.wants" / UnitName(name), ec));
 }
 
 std::string SystemdServiceManager::UnitAccount(const std::filesystem::path& unitFile) {
@@ -50,6 +102,124 @@ bool SystemdServiceManager::IsServiceAccount() {
     const std::string account = UnitAccount(UnitFile(kServiceName));
     const std::string me = CurrentUserName();
     return !me.empty() && strcasecmp(account.c_str(), me.c_str()) == 0;
+}
+
+std::string SystemdServiceManager::UnitWord(std::string_view word) {
+    if (word.find_first_of("\r\n") != std::string_view::npos)
+        throw std::runtime_error("a service argument holds a line break");
+    std::string escaped;
+    bool quote = word.empty();
+    for (const char c : word) {
+        if (c == '%' || c == '$') escaped += c;  // "%%" and "$$" stand for the character
+        if (c == '"' || c == '\\') escaped += '\\';
+        if (c == ' ' || c == '\t' || c == '"' || c == '\'' || c == '\\' || c == ';') quote = true;
+        escaped += c;
+    }
+    return quote ? "\"" + escaped + "\"" : escaped;
+}
+
+std::string SystemdServiceManager::UnitText(const ServiceDefinition& service) {
+    if (service.command.empty()) throw std::runtime_error("the service has no program");
+    std::string exec;
+    for (const auto& word : service.command) exec += (exec.empty() ? "" : " ") + UnitWord(word);
+    std::string description;
+    for (const char c : service.displayName) {
+        if (c == '\r' || c == '\n') throw std::runtime_error("the service name holds a line break");
+        description += c == '%' ? "%%" : std::string(1, c);
+    }
+    return "[Unit]\n"
+           "Description=" +
+           description +
+           "\n"
+           "Wants=network-online.target\n"
+           "After=network-online.target\n"
+           "\n"
+           "[Service]\n"
+           "Type=simple\n"
+           "ExecStart=" +
+           exec +
+           "\n"
+           "Restart=on-failure\n"
+           "RestartSec=5\n"
+           "TimeoutStopSec=10\n"
+           "\n"
+           "[Install]\n"
+           "WantedBy=multi-user.target\n";
+}
+
+int SystemdServiceManager::Systemctl(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {systemctl_};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProgram(argv).exitCode;
+}
+
+namespace {
+void Require(int exitCode, const std::string& what) {
+    if (exitCode == -1) throw std::runtime_error(what + ": systemctl could not be run");
+    if (exitCode != 0)
+        throw std::runtime_error(what + " failed (systemctl exit " + std::to_string(exitCode) +
+                                 ")");
+}
+}  // namespace
+
+void SystemdServiceManager::InstallService(const ServiceDefinition& service) {
+    const std::string text = UnitText(service);
+    try {
+        WriteFileAtomically(unitDir_ / UnitName(service.name), text, 0644);
+    } catch (const std::exception& e) {
+        throw std::runtime_error("cannot write the unit file: " + std::string(e.what()));
+    }
+    Require(Systemctl({"daemon-reload"}), "systemctl daemon-reload");
+    Require(Systemctl({"enable", UnitName(service.name)}), "systemctl enable");
+}
+
+void SystemdServiceManager::UninstallService(std::string_view name) {
+    if (!IsServiceInstalled(name))
+        throw std::runtime_error(std::string(name) + " is not installed");
+    Require(Systemctl({"disable", UnitName(name)}), "systemctl disable");
+    std::error_code ec;
+    std::filesystem::remove(unitDir_ / UnitName(name), ec);
+    if (ec) throw std::runtime_error("cannot remove the unit file: " + ec.message());
+    Require(Systemctl({"daemon-reload"}), "systemctl daemon-reload");
+}
+
+std::optional<SystemdServiceManager::UnitState> SystemdServiceManager::QueryState(
+    std::string_view unit) {
+    const ProcessResult shown = RunProgram(
+        {systemctl_, "show", "--property=ActiveState", "--property=SubState", std::string(unit)},
+        true);
+    if (shown.exitCode != 0) return std::nullopt;
+    std::string active, sub;
+    std::size_t start = 0;
+    while (start < shown.output.size()) {
+        std::size_t end = shown.output.find('\n', start);
+        if (end == std::string::npos) end = shown.output.size();
+        const std::string_view line(shown.output.data() + start, end - start);
+        if (line.starts_with("ActiveState=")) active = line.substr(12);
+        if (line.starts_with("SubState=")) sub = line.substr(9);
+        start = end + 1;
+    }
+    if (active.empty()) return std::nullopt;
+    return UnitState{active == "inactive" || active == "failed", StopCheckPoint(active, sub)};
+}
+
+bool SystemdServiceManager::StopOwnService(std::stop_token stop) {
+    const std::string unit = UnitName(kServiceName);
+    if (!IsServiceInstalled(kServiceName))
+        throw std::runtime_error(std::string(kServiceName) + " is not installed");
+    if (Systemctl({"stop", "--no-block", unit}) != 0) return false;  // the stop was refused
+    std::optional<UnitState> state = QueryState(unit);
+    if (!state) throw std::runtime_error("the state of " + unit + " cannot be read");
+    const auto deadline = std::chrono::steady_clock::now() + stopLimit;
+    while (!state->stopped && std::chrono::steady_clock::now() < deadline) {
+        const int remembered = state->checkPoint;
+        if (!Pause(stop, stopPoll)) return false;
+        const std::optional<UnitState> next = QueryState(unit);
+        if (!next) break;
+        state = next;
+        if (state->checkPoint < remembered) break;  // going backwards: no longer stopping
+    }
+    return state->stopped;
 }
 
 }  // namespace vorta::platform

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The program as a system service: its own -install/-uninstall run against a fake systemctl and
+# a unit dir of the test's own, the account rule that selects service mode, and a service-mode
+# run that ends cleanly on SIGTERM.
+set -euo pipefail
+build=$1
+fakes=$2
+work=$(mktemp -d)
+client=
+cleanup() {
+  [[ -n $client ]] && kill "$client" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; cat "$work"/*.log >&2 2>/dev/null || true; exit 1; }
+
+export VORTA_SYSTEMCTL=$fakes/fake-systemctl FAKE_SYSTEMCTL_DIR=$work/fake
+export VORTA_SYSTEMD_UNIT_DIR=$work/units
+mkdir -p "$FAKE_SYSTEMCTL_DIR" "$VORTA_SYSTEMD_UNIT_DIR"
+program=$build/src/app/vorta
+data=$work/data
+unit=$VORTA_SYSTEMD_UNIT_DIR/VortaService.service
+
+# Install, silently: the unit runs this program in service mode on this data dir.
+out=$("$program" --data-dir "$data" /INSTALL -Silent) || fail "the install run failed"
+[[ -z $out ]] || fail "a silent install printed: $out"
+grep -qx "ExecStart=$(realpath "$program") --service --data-dir $data" "$unit" || fail "unit: $(cat "$unit")"
+grep -qx 'Description=Vorta V1.0 Service' "$unit" || fail "unit description"
+[[ $(cat "$FAKE_SYSTEMCTL_DIR/calls") == $'daemon-reload\nenable VortaService.service' ]] ||
+  fail "systemctl calls: $(cat "$FAKE_SYSTEMCTL_DIR/calls")"
+
+# Uninstall, not silent: says so; a second uninstall fails with the message and a reason.
+: >"$FAKE_SYSTEMCTL_DIR/calls"
+out=$("$program" --data-dir "$data" '\uninstall') || fail "the uninstall run failed"
+[[ $out == "卸载Vorta服务成功" ]] || fail "uninstall said: $out"
+[[ ! -e $unit ]] || fail "the unit is still there"
+[[ $(cat "$FAKE_SYSTEMCTL_DIR/calls") == $'disable VortaService.service\ndaemon-reload' ]] ||
+  fail "systemctl calls: $(cat "$FAKE_SYSTEMCTL_DIR/calls")"
+if "$program" --data-dir "$data" -uninstall -silent 2>"$work/err.log"; then fail "a second uninstall succeeded"; fi
+grep -q '卸载Vorta服务失败: VortaService is not installed' "$work/err.log" || fail "no reason given"
+
+# A unit that starts as this account makes a plain start run in service mode.
+printf '[Service]\nUser=%s\nExecStart=/bin/true\n' "$(id -un)" >"$unit"
+"$program" --data-dir "$data" --service-url http://127.0.0.1:9/vorta/ 2>"$work/client.log" &
+client=$!
+status=
+for _ in $(seq 100); do
+  status=$("$program" --data-dir "$data" status --json 2>/dev/null || true)
+  [[ -n $status ]] && break
+  sleep 0.05
+done
+[[ $status == '{"serviceMode":true,'* ]] || fail "not in service mode: $status"
+
+# SIGTERM ends it cleanly: exit status 0, the instance channel gone.
+kill -TERM "$client"
+for _ in $(seq 100); do kill -0 "$client" 2>/dev/null || break; sleep 0.05; done
+kill -0 "$client" 2>/dev/null && fail "the service did not stop on SIGTERM"
+wait "$client" || fail "the service exited with $?"
+client=
+"$program" --data-dir "$data" status >/dev/null 2>&1 && fail "status still answered"
+
+# Another account's unit: a plain start stays a desktop client.
+printf '[Service]\nUser=vorta-nobody-%s\nExecStart=/bin/true\n' "$$" >"$unit"
+"$program" --data-dir "$data" --service-url http://127.0.0.1:9/vorta/ 2>"$work/client.log" &
+client=$!
+for _ in $(seq 100); do
+  status=$("$program" --data-dir "$data" status --json 2>/dev/null || true)
+  [[ -n $status ]] && break
+  sleep 0.05
+done
+[[ $status == '{"serviceMode":false,'* ]] || fail "not in desktop mode: $status"
+echo "service mode test passed"

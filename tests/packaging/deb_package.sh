@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# The Debian package: cpack builds it from the build tree into a scratch directory; its control
+# fields, file list, modes, unit text and maintainer scripts are checked and its program runs
+# from the unpacked tree. Nothing is installed on this machine.
+# deb_package.sh CPACK CPACK_CONFIG PREFIX VERSION
+set -euo pipefail
+cpack=$1 config=$2 prefix=$3 version=$4
+
+for tool in dpkg-deb dpkg-shlibdeps; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing (package dpkg-dev)"; exit 77; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# A group-writable umask must not reach the package's modes.
+if ! (umask 0002 && "$cpack" -G DEB --config "$config" -B "$work/out") >"$work/cpack.log" 2>&1; then
+  cat "$work/cpack.log" >&2
+  fail "cpack"
+fi
+debs=("$work"/out/*.deb)
+[[ ${#debs[@]} == 1 && -f ${debs[0]} ]] || fail "expected one package, found: ${debs[*]}"
+deb=${debs[0]}
+[[ $(basename "$deb") == "vorta_${version}_$(dpkg --print-architecture).deb" ]] \
+  || fail "file name $(basename "$deb")"
+
+# Control fields.
+field() { dpkg-deb -f "$deb" "$1"; }
+expect_field() {
+  local got
+  got=$(field "$1")
+  [[ $got == "$2" ]] || fail "$1 is '$got', expected '$2'"
+}
+expect_field Package vorta
+expect_field Version "$version"
+expect_field Maintainer "Vorta developers <dev@vorta.example>"
+expect_field Section net
+expect_field Recommends iproute2
+expect_field Suggests ppp
+depends=$(field Depends)
+for lib in libc6 libstdc++6 libcurl4 libxml2; do
+  [[ $depends == *"$lib "* || $depends == *"$lib,"* || $depends == *"$lib" ]] \
+    || fail "Depends lacks $lib: $depends"
+done
+description=$(field Description)
+[[ $(wc -l <<<"$description") -ge 2 && -n $(head -n1 <<<"$description") ]] \
+  || fail "Description needs a summary line and a body: $description"
+
+# Contents: exactly these files, owned by root, no links (so no enabled unit), sane modes.
+dpkg-deb -c "$deb" >"$work/list"
+unit=$prefix/lib/systemd/system/VortaService.service
+declare -A files=(
+  [".$prefix/bin/vorta"]=-rwxr-xr-x
+  [".$unit"]=-rw-r--r--
+  [".$prefix/share/applications/vorta.desktop"]=-rw-r--r--
+  [".$prefix/share/icons/hicolor/scalable/apps/vorta.svg"]=-rw-r--r--
+)
+! grep -E 'devservice|_tests|bench_|gtest' "$work/list" || fail "a tool or test is packaged"
+! grep -F '.wants' "$work/list" || fail "the package enables the unit"
+seen=0
+while read -r mode owner _ _ _ path rest; do
+  [[ $owner == root/root ]] || fail "$path is owned by $owner"
+  case $mode in
+    d*) [[ $mode == drwxr-xr-x ]] || fail "directory $path has mode $mode" ;;
+    -*) [[ -n ${files[$path]:-} ]] || fail "unexpected file $path"
+        [[ $mode == "${files[$path]}" ]] || fail "$path has mode $mode, expected ${files[$path]}"
+        seen=$((seen + 1)) ;;
+    *) fail "not a file or directory: $mode $path $rest" ;;
+  esac
+done <"$work/list"
+[[ $seen == "${#files[@]}" ]] || fail "expected ${#files[@]} files, found $seen: $(cat "$work/list")"
+
+dpkg-deb -x "$deb" "$work/root"
+root=$work/root
+
+# The unit, byte for byte.
+cat >"$work/unit" <<UNIT
+[Unit]
+Description=Vorta V1.0 Service
+Wants=network-online.target
+After=network-online.target
+
+[Service]
+Type=simple
+ExecStart=$prefix/bin/vorta --service --data-dir /var/lib/vorta
+Restart=on-failure
+RestartSec=5
+TimeoutStopSec=10
+
+[Install]
+WantedBy=multi-user.target
+UNIT
+cmp "$work/unit" "$root$unit" || { diff "$work/unit" "$root$unit" >&2 || true; fail "unit text"; }
+
+desktop=$root$prefix/share/applications/vorta.desktop
+for line in '[Desktop Entry]' 'Type=Application' 'Name=Vorta客户端' 'Exec=vorta' 'Icon=vorta' \
+            'Categories=Network;'; do
+  grep -qxF "$line" "$desktop" || fail "desktop entry lacks '$line'"
+done
+grep -qE '^Comment=[ -~]+$' "$desktop" || fail "desktop entry needs an English Comment"
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$desktop" || fail "desktop-file-validate"
+else
+  echo "note: desktop-file-validate is missing (package desktop-file-utils); not validated"
+fi
+
+svg=$root$prefix/share/icons/hicolor/scalable/apps/vorta.svg
+if command -v xmllint >/dev/null; then
+  [[ $(xmllint --xpath 'local-name(/*)' "$svg") == svg ]] || fail "the icon is not an SVG document"
+else
+  grep -q '<svg ' "$svg" || fail "the icon is not an SVG document"
+fi
+
+# The packaged program is stripped and runs.
+program=$root$prefix/bin/vorta
+sections=$(readelf -S "$program")
+[[ $sections != *.debug_info* ]] || fail "the program is not stripped"
+[[ $("$program" --version) == "vorta $version" ]] || fail "--version: $("$program" --version)"
+
+# Maintainer scripts: executable, they reload systemd only where it runs (run here once as if it
+# did, once as if not, by pointing their check at a scratch directory), never enable or start the
+# unit, and a failing systemctl does not fail them.
+dpkg-deb -e "$deb" "$work/control"
+mkdir -p "$work/bin" "$work/systemd-running"
+cat >"$work/bin/systemctl" <<FAKE
+#!/bin/sh
+echo "\$*" >>"$work/systemctl.calls"
+exit 1
+FAKE
+chmod +x "$work/bin/systemctl"
+for state in running absent; do
+  rm -f "$work/systemctl.calls"
+  for script in postinst:configure postrm:remove postrm:purge; do
+    name=${script%%:*} arg=${script#*:}
+    [[ $(stat -c %a "$work/control/$name") == 755 ]] || fail "$name is not mode 755"
+    grep -qF '[ -d /run/systemd/system ]' "$work/control/$name" || fail "$name: no systemd check"
+    sed "s|/run/systemd/system|$work/systemd-$state|g" "$work/control/$name" >"$work/$name"
+    chmod +x "$work/$name"
+    PATH="$work/bin:$PATH" "$work/$name" "$arg" || fail "$name $arg failed (systemd $state)"
+  done
+  expected=
+  [[ $state == absent ]] || expected=$'--system daemon-reload\n--system daemon-reload\n--system daemon-reload'
+  calls=$(cat "$work/systemctl.calls" 2>/dev/null || true)
+  [[ $calls == "$expected" ]] || fail "systemd $state: systemctl calls '$calls', expected '$expected'"
+done
+! cat "$work/control/postinst" "$work/control/postrm" | grep -v '^[[:space:]]*#' \
+  | grep -E '\b(enable|start|restart|reload-or-restart)\b' \
+  || fail "a maintainer script enables or starts the unit"
+
+echo "package ok: $(basename "$deb")"
