@@ -40,16 +40,21 @@ out=$("$program" --data-dir "$data" '\uninstall') || fail "the uninstall run fai
 if "$program" --data-dir "$data" -uninstall -silent 2>"$work/err.log"; then fail "a second uninstall succeeded"; fi
 grep -q '卸载Vorta服务失败: VortaService is not installed' "$work/err.log" || fail "no reason given"
 
+# Starts a plain client on the data dir and waits for its status.
+start_client() {
+  "$program" --data-dir "$data" --service-url http://127.0.0.1:9/vorta/ 2>"$work/client.log" &
+  client=$!
+  status=
+  for _ in $(seq 100); do
+    status=$("$program" --data-dir "$data" status --json 2>/dev/null || true)
+    [[ -n $status ]] && return 0
+    sleep 0.05
+  done
+}
+
 # A unit that starts as this account makes a plain start run in service mode.
 printf '[Service]\nUser=%s\nExecStart=/bin/true\n' "$(id -un)" >"$unit"
-"$program" --data-dir "$data" --service-url http://127.0.0.1:9/vorta/ 2>"$work/client.log" &
-client=$!
-status=
-for _ in $(seq 100); do
-  status=$("$program" --data-dir "$data" status --json 2>/dev/null || true)
-  [[ -n $status ]] && break
-  sleep 0.05
-done
+start_client
 [[ $status == '{"serviceMode":true,'* ]] || fail "not in service mode: $status"
 
 # SIGTERM ends it cleanly: exit status 0, the instance channel gone.
@@ -62,12 +67,6 @@ client=
 
 # Another account's unit: a plain start stays a desktop client.
 printf '[Service]\nUser=vorta-nobody-%s\nExecStart=/bin/true\n' "$$" >"$unit"
-"$program" --data-dir "$data" --service-url http://127.0.0.1:9/vorta/ 2>"$work/client.log" &
-client=$!
-for _ in $(seq 100); do
-  status=$("$program" --data-dir "$data" status --json 2>/dev/null || true)
-  [[ -n $status ]] && break
-  sleep 0.05
-done
+start_client
 [[ $status == '{"serviceMode":false,'* ]] || fail "not in desktop mode: $status"
 echo "service mode test passed"
