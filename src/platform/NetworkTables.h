@@ -47,6 +47,8 @@ struct RouteRow {
     std::uint32_t index = 0;
 };
 
+// The lines, the update loop and the collector query the tables from several threads at once;
+// implementations allow that.
 class INetworkTables {
 public:
     virtual ~INetworkTables() = default;

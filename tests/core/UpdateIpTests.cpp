@@ -39,7 +39,7 @@ protected:
         info.LineID = NewLineId();
         ASSERT_TRUE(manager.AddLineInfo(info));
     }
-    void Up(std::uint32_t index) { tables.routes.push_back({0, 0, Ip("198.51.100.1"), index}); }
+    void Up(std::uint32_t index) { tables.AddRoute({0, 0, Ip("198.51.100.1"), index}); }
     std::unique_ptr<TUpdateIpTrd> Start(std::chrono::milliseconds rest) {
         return std::make_unique<TUpdateIpTrd>(
             TUpdateIpTrd::Context{settings, manager, dns, routes, rest});
@@ -86,7 +86,7 @@ TEST_F(UpdateIpTest, OnlyTheActiveLineReportsUnderItsOwnNumber) {
         EXPECT_EQ(recorded[0].lineId, manager.LineInfos()[1].LineID);
     }
     EXPECT_EQ(recorded[0].updateIp, "0");
-    EXPECT_EQ(std::get<0>(tables.added.at(0)), Ip("127.0.0.1"))
+    EXPECT_EQ(std::get<0>(tables.Added().at(0)), Ip("127.0.0.1"))
         << "host route to the service's address";
 
     // The rest after the pass ends at once on a stop.

@@ -49,7 +49,7 @@ protected:
         return std::make_unique<TLinesMng>(
             TLinesMng::Options{file(), services, std::move(lanBackup), 5ms});
     }
-    void Up(std::uint32_t index) { tables.routes.push_back({0, 0, Ip("198.51.100.1"), index}); }
+    void Up(std::uint32_t index) { tables.AddRoute({0, 0, Ip("198.51.100.1"), index}); }
     std::filesystem::path file() const { return dir.path() / kLinesFileName; }
 
     TempDir dir;
