@@ -6,11 +6,11 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
@@ -40,11 +40,9 @@ std::string UrlEncode(std::string_view text) {
 }
 
 void SplitUrl(const std::string& url, std::string& host, std::string& port, std::string& path) {
-    std::string lower = url;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    // The scheme may appear anywhere; it is the first seven characters that are dropped.
-    const std::string rest = lower.find("http://") != std::string::npos ? url.substr(7) : url;
+    // Only a leading scheme is dropped: a path-only form action may carry a URL in its query.
+    const bool scheme = url.size() >= 7 && strncasecmp(url.c_str(), "http://", 7) == 0;
+    const std::string rest = scheme ? url.substr(7) : url;
 
     std::string hostPart = rest;
     if (const auto slash = rest.find('/'); slash != std::string::npos) {

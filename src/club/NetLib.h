@@ -14,7 +14,8 @@ namespace vorta {
 std::string UrlEncode(std::string_view text);
 
 // Splits "[http://]host[:port][/path]". Without a ":" the port is "80"; without a "/" `path` is
-// left as it was, so callers set its default first. The scheme is recognised in any letter case.
+// left as it was, so callers set its default first. A leading "http://" is recognised in any
+// letter case.
 void SplitUrl(const std::string& url, std::string& host, std::string& port, std::string& path);
 
 // UDP sockets for the master/backup heartbeat. -1 stands for no socket.

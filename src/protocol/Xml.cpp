@@ -23,6 +23,16 @@ void EnsureInitialised() {
     std::call_once(once, [] { xmlInitParser(); });
 }
 
+// libxml2 reports some errors (e.g. bytes invalid in the declared encoding) through its
+// per-thread generic handler, which prints to stderr: a peer's bad answer must not write into
+// the client's log. The outcome reaches callers as a refused document instead.
+void IgnoreGenericError(void*, const char*, ...) {}
+
+void SilenceThisThread() {
+    xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
+    xmlSetStructuredErrorFunc(nullptr, [](void*, auto) {});
+}
+
 // A DOCTYPE stops the parser before any declaration in it is read.
 void RefuseDoctype(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
     xmlStopParser(static_cast<xmlParserCtxt*>(ctx));
@@ -56,6 +66,7 @@ static bool NamesOwnEncoding(std::string_view text) {
 DocPtr Parse(std::string_view text, const char* fallbackEncoding) {
     if (text.empty() || text.size() > kMaxDocumentBytes) return nullptr;
     EnsureInitialised();
+    SilenceThisThread();
     std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter> ctxt(xmlNewParserCtxt());
     if (!ctxt || ctxt->sax == nullptr) return nullptr;
     ctxt->sax->internalSubset = RefuseDoctype;

@@ -66,11 +66,13 @@ TEST(SplitUrl, PathOnlyGivesAnEmptyHost) {
     EXPECT_EQ(s.path, "/portal/login");
 }
 
-TEST(SplitUrl, SchemeFoundAnywhereStillCutsTheFirstSevenCharacters) {
-    const Split s = SplitOf("abcdefg/x?next=http://elsewhere");
+TEST(SplitUrl, AUrlInThePathIsNotTheScheme) {
+    // A portal's path-only action that names where to go after the logon.
+    const Split s = SplitOf("/login?next=http://198.51.100.1/");
     EXPECT_EQ(s.host, "");
     EXPECT_EQ(s.port, "80");
-    EXPECT_EQ(s.path, "/x?next=http://elsewhere");
+    EXPECT_EQ(s.path, "/login?next=http://198.51.100.1/");
+    EXPECT_EQ(SplitOf("host/x?next=HTTP://elsewhere").host, "host");
 }
 
 TEST(SplitUrl, OtherSchemesAreNotRemoved) {

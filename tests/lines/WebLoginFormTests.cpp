@@ -40,6 +40,10 @@ TEST(ParseFormAction, FullUrlWithPort) {
     EXPECT_EQ(a.host, "127.0.0.1");
     EXPECT_EQ(a.port, "8081");
     EXPECT_EQ(a.path, "/portal/login");
+    const Action next =
+        ActionOf(R"(<form action="/login?next=http://198.51.100.1/"><input></form>)");
+    EXPECT_EQ(next.host, "") << "a URL in the query is not the action's host";
+    EXPECT_EQ(next.path, "/login?next=http://198.51.100.1/");
 }
 
 TEST(ParseFormAction, WithoutPortTheUrlIsLowerCasedAndPort80) {

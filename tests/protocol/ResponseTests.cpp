@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "protocol/HttpRequest.h"
 #include "protocol/Messages.h"
@@ -47,6 +50,27 @@ TEST(Responses, TextThatIsNotXmlIsRefusedAndChangesNothing) {
         EXPECT_EQ(resp.Result, "102");
         EXPECT_FALSE(IsValidXml(bad)) << bad;
     }
+}
+
+TEST(Responses, BytesInvalidInTheDeclaredEncodingAreRefusedWithoutAWordOnStderr) {
+    // The parser's own complaints would land in the client's log (stderr, the journal).
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    std::FILE* capture = std::tmpfile();
+    ASSERT_NE(capture, nullptr);
+    ::dup2(::fileno(capture), STDERR_FILENO);
+    TBaseResp resp;
+    const bool loaded =
+        resp.LoadFromXml(Packet("<Result>0</Result><RealName>\xd5\xc5\xff "
+                                "</RealName>",
+                                "GBK"));
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    const long written = std::ftell(capture);
+    std::fclose(capture);
+    EXPECT_FALSE(loaded);
+    EXPECT_EQ(written, 0) << "the parser wrote to stderr";
 }
 
 TEST(Responses, DocumentTypeDeclarationsAreRefused) {
