@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is needed, then builds and runs every test: once in a normal build and once
-# under AddressSanitizer + UndefinedBehaviorSanitizer.
+# Installs what is needed, then builds and runs every test: in a normal build, under
+# AddressSanitizer + UndefinedBehaviorSanitizer, and under ThreadSanitizer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -8,6 +8,7 @@ scripts/install-deps.sh
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
 run_suite() {
   local dir=$1
@@ -20,3 +21,4 @@ run_suite() {
 
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DVORTA_SANITIZE=ON
+run_suite build-tsan -DCMAKE_BUILD_TYPE=Debug -DVORTA_TSAN=ON
