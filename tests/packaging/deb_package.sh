@@ -117,9 +117,9 @@ sections=$(readelf -S "$program")
 [[ $sections != *.debug_info* ]] || fail "the program is not stripped"
 [[ $("$program" --version) == "vorta $version" ]] || fail "--version: $("$program" --version)"
 
-# Maintainer scripts: executable, they reload systemd only where it runs (run here once as if it
-# did, once as if not, by pointing their check at a scratch directory), never enable or start the
-# unit, and a failing systemctl does not fail them.
+# Maintainer scripts: executable, they reload systemd (and stop the service before removal) only
+# where it runs (run here once as if it did, once as if not, by pointing their check at a scratch
+# directory), never enable or start the unit, and a failing systemctl does not fail them.
 dpkg-deb -e "$deb" "$work/control"
 mkdir -p "$work/bin" "$work/systemd-running"
 cat >"$work/bin/systemctl" <<FAKE
@@ -130,7 +130,7 @@ FAKE
 chmod +x "$work/bin/systemctl"
 for state in running absent; do
   rm -f "$work/systemctl.calls"
-  for script in postinst:configure postrm:remove postrm:purge; do
+  for script in postinst:configure prerm:upgrade prerm:remove postrm:remove postrm:purge; do
     name=${script%%:*} arg=${script#*:}
     [[ $(stat -c %a "$work/control/$name") == 755 ]] || fail "$name is not mode 755"
     grep -qF '[ -d /run/systemd/system ]' "$work/control/$name" || fail "$name: no systemd check"
@@ -139,11 +139,12 @@ for state in running absent; do
     PATH="$work/bin:$PATH" "$work/$name" "$arg" || fail "$name $arg failed (systemd $state)"
   done
   expected=
-  [[ $state == absent ]] || expected=$'--system daemon-reload\n--system daemon-reload\n--system daemon-reload'
+  [[ $state == absent ]] ||
+    expected=$'--system daemon-reload\n--system stop VortaService.service\n--system daemon-reload\n--system daemon-reload'
   calls=$(cat "$work/systemctl.calls" 2>/dev/null || true)
   [[ $calls == "$expected" ]] || fail "systemd $state: systemctl calls '$calls', expected '$expected'"
 done
-! cat "$work/control/postinst" "$work/control/postrm" | grep -v '^[[:space:]]*#' \
+! cat "$work/control/postinst" "$work/control/prerm" "$work/control/postrm" | grep -v '^[[:space:]]*#' \
   | grep -E '\b(enable|start|restart|reload-or-restart)\b' \
   || fail "a maintainer script enables or starts the unit"
 
