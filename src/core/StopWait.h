@@ -14,7 +14,9 @@ bool SleepUnlessStopped(std::stop_token stop, std::chrono::duration<Rep, Period>
     std::mutex mutex;
     std::condition_variable_any cv;
     std::unique_lock lock(mutex);
-    return !cv.wait_for(lock, stop, duration, [] { return false; });
+    // The predicate never holds, so wait_for's own answer says nothing: ask the token.
+    cv.wait_for(lock, stop, duration, [] { return false; });
+    return !stop.stop_requested();
 }
 
 }  // namespace vorta
