@@ -85,16 +85,11 @@ void TClubUnit::StopMonitor() {
 void TClubUnit::MasterPass(std::stop_token stop) {
     if (OnGetClosed) {
         const std::string text = std::string(OnGetClosed(*this) ? "CLOSE" : "ACTIVE") + "\r\n";
-        const auto send = [&] {
-            return timing_.destination == kLimitedBroadcast
-                       ? SendBroadcast(send_, timing_.port, text.data(), text.size())
-                       : SendDatagram(send_, timing_.destination, timing_.port, text.data(),
-                                      text.size());
-        };
-        if (send() == -1) {
+        if (SendDatagram(send_, timing_.destination, timing_.port, text.data(), text.size()) ==
+            -1) {
             CloseSocket(send_);
             send_ = CreateSendSocket();
-            send();
+            SendDatagram(send_, timing_.destination, timing_.port, text.data(), text.size());
         }
     }
     SleepUnlessStopped(stop, timing_.interval + std::chrono::seconds(1));

@@ -106,6 +106,9 @@ void CloseSocket(Socket socket) {
     if (socket != kNoSocket) ::close(socket);
 }
 
+namespace {
+
+// The interfaces a limited broadcast leaves through: up, broadcast-capable, not loopback.
 std::vector<unsigned> BroadcastInterfaces() {
     ifaddrs* list = nullptr;
     if (::getifaddrs(&list) != 0) return {};
@@ -123,16 +126,28 @@ std::vector<unsigned> BroadcastInterfaces() {
     return indexes;
 }
 
-int SendBroadcast(Socket socket, std::uint16_t port, const void* data, std::size_t length) {
-    if (socket == kNoSocket) return -1;
-    // With do-not-route on, Linux finds no route for the limited broadcast unless the outgoing
-    // interface is named, so the datagram leaves through each broadcast-capable interface.
-    const std::vector<unsigned> interfaces = BroadcastInterfaces();
-    if (interfaces.empty()) return SendDatagram(socket, kLimitedBroadcast, port, data, length);
+sockaddr_in Address(in_addr_t hostOrder, std::uint16_t port) {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    addr.sin_addr.s_addr = htonl(hostOrder);
+    return addr;
+}
+
+int SendTo(Socket socket, const sockaddr_in& addr, const void* data, std::size_t length) {
+    return static_cast<int>(::sendto(socket, data, length, MSG_NOSIGNAL,
+                                     reinterpret_cast<const sockaddr*>(&addr), sizeof addr));
+}
+
+}  // namespace
+
+int SendBroadcast(Socket socket, std::uint16_t port, const void* data, std::size_t length) {
+    if (socket == kNoSocket) return -1;
+    sockaddr_in addr = Address(INADDR_BROADCAST, port);
+    // With do-not-route on, Linux finds no route for the limited broadcast unless the outgoing
+    // interface is named, so the datagram leaves through each broadcast-capable interface.
+    const std::vector<unsigned> interfaces = BroadcastInterfaces();
+    if (interfaces.empty()) return SendTo(socket, addr, data, length);
     int sent = -1;
     for (const unsigned index : interfaces) {
         iovec io{const_cast<void*>(data), length};
@@ -160,12 +175,11 @@ int SendBroadcast(Socket socket, std::uint16_t port, const void* data, std::size
 int SendDatagram(Socket socket, const std::string& to, std::uint16_t port, const void* data,
                  std::size_t length) {
     if (socket == kNoSocket) return -1;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
+    sockaddr_in addr = Address(INADDR_ANY, port);
     if (::inet_pton(AF_INET, to.c_str(), &addr.sin_addr) != 1) return -1;
-    return static_cast<int>(::sendto(socket, data, length, MSG_NOSIGNAL,
-                                     reinterpret_cast<sockaddr*>(&addr), sizeof addr));
+    if (addr.sin_addr.s_addr == htonl(INADDR_BROADCAST))
+        return SendBroadcast(socket, port, data, length);
+    return SendTo(socket, addr, data, length);
 }
 
 int RecvWithTimeout(Socket socket, int timeoutSeconds, std::string& sender, std::size_t bufferSize,

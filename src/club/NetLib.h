@@ -34,7 +34,8 @@ inline constexpr const char* kLimitedBroadcast = "255.255.255.255";
 // Sends to 255.255.255.255:`port` through every broadcast-capable interface that is up; the
 // byte count when any interface took it, or -1 (at once for socket -1).
 int SendBroadcast(Socket socket, std::uint16_t port, const void* data, std::size_t length);
-// The same to the IPv4 address `to` (dotted text); -1 also for an address that is not one.
+// The same to the IPv4 address `to` (dotted text; 255.255.255.255 goes as SendBroadcast sends
+// it); -1 also for an address that is not one.
 int SendDatagram(Socket socket, const std::string& to, std::uint16_t port, const void* data,
                  std::size_t length);
 // Waits up to `timeoutSeconds` (negative: no limit) for one datagram. The byte count with the

@@ -35,6 +35,11 @@ TEST_F(ClubLab, BroadcastLeavesThroughTheLanDespiteDoNotRoute) {
     const int n = RecvWithTimeout(receiver, 5, from, buffer.size(), buffer.data());
     EXPECT_EQ(std::string(buffer.data(), n > 0 ? n : 0), "ACTIVE\r\n");
     EXPECT_EQ(from, "192.0.2.10");
+
+    // A datagram addressed to the limited broadcast takes the same way.
+    EXPECT_EQ(SendDatagram(sender, kLimitedBroadcast, 46666, "CLOSE\r\n", 7), 7);
+    const int m = RecvWithTimeout(receiver, 5, from, buffer.size(), buffer.data());
+    EXPECT_EQ(std::string(buffer.data(), m > 0 ? m : 0), "CLOSE\r\n");
     CloseSocket(sender);
     CloseSocket(receiver);
 }
