@@ -6,13 +6,12 @@
 
 #include <algorithm>
 #include <array>
-#include <condition_variable>
 #include <cstdlib>
 #include <fstream>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 
+#include "core/StopWait.h"
 #include "platform/AtomicFile.h"
 #include "platform/linux/Process.h"
 #include "protocol/TextCodec.h"
@@ -33,15 +32,6 @@ int StopCheckPoint(std::string_view active, std::string_view sub) {
     const auto at = std::find(kStopSequence.begin(), kStopSequence.end(), sub);
     if (at != kStopSequence.end()) return static_cast<int>(at - kStopSequence.begin()) + 1;
     return active == "deactivating" ? 1 : 0;
-}
-
-// Waits `period` unless `stop` is requested first; false when it was.
-bool Pause(std::stop_token stop, std::chrono::milliseconds period) {
-    std::mutex mutex;
-    std::condition_variable_any wake;
-    std::unique_lock lock(mutex);
-    wake.wait_for(lock, stop, period, [] { return false; });
-    return !stop.stop_requested();
 }
 
 }  // namespace
@@ -213,7 +203,7 @@ bool SystemdServiceManager::StopOwnService(std::stop_token stop) {
     const auto deadline = std::chrono::steady_clock::now() + stopLimit;
     while (!state->stopped && std::chrono::steady_clock::now() < deadline) {
         const int remembered = state->checkPoint;
-        if (!Pause(stop, stopPoll)) return false;
+        if (!SleepUnlessStopped(stop, stopPoll)) return false;
         const std::optional<UnitState> next = QueryState(unit);
         if (!next) break;
         state = next;
