@@ -141,13 +141,14 @@ private:
 };
 
 int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir) {
+    // The unit and the autostart entry name the data dir whatever the current dir.
+    const std::filesystem::path absoluteDataDir = std::filesystem::absolute(dataDir);
     platform::SystemdServiceManager services = platform::SystemdServiceManager::FromEnvironment();
     // The install run registers or removes the service and ends; it skips the instance check.
     if (cl.serviceSwitch != ServiceSwitch::None)
-        return RunServiceSwitch(
-            services, cl.serviceSwitch, cl.silent,
-            VortaServiceDefinition(platform::ExecutablePath(), std::filesystem::absolute(dataDir)),
-            std::cout, std::cerr);
+        return RunServiceSwitch(services, cl.serviceSwitch, cl.silent,
+                                VortaServiceDefinition(platform::ExecutablePath(), absoluteDataDir),
+                                std::cout, std::cerr);
     const bool serviceMode = cl.service || services.IsServiceAccount();
 
     EventLoop loop;
@@ -179,8 +180,8 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir) {
     platform::PppdRemoteAccess ras(network);
     // Autostart runs the program by its full path, with the data dir when it is not the default.
     std::vector<std::string> command = {platform::ExecutablePath().string()};
-    if (std::filesystem::absolute(dataDir) != platform::DefaultDataDir())
-        command.insert(command.end(), {"--data-dir", std::filesystem::absolute(dataDir).string()});
+    if (absoluteDataDir != platform::DefaultDataDir())
+        command.insert(command.end(), {"--data-dir", absoluteDataDir.string()});
     platform::XdgAutostart autostart(platform::XdgAutostart::DefaultDir(), command);
     app::HeadlessView view(std::cerr);
     ClientPlatform platform(store, services, autostart);
@@ -188,11 +189,10 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir) {
     platform.ras = &ras;
     platform.linesFile = dataDir / kLinesFileName;
     ClientHooks hooks;
-    hooks.installService = [&dataDir](bool install) {
+    hooks.installService = [&absoluteDataDir](bool install) {
         const std::filesystem::path program = platform::ExecutablePath();
         if (program.empty()) return false;
-        return platform::RunProgram(
-                   ServiceSwitchCommand(program, std::filesystem::absolute(dataDir), install))
+        return platform::RunProgram(ServiceSwitchCommand(program, absoluteDataDir, install))
                    .exitCode == 0;
     };
     TClient client(config, platform, view, loop, std::move(hooks));
