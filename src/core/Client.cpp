@@ -104,9 +104,7 @@ void TClient::StartClient(bool serviceMode) {
     serviceMode_ = serviceMode;
     // 1.
     if (platform_.network != nullptr) {
-        routes_ = std::make_unique<TIpRoutes>(*platform_.network, [this](const std::string& text) {
-            loop_.Post(ClientEvent([this, text] { AddLog(1, text); }));
-        });
+        routes_ = std::make_unique<TIpRoutes>(*platform_.network);
         lineServices_ = std::make_unique<LineServices>(
             LineServices{*routes_, platform_.ras,
                          config_.probeUrl.empty() ? kDefaultProbeUrl : config_.probeUrl});
@@ -177,7 +175,10 @@ void TClient::StartClient(bool serviceMode) {
     // 14.
     if (linesMng_ && routes_)
         updateIpTrd_ = std::make_unique<TUpdateIpTrd>(
-            TUpdateIpTrd::Context{settings_, *linesMng_, *dnsCache_, *routes_, config_.updateRest});
+            TUpdateIpTrd::Context{settings_, *linesMng_, *dnsCache_, *routes_, config_.updateRest,
+                                  [this](const std::string& text) {
+                                      loop_.Post(ClientEvent([this, text] { AddLog(1, text); }));
+                                  }});
     if (config_.pair != ClientConfig::Pair::None) {
         view_.cbIsInNet = true;
         view_.rbAsMaster = config_.pair == ClientConfig::Pair::Master;
@@ -547,9 +548,14 @@ void TClient::FillLineList() {
         if (linesMng_) {
             std::vector<LineRow> rows;
             std::lock_guard guard(linesMng_->Lock());
-            for (const TLineInfo& info : linesMng_->LineInfos())
+            const auto lines = linesMng_->Lines();
+            const auto& infos = linesMng_->LineInfos();
+            for (std::size_t i = 0; i < infos.size(); ++i) {
+                const TLineInfo& info = infos[i];
                 rows.push_back({info.IsActive, info.MasterGroup, info.EntryName, info.IsNecessary,
-                                info.IpAddress});
+                                info.IpAddress,
+                                i < lines.size() && lines[i] ? lines[i]->Reason() : ""});
+            }
             view_.Lines = std::move(rows);
         }
     } catch (const std::exception&) {

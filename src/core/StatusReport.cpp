@@ -53,7 +53,9 @@ std::string FormatStatusText(const StatusSnapshot& status) {
         out << "  " << (line.IsActive ? "up  " : "down") << "  "
             << (line.MasterGroup ? "主组" : "备组") << "  " << line.EntryName
             << "  necessary: " << (line.IsNecessary ? "是" : "否")
-            << "  address: " << (line.IpAddress.empty() ? "-" : line.IpAddress) << "\n";
+            << "  address: " << (line.IpAddress.empty() ? "-" : line.IpAddress);
+        if (!line.Reason.empty()) out << "  not reported: " << line.Reason;
+        out << "\n";
     }
     const std::size_t count = status.domains ? status.domains->Domains.size() : 0;
     out << "domains: " << count << "\n";
@@ -85,7 +87,8 @@ std::string FormatStatusJson(const StatusSnapshot& status) {
             << ",\"group\":" << (line.MasterGroup ? "\"main\"" : "\"backup\"")
             << ",\"entryName\":" << JsonString(line.EntryName)
             << ",\"necessary\":" << (line.IsNecessary ? "true" : "false")
-            << ",\"address\":" << JsonString(line.IpAddress) << "}";
+            << ",\"address\":" << JsonString(line.IpAddress)
+            << ",\"reason\":" << JsonString(line.Reason) << "}";
     }
     out << "],\"domains\":[";
     if (status.domains) {

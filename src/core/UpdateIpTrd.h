@@ -1,8 +1,12 @@
 #pragma once
 // The loop that keeps the service told of every line's address: line after line, each report
-// sent through that line's own gateway to the line's own host name, then a 40-second rest.
+// sent through that line's own gateway to the line's own host name, then a 40-second rest. A
+// report that cannot leave through its own line is not sent at all; the line says why.
 
 #include <chrono>
+#include <functional>
+#include <map>
+#include <string>
 #include <thread>
 
 #include "core/DnsCache.h"
@@ -21,6 +25,7 @@ public:
         TDnsCache& dns;
         TIpRoutes& routes;
         std::chrono::milliseconds rest{40000};
+        std::function<void(const std::string&)> log;  // once per line and cause
     };
 
     explicit TUpdateIpTrd(Context context);
@@ -33,11 +38,14 @@ private:
     void Execute(std::stop_token stop);
     // One line, or the rest after a pass.
     void Cycle(std::stop_token stop);
+    // The line's report is skipped for `reason`, or (empty) went out.
+    void Explain(TBaseLine& line, std::size_t number, const std::string& reason);
 
     Context context_;
     TActiveTestExReq request_;  // one pair for the thread's life, refilled for every report
     TActiveTestExResp response_;
     std::size_t lineCounter_ = 0;
+    std::map<std::string, std::string> logged_;  // entry name: the reason last logged for it
     std::jthread thread_;
 };
 

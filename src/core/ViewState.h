@@ -19,6 +19,7 @@ struct LineRow {
     std::string EntryName;
     bool IsNecessary = false;
     std::string IpAddress;
+    std::string Reason;  // why the line's report could not be sent, if it could not
 };
 
 // The selected node of the domain tree: the root, a domain, or a resource of a domain.

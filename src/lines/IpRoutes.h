@@ -1,28 +1,60 @@
 #pragma once
 // Which interface a line uses, whether it has a default route, and the host route that makes a
-// line's address report leave through that line. Connection names are interface names.
+// line's exchanges leave through that line. Connection names are interface names.
 
-#include <atomic>
 #include <cstdint>
-#include <functional>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "platform/NetworkTables.h"
 
 namespace vorta {
 
+// What became of a request for a host route through a line.
+struct TRouteResult {
+    bool ok = false;
+    std::string interface;  // the line's interface; the exchange is bound to it
+    std::string reason;     // why there is no route through the line, when not ok
+    explicit operator bool() const { return ok; }
+};
+
+// Why `address` is no service address a report may go to: loopback, link-local, multicast, the
+// broadcast address, 0.0.0.0/8, or inside the subnet of one of `own` (rows whose address is on
+// loopback are left out when `loopbackAllowed`). Empty when it may be used; `names` maps an
+// interface index to its name for the text.
+std::string UnusableServiceAddress(platform::Ip4 address,
+                                   const std::vector<platform::AddressRow>& own,
+                                   const std::vector<platform::LinkInfo>& names,
+                                   bool loopbackAllowed);
+
 class TIpRoutes {
 public:
-    using Logger = std::function<void(const std::string&)>;
-    explicit TIpRoutes(platform::INetworkTables& tables, Logger log = {})
-        : tables_(tables), log_(std::move(log)) {}
+    struct Options {
+        // The service runs on this host (tests, a development service): loopback addresses
+        // are then accepted as service addresses.
+        bool loopbackAllowed = false;
+    };
+    explicit TIpRoutes(platform::INetworkTables& tables) : TIpRoutes(tables, Options{}) {}
+    TIpRoutes(platform::INetworkTables& tables, Options options)
+        : tables_(tables), options_(options) {}
+    // Removes every route it added.
+    ~TIpRoutes();
+    TIpRoutes(const TIpRoutes&) = delete;
+    TIpRoutes& operator=(const TIpRoutes&) = delete;
 
-    // True when a route request was issued through the line's gateway. A request the kernel
-    // refuses (no CAP_NET_ADMIN, say) still counts: the report goes out by the default way.
-    bool AddHostRoute(const std::string& entry, const std::string& lineAddress,
-                      const std::string& serviceAddress);
-    void RunRouteAdd(const std::string& destination, const std::string& gateway,
-                     std::uint32_t index = 0);
+    // Makes sure that traffic to `serviceAddress` leaves through the line named `entry` (its
+    // interface, else the interface holding `lineAddress`): through the interface's default
+    // gateway, or through a point-to-point interface itself. A route to the address that this
+    // client did not add is never replaced; one identical to what is wanted is fine.
+    TRouteResult AddHostRoute(const std::string& entry, const std::string& lineAddress,
+                              const std::string& serviceAddress);
+    // Removes the routes added for the line `entry` (it went down or was deleted).
+    void RemoveHostRoutes(const std::string& entry);
+    void RemoveAllHostRoutes();
+    // Removes the routes of every line but those named.
+    void KeepHostRoutesOf(const std::vector<std::string>& entries);
+
     bool HasDefaultRoute(const std::string& connection);
     std::uint32_t GetConnectionIfIndex(const std::string& connection);
     std::uint32_t GetIfIndexByAddress(const std::string& address);
@@ -30,12 +62,21 @@ public:
     std::uint32_t GetAdapterIfIndex(const std::string& adapter);
 
 private:
+    struct Owned {
+        platform::Ip4 gateway = 0;
+        std::uint32_t index = 0;
+        std::string owner;
+    };
     // The next hop of the first main-table default route on interface `index`.
     bool FindDefaultRoute(std::uint32_t index, platform::Ip4& gateway);
+    // Puts the route in place for `owner`; empty, or why it could not be.
+    std::string RunRouteAdd(platform::Ip4 destination, platform::Ip4 gateway, std::uint32_t index,
+                            const std::string& owner);
 
     platform::INetworkTables& tables_;
-    Logger log_;
-    std::atomic<bool> refusalLogged_{false};
+    Options options_;
+    std::mutex lock_;  // the routes this client added, and every change of them
+    std::map<platform::Ip4, Owned> owned_;
 };
 
 }  // namespace vorta

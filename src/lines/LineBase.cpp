@@ -25,6 +25,8 @@ std::vector<std::string> TBaseLine::Errors() const {
 
 void TBaseLine::AddError(std::string text) {
     std::lock_guard guard(lock_);
+    if (errors_.size() >= kMaxErrors)
+        errors_.erase(errors_.begin(), errors_.end() - (kMaxErrors - 1));
     errors_.push_back(std::move(text));
 }
 

@@ -43,6 +43,9 @@ public:
     std::string IpAddressField() const { return Get(ipAddress_); }
     void SetIpAddress(std::string value) { Set(ipAddress_, std::move(value)); }
     std::vector<std::string> Errors() const;
+    // Why the line's last report could not be sent; empty once a report went out.
+    std::string Reason() const { return Get(reason_); }
+    void SetReason(std::string value) { Set(reason_, std::move(value)); }
 
     std::atomic<bool> KeepActive{false};
 
@@ -64,7 +67,9 @@ protected:
     // (a dial, say) finishes first; exchanges see `Stopping()` and end at once.
     void StopKeepThread();
     std::stop_token Stopping() const { return stop_.get_token(); }
+    // Keeps the last kMaxErrors texts.
     void AddError(std::string text);
+    static constexpr std::size_t kMaxErrors = 100;
     LineServices& services_;
 
 private:
@@ -78,7 +83,7 @@ private:
     }
 
     mutable std::mutex lock_;
-    std::string userName_, password_, entryName_, ipAddress_;
+    std::string userName_, password_, entryName_, ipAddress_, reason_;
     std::vector<std::string> errors_;
     std::stop_source stop_;
     std::jthread keepThread_;

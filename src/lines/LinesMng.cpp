@@ -85,7 +85,9 @@ void TLinesMng::DeleteLine(std::size_t index) {
         SaveToFile();
     }
     // Destroyed (waiting for its keep thread) outside the lock, unless a user still holds it.
+    const std::string entry = removed->EntryName();
     removed.reset();
+    options_.services.routes.RemoveHostRoutes(entry);
 }
 
 int TLinesMng::IndexOfEntry(const std::string& entryName) {
@@ -151,6 +153,12 @@ void TLinesMng::SaveToFile() {
 std::vector<std::shared_ptr<TBaseLine>> TLinesMng::Lines() {
     std::lock_guard guard(lock_);
     return lines_;
+}
+
+std::optional<TLinesMng::LineAt> TLinesMng::At(std::size_t index) {
+    std::lock_guard guard(lock_);
+    if (index >= lines_.size()) return std::nullopt;
+    return LineAt{lines_[index], index < infos_.size() ? infos_[index].LineID : std::string()};
 }
 
 std::size_t TLinesMng::Count() {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -55,6 +56,13 @@ public:
     std::vector<TLineInfo>& LineInfos() { return infos_; }
     // The live lines; a line stays valid for as long as a caller holds it, deleted or not.
     std::vector<std::shared_ptr<TBaseLine>> Lines();
+    // The line at `index` together with its record's LineID, read under one lock; none past
+    // the end.
+    struct LineAt {
+        std::shared_ptr<TBaseLine> line;
+        std::string lineId;
+    };
+    std::optional<LineAt> At(std::size_t index);
     std::size_t Count();
 
     std::atomic<std::uint8_t> GroupState{0};  // 0 main up, 1 backup carries, 2 both failing

@@ -18,6 +18,9 @@ std::string Ip4ToText(Ip4 address);
 std::optional<Ip4> ParseIp4(const std::string& text);
 Ip4 PrefixToMask(unsigned prefixLength);
 
+// The ARP hardware type of a PPP link.
+inline constexpr std::uint32_t kArpHardwarePpp = 512;
+
 struct LinkInfo {
     std::string name;  // the interface name, which is also the connection's name
     std::uint32_t index = 0;
@@ -31,6 +34,8 @@ struct LinkInfo {
     std::int64_t leaseExpires = 0;
     std::uint64_t bytesSent = 0;  // the interface's traffic counters
     std::uint64_t bytesReceived = 0;
+    bool up = false;            // administratively up
+    bool pointToPoint = false;  // a link with one peer and no gateway (PPP, tunnels)
 };
 
 struct AddressRow {
@@ -56,9 +61,14 @@ public:
     virtual std::optional<std::vector<LinkInfo>> Links() = 0;
     virtual std::optional<std::vector<AddressRow>> Addresses() = 0;  // in the kernel's order
     virtual std::optional<std::vector<RouteRow>> Routes() = 0;       // the main table
-    // Adds or replaces the route to destination/32 through `gateway` on interface `index`.
-    // Returns an empty text on success, else the kernel's refusal in words.
-    virtual std::string AddHostRoute(Ip4 destination, Ip4 gateway, std::uint32_t index) = 0;
+    // Adds the route to destination/32 through `gateway` on interface `index` (gateway 0: through
+    // the interface itself, as on a point-to-point link). Without `replace` an existing route to
+    // the destination is left alone and the add fails. Returns an empty text on success, else
+    // the kernel's refusal in words.
+    virtual std::string AddHostRoute(Ip4 destination, Ip4 gateway, std::uint32_t index,
+                                     bool replace = false) = 0;
+    // Removes exactly that route; an empty text on success.
+    virtual std::string DeleteHostRoute(Ip4 destination, Ip4 gateway, std::uint32_t index) = 0;
 };
 
 }  // namespace vorta::platform

@@ -70,6 +70,12 @@ struct EasyDeleter {
 struct MultiDeleter {
     void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
 };
+struct UrlDeleter {
+    void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+struct CurlTextDeleter {
+    void operator()(char* text) const { curl_free(text); }
+};
 struct SlistDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
@@ -177,6 +183,26 @@ bool Perform(CURL* easy, Exchange& exchange, const HttpTimeouts& limits, std::st
     return ok;
 }
 
+// "host:port:address" for libcurl's resolve list: the URL's host name and port, with the
+// scheme's default port filled in. Empty when the URL cannot be read.
+std::string ResolveEntry(const std::string& url, const std::string& address) {
+    std::unique_ptr<CURLU, UrlDeleter> parsed(curl_url());
+    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK)
+        return {};
+    char* host = nullptr;
+    char* port = nullptr;
+    if (curl_url_get(parsed.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK) return {};
+    std::unique_ptr<char, CurlTextDeleter> hostText(host);
+    if (curl_url_get(parsed.get(), CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) != CURLUE_OK)
+        return {};
+    std::unique_ptr<char, CurlTextDeleter> portText(port);
+    return std::string(host) + ":" + port + ":" + address;
+}
+
+bool IsRedirect(long status) {
+    return status == 301 || status == 302 || status == 303 || status == 307;
+}
+
 }  // namespace
 
 void SetHttpTimeouts(const HttpTimeouts& value) {
@@ -194,8 +220,10 @@ bool IsValidXml(std::string_view text) {
 }
 
 void HttpRequest(std::string_view method, std::string_view url, std::string_view body,
-                 std::string& response, bool xmlMode, std::stop_token stop) {
+                 std::string& response, bool xmlMode, std::stop_token stop, const HttpRoute& route,
+                 std::string* redirect) {
     response.clear();
+    if (redirect != nullptr) redirect->clear();
     if (url.empty()) return;
 
     HttpLockGuard guard(stop);
@@ -240,6 +268,22 @@ void HttpRequest(std::string_view method, std::string_view url, std::string_view
         if (EqualsIgnoreCase(method, "HEAD")) curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
     }
 
+    // A pinned exchange never asks DNS: its host name stays in the request, the connection goes
+    // to the given address. An entry that cannot be built fails the exchange rather than letting
+    // it resolve on its own.
+    std::unique_ptr<curl_slist, SlistDeleter> resolve;
+    if (!route.address.empty()) {
+        const std::string entry = ResolveEntry(urlText, route.address);
+        if (entry.empty()) return;
+        resolve.reset(curl_slist_append(nullptr, entry.c_str()));
+        curl_easy_setopt(h, CURLOPT_RESOLVE, resolve.get());
+        curl_easy_setopt(h, CURLOPT_IPRESOLVE, CURL_IPRESOLVE_V4);
+    }
+    // "if!" names an interface only. Where the process may not bind to a device, libcurl binds
+    // to the interface's address instead and the host route decides the way out.
+    const std::string device = route.interface.empty() ? "" : "if!" + route.interface;
+    if (!device.empty()) curl_easy_setopt(h, CURLOPT_INTERFACE, device.c_str());
+
     curl_slist* raw = nullptr;
     if (xmlMode) {
         raw = curl_slist_append(raw, "charset: UTF-8");
@@ -254,6 +298,12 @@ void HttpRequest(std::string_view method, std::string_view url, std::string_view
 
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    if (redirect != nullptr && IsRedirect(status)) {
+        char* target = nullptr;
+        curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &target);
+        if (target != nullptr) *redirect = target;
+        return;
+    }
     if (status != 200) return;
     char* contentType = nullptr;
     curl_easy_getinfo(h, CURLINFO_CONTENT_TYPE, &contentType);

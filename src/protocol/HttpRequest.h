@@ -23,15 +23,26 @@ inline constexpr std::size_t kMaxAnswerBytes = 4u << 20;
 // Plain mode delivers at most this many UTF-16 units of text.
 inline constexpr std::size_t kPlainModeMaxUnits = 32767;
 
+// Where one exchange may go. A line's exchanges are pinned to the address its host route was
+// added for and kept on the line's interface, so that neither another DNS answer nor a change of
+// the route table can send them out by another line.
+struct HttpRoute {
+    std::string address;    // dotted IPv4: the URL's host is connected there, never looked up
+    std::string interface;  // the only interface the exchange may leave by; empty: any
+};
+
 // Runs one exchange. `method` "POST" (any letter case) sends a non-empty `body`; every other
 // method sends none. Xml mode sends the headers "charset: UTF-8", "Pragma: No-Cache" and
 // "Content-Type: text/xml" and accepts only a well-formed document, delivered as UTF-8 text
 // whatever encoding it declared. Plain mode sets no header and delivers the body up to its first
 // zero byte, decoded as GBK unless the answer names another charset. Only status 200 succeeds.
 // A stop request on `stop` abandons the exchange (or the wait for the lock) at once.
+// With `redirect` given, an answer 301, 302, 303 or 307 stores the absolute target it names
+// there (the response stays empty); nothing is ever followed by itself.
 // Throws std::runtime_error only when no HTTP handle can be created.
 void HttpRequest(std::string_view method, std::string_view url, std::string_view body,
-                 std::string& response, bool xmlMode, std::stop_token stop = {});
+                 std::string& response, bool xmlMode, std::stop_token stop = {},
+                 const HttpRoute& route = {}, std::string* redirect = nullptr);
 
 // True exactly when `text` is a well-formed XML document.
 bool IsValidXml(std::string_view text);

@@ -3,6 +3,7 @@
 // from several threads at once: the queries take a lock, and tests that change the tables while
 // lines run use AddRoute and Added.
 
+#include <algorithm>
 #include <mutex>
 #include <tuple>
 
@@ -20,8 +21,9 @@ public:
     std::vector<platform::AddressRow> addresses;
     std::vector<platform::RouteRow> routes;
     bool failing = false;
-    std::string refusal;  // what AddHostRoute answers
+    std::string refusal;  // what AddHostRoute answers; empty: the route goes into `routes`
     std::vector<std::tuple<platform::Ip4, platform::Ip4, std::uint32_t>> added;
+    std::vector<std::tuple<platform::Ip4, platform::Ip4, std::uint32_t>> deleted;
     int addressQueries = 0;
 
     std::optional<std::vector<platform::LinkInfo>> Links() override {
@@ -40,26 +42,64 @@ public:
         if (failing) return std::nullopt;
         return routes;
     }
-    std::string AddHostRoute(platform::Ip4 destination, platform::Ip4 gateway,
-                             std::uint32_t index) override {
+    // As the kernel does: an exclusive add fails on any route to the same destination.
+    std::string AddHostRoute(platform::Ip4 destination, platform::Ip4 gateway, std::uint32_t index,
+                             bool replace) override {
         std::lock_guard guard(mutex_);
+        if (!refusal.empty()) return refusal;
+        const auto same = std::find_if(routes.begin(), routes.end(), [&](const auto& row) {
+            return row.destination == destination && row.mask == 0xFFFFFFFFu;
+        });
+        if (same != routes.end() && !replace) return "File exists";
+        if (same != routes.end()) routes.erase(same);
+        routes.push_back({destination, 0xFFFFFFFFu, gateway, index});
         added.emplace_back(destination, gateway, index);
-        return refusal;
+        return {};
+    }
+    std::string DeleteHostRoute(platform::Ip4 destination, platform::Ip4 gateway,
+                                std::uint32_t index) override {
+        std::lock_guard guard(mutex_);
+        const auto same = std::find_if(routes.begin(), routes.end(), [&](const auto& row) {
+            return row.destination == destination && row.mask == 0xFFFFFFFFu &&
+                   row.nextHop == gateway && row.index == index;
+        });
+        if (same == routes.end()) return "No such process";
+        routes.erase(same);
+        deleted.emplace_back(destination, gateway, index);
+        return {};
     }
 
     void AddRoute(const platform::RouteRow& row) {
         std::lock_guard guard(mutex_);
         routes.push_back(row);
     }
+    void RemoveDefaultRoutes() {
+        std::lock_guard guard(mutex_);
+        std::erase_if(routes, [](const auto& row) { return row.destination + row.mask == 0; });
+    }
+    void SetLinkUp(const std::string& name, bool up) {
+        std::lock_guard guard(mutex_);
+        for (auto& link : links)
+            if (link.name == name) link.up = up;
+    }
     std::vector<std::tuple<platform::Ip4, platform::Ip4, std::uint32_t>> Added() const {
         std::lock_guard guard(mutex_);
         return added;
+    }
+    std::vector<std::tuple<platform::Ip4, platform::Ip4, std::uint32_t>> Deleted() const {
+        std::lock_guard guard(mutex_);
+        return deleted;
+    }
+    std::vector<platform::RouteRow> RoutesNow() const {
+        std::lock_guard guard(mutex_);
+        return routes;
     }
 
     platform::LinkInfo& AddLink(const std::string& name, std::uint32_t index) {
         platform::LinkInfo link;
         link.name = name;
         link.index = index;
+        link.up = true;
         links.push_back(link);
         return links.back();
     }

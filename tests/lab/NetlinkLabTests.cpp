@@ -35,8 +35,7 @@ protected:
         ASSERT_TRUE(Sh("ip addr add 203.0.113.2/24 dev wan1"));
     }
     platform::NetlinkTables tables;
-    std::vector<std::string> logged;
-    TIpRoutes routes{tables, [this](const std::string& line) { logged.push_back(line); }};
+    TIpRoutes routes{tables};
 };
 
 TEST_F(NetlinkLab, DefaultRoutePerInterface) {
@@ -47,12 +46,14 @@ TEST_F(NetlinkLab, DefaultRoutePerInterface) {
     EXPECT_FALSE(routes.HasDefaultRoute("nothing"));
 }
 
-TEST_F(NetlinkLab, HostRouteAppearsThroughTheLinesGatewayAndRepeatsCleanly) {
-    ASSERT_TRUE(routes.AddHostRoute("Wan0", "", "192.0.2.10"));
+TEST_F(NetlinkLab, HostRouteIsAddedOnceAndOnlyTheClientsOwnGo) {
+    const TRouteResult added = routes.AddHostRoute("Wan0", "", "192.0.2.10");
+    ASSERT_TRUE(added) << added.reason;
+    EXPECT_EQ(added.interface, "wan0");
     const std::string shown = Output("ip route show 192.0.2.10");
     EXPECT_NE(shown.find("192.0.2.10 via 198.51.100.1 dev wan0"), std::string::npos) << shown;
-    ASSERT_TRUE(routes.AddHostRoute("wan0", "", "192.0.2.10"));
-    EXPECT_TRUE(logged.empty()) << logged.front();
+    const TRouteResult again = routes.AddHostRoute("wan0", "", "192.0.2.10");
+    ASSERT_TRUE(again) << again.reason;
 
     const auto rows = tables.Routes();
     ASSERT_TRUE(rows);
@@ -63,7 +64,29 @@ TEST_F(NetlinkLab, HostRouteAppearsThroughTheLinesGatewayAndRepeatsCleanly) {
             EXPECT_EQ(row.mask, Ip("255.255.255.255"));
             EXPECT_EQ(row.nextHop, Ip("198.51.100.1"));
         }
-    EXPECT_EQ(matches, 1) << "replaced, not added twice";
+    EXPECT_EQ(matches, 1);
+    routes.RemoveHostRoutes("wan0");
+    EXPECT_EQ(Output("ip route show 192.0.2.10"), "") << "removed with its line";
+
+    // A route the client did not add is neither replaced nor removed.
+    ASSERT_TRUE(Sh("ip route add 192.0.2.11 via 198.51.100.9 dev wan0"));
+    const TRouteResult blocked = routes.AddHostRoute("wan0", "", "192.0.2.11");
+    EXPECT_FALSE(blocked);
+    EXPECT_EQ(blocked.reason, "a route to 192.0.2.11 that this client did not add is in the way");
+    routes.RemoveAllHostRoutes();
+    EXPECT_NE(Output("ip route show 192.0.2.11").find("via 198.51.100.9"), std::string::npos);
+}
+
+TEST_F(NetlinkLab, PointToPointLinkWithoutDefaultRouteRoutesThroughItself) {
+    Veth("ppp9");
+    ASSERT_TRUE(Sh("ip addr add 192.0.2.77 peer 192.0.2.1 dev ppp9"));
+    const TRouteResult added = routes.AddHostRoute("isp", "192.0.2.77", "192.0.2.30");
+    ASSERT_TRUE(added) << added.reason;
+    EXPECT_EQ(added.interface, "ppp9");
+    const std::string shown = Output("ip route show 192.0.2.30");
+    EXPECT_NE(shown.find("192.0.2.30 dev ppp9"), std::string::npos) << shown;
+    routes.RemoveHostRoutes("ISP");
+    EXPECT_EQ(Output("ip route show 192.0.2.30"), "");
 }
 
 TEST_F(NetlinkLab, DialUpStyleLookupByTheLinesAddress) {

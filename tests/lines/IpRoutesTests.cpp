@@ -18,14 +18,14 @@ protected:
         tables.AddLink("ppp0", 4);
         tables.addresses = {{Ip("198.51.100.2"), 2, Ip("255.255.255.0")},
                             {Ip("203.0.113.2"), 3, Ip("255.255.255.0")},
-                            {Ip("192.0.2.77"), 4, Ip("255.255.255.255")}};
+                            {Ip("192.0.2.77"), 4, Ip("255.255.255.255"), Ip("192.0.2.1")}};
         tables.routes = {{Ip("203.0.113.0"), Ip("255.255.255.0"), 0, 3},
                          {0, 0, Ip("203.0.113.1"), 3},
                          {0, 0, Ip("192.0.2.1"), 4}};
     }
+    using Route = std::tuple<platform::Ip4, platform::Ip4, std::uint32_t>;
     FakeNetworkTables tables;
-    std::vector<std::string> logged;
-    TIpRoutes routes{tables, [this](const std::string& line) { logged.push_back(line); }};
+    TIpRoutes routes{tables};
 };
 
 TEST_F(IpRoutesTest, ConnectionNamesMatchInterfacesInAnyLetterCase) {
@@ -37,30 +37,86 @@ TEST_F(IpRoutesTest, ConnectionNamesMatchInterfacesInAnyLetterCase) {
     EXPECT_EQ(routes.GetIfIndexByAddress("192.0.2.78"), 0u);
 }
 
-TEST_F(IpRoutesTest, DefaultRouteDecides) {
+TEST_F(IpRoutesTest, DefaultRouteDecidesForLanInterfaces) {
     EXPECT_FALSE(routes.HasDefaultRoute("eth0")) << "no gateway on that interface";
     EXPECT_TRUE(routes.HasDefaultRoute("wan1"));
     EXPECT_FALSE(routes.HasDefaultRoute("nothing"));
-    EXPECT_FALSE(routes.AddHostRoute("eth0", "198.51.100.2", "192.0.2.10"));
+    const TRouteResult result = routes.AddHostRoute("eth0", "198.51.100.2", "192.0.2.10");
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.reason, "no route on eth0");
+    tables.links[1].up = false;
+    EXPECT_EQ(routes.AddHostRoute("wan1", "", "192.0.2.10").reason, "Wan1 is down");
     EXPECT_TRUE(tables.added.empty());
 }
 
-TEST_F(IpRoutesTest, HostRouteGoesThroughTheLinesGatewayEveryTime) {
-    ASSERT_TRUE(routes.AddHostRoute("WAN1", "", "192.0.2.10"));
-    ASSERT_TRUE(routes.AddHostRoute("WAN1", "", "192.0.2.10"));
-    ASSERT_EQ(tables.added.size(), 2u) << "repeated every cycle";
-    EXPECT_EQ(tables.added[0], std::make_tuple(Ip("192.0.2.10"), Ip("203.0.113.1"), 3u));
-    EXPECT_EQ(tables.added[1], tables.added[0]);
+TEST_F(IpRoutesTest, HostRouteIsAddedOnceAndGoesWithItsLine) {
+    const TRouteResult first = routes.AddHostRoute("WAN1", "", "192.0.2.10");
+    ASSERT_TRUE(first) << first.reason;
+    EXPECT_EQ(first.interface, "Wan1") << "the exchange is bound to it";
+    ASSERT_TRUE(routes.AddHostRoute("wan1", "", "192.0.2.10"));
+    ASSERT_EQ(tables.added, (std::vector<Route>{{Ip("192.0.2.10"), Ip("203.0.113.1"), 3u}}))
+        << "the route in place is kept, not added again";
+    ASSERT_TRUE(routes.AddHostRoute("wan1", "", "192.0.2.11"));
+
+    routes.RemoveHostRoutes("eth0");
+    EXPECT_TRUE(tables.deleted.empty()) << "another line's routes stay";
+    routes.RemoveHostRoutes("Wan1");
+    EXPECT_EQ(tables.deleted, (std::vector<Route>{{Ip("192.0.2.10"), Ip("203.0.113.1"), 3u},
+                                                  {Ip("192.0.2.11"), Ip("203.0.113.1"), 3u}}));
+    routes.RemoveHostRoutes("wan1");
+    EXPECT_EQ(tables.deleted.size(), 2u);
+
+    // Whatever is left goes when the routes object does (the client's shutdown).
+    {
+        TIpRoutes scoped{tables};
+        ASSERT_TRUE(scoped.AddHostRoute("wan1", "", "192.0.2.12"));
+    }
+    EXPECT_EQ(tables.deleted.back(), Route(Ip("192.0.2.12"), Ip("203.0.113.1"), 3u));
 }
 
-TEST_F(IpRoutesTest, DialUpLinesAreFoundByTheirAddress) {
-    ASSERT_TRUE(routes.AddHostRoute("我的拨号连接", "192.0.2.77", "198.51.100.200"));
-    EXPECT_EQ(tables.added.back(), std::make_tuple(Ip("198.51.100.200"), Ip("192.0.2.1"), 4u));
+TEST_F(IpRoutesTest, RouteTheClientDidNotAddIsNeverReplaced) {
+    tables.routes.push_back({Ip("192.0.2.10"), Ip("255.255.255.255"), Ip("198.51.100.1"), 2});
+    tables.routes.push_back({Ip("192.0.2.20"), Ip("255.255.255.255"), Ip("203.0.113.1"), 3});
+    const TRouteResult blocked = routes.AddHostRoute("wan1", "", "192.0.2.10");
+    EXPECT_FALSE(blocked);
+    EXPECT_EQ(blocked.reason, "a route to 192.0.2.10 that this client did not add is in the way");
+    EXPECT_TRUE(routes.AddHostRoute("wan1", "", "192.0.2.20")) << "an identical one is fine";
+    EXPECT_TRUE(tables.added.empty());
+    routes.RemoveAllHostRoutes();
+    EXPECT_TRUE(tables.deleted.empty()) << "and stays when the client goes";
+
+    // A route this client added for one line is moved to another that needs the address.
+    tables.routes.push_back({0, 0, Ip("198.51.100.1"), 2});
+    ASSERT_TRUE(routes.AddHostRoute("wan1", "", "192.0.2.30"));
+    ASSERT_TRUE(routes.AddHostRoute("eth0", "", "192.0.2.30"));
+    EXPECT_EQ(tables.added.back(), Route(Ip("192.0.2.30"), Ip("198.51.100.1"), 2u));
+    routes.RemoveHostRoutes("wan1");
+    EXPECT_TRUE(tables.deleted.empty());
+    routes.RemoveHostRoutes("eth0");
+    EXPECT_EQ(tables.deleted.size(), 1u);
+}
+
+TEST_F(IpRoutesTest, PointToPointLinesRouteThroughThemselves) {
+    // With its default route (pppd's defaultroute) or without (another line holds it), a dial-up
+    // line found by its address routes through its interface: no gateway.
+    ASSERT_TRUE(routes.AddHostRoute("我的拨号连接", "192.0.2.77", "192.0.2.200"));
+    std::erase_if(tables.routes, [](const auto& r) { return r.index == 4 && r.mask == 0; });
+    const TRouteResult result = routes.AddHostRoute("我的拨号连接", "192.0.2.77", "192.0.2.201");
+    ASSERT_TRUE(result) << result.reason;
+    EXPECT_EQ(result.interface, "ppp0");
+    EXPECT_EQ(tables.added.back(), Route(Ip("192.0.2.201"), 0, 4u));
+
+    // A PPP link known by its hardware type needs no peer address either.
+    tables.addresses[2].peer = 0;
+    tables.links[2].type = platform::kArpHardwarePpp;
+    EXPECT_TRUE(routes.AddHostRoute("ppp0", "", "192.0.2.202"));
+    tables.links[2].type = 1;
+    EXPECT_EQ(routes.AddHostRoute("ppp0", "", "192.0.2.203").reason, "no route on ppp0");
 }
 
 TEST_F(IpRoutesTest, UnknownNameWithoutAddressNeverReadsTheAddressTable) {
     tables.addressQueries = 0;
-    EXPECT_FALSE(routes.AddHostRoute("nothing", "", "192.0.2.10"));
+    EXPECT_EQ(routes.AddHostRoute("nothing", "", "192.0.2.10").reason, "no interface for nothing");
     EXPECT_EQ(tables.addressQueries, 0);
 }
 
@@ -72,14 +128,38 @@ TEST_F(IpRoutesTest, DefaultRouteIsDestinationPlusMaskZero) {
     EXPECT_TRUE(routes.HasDefaultRoute("eth0"));
 }
 
-TEST_F(IpRoutesTest, RefusedRouteStillCountsAndIsLoggedOnce) {
+TEST_F(IpRoutesTest, RefusedRouteMeansNoRouteThroughTheLine) {
     tables.refusal = "Operation not permitted";
-    EXPECT_TRUE(routes.AddHostRoute("wan1", "", "192.0.2.10"));
-    EXPECT_TRUE(routes.AddHostRoute("wan1", "", "192.0.2.10"));
-    ASSERT_EQ(logged.size(), 1u);
-    EXPECT_EQ(
-        logged[0],
-        "route add 192.0.2.10 mask 255.255.255.255 203.0.113.1 refused: Operation not permitted");
+    const TRouteResult result = routes.AddHostRoute("wan1", "", "192.0.2.10");
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.reason, "route refused: Operation not permitted");
+}
+
+TEST_F(IpRoutesTest, AddressesThatAreNoServiceAreNeverRouted) {
+    const std::pair<const char*, const char*> refused[] = {
+        {"127.0.0.1", "service address 127.0.0.1 is a loopback address"},
+        {"169.254.10.1", "service address 169.254.10.1 is a link-local address"},
+        {"224.0.0.251", "service address 224.0.0.251 is a multicast address"},
+        {"239.255.255.250", "service address 239.255.255.250 is a multicast address"},
+        {"255.255.255.255", "service address 255.255.255.255 is the broadcast address"},
+        {"0.0.0.0", "service address 0.0.0.0 is no host address"},
+        {"198.51.100.77", "service address 198.51.100.77 lies in the subnet of eth0"},
+        {"192.0.2.77", "service address 192.0.2.77 lies in the subnet of ppp0"},
+    };
+    for (const auto& [address, reason] : refused) {
+        const TRouteResult result = routes.AddHostRoute("wan1", "", address);
+        EXPECT_FALSE(result) << address;
+        EXPECT_EQ(result.reason, reason);
+    }
+    EXPECT_TRUE(tables.added.empty());
+    EXPECT_TRUE(routes.AddHostRoute("wan1", "", "192.0.2.78")) << "outside every own subnet";
+
+    // A service on this host (tests, a development service) may be on loopback.
+    std::vector<platform::AddressRow> own = tables.addresses;
+    own.push_back({Ip("127.0.0.1"), 1, Ip("255.0.0.0")});
+    EXPECT_EQ(UnusableServiceAddress(Ip("127.0.0.1"), own, tables.links, true), "");
+    EXPECT_EQ(UnusableServiceAddress(Ip("198.51.100.9"), own, tables.links, true),
+              "service address 198.51.100.9 lies in the subnet of eth0");
 }
 
 TEST_F(IpRoutesTest, FailingTablesGiveZeroEmptyAndFalse) {

@@ -103,6 +103,8 @@ std::optional<std::vector<LinkInfo>> NetlinkTables::Links() {
         if (rtnl_link_get_flags(link) & IFF_LOOPBACK) return;
         LinkInfo info;
         info.name = rtnl_link_get_name(link) ? rtnl_link_get_name(link) : "";
+        info.up = (rtnl_link_get_flags(link) & IFF_UP) != 0;
+        info.pointToPoint = (rtnl_link_get_flags(link) & IFF_POINTOPOINT) != 0;
         info.index = static_cast<std::uint32_t>(rtnl_link_get_ifindex(link));
         info.type = rtnl_link_get_arptype(link);
         info.bytesSent = rtnl_link_get_stat(link, RTNL_LINK_TX_BYTES);
@@ -220,28 +222,60 @@ std::optional<std::vector<RouteRow>> NetlinkTables::Routes() {
     return out;
 }
 
-std::string NetlinkTables::AddHostRoute(Ip4 destination, Ip4 gateway, std::uint32_t index) {
-    Sock sock = Connect();
-    if (!sock) return "cannot open a netlink socket";
-    std::unique_ptr<rtnl_route, RouteDeleter> route(rtnl_route_alloc());
+namespace {
+
+using RoutePtr = std::unique_ptr<rtnl_route, RouteDeleter>;
+
+// The route object of destination/32 through `gateway` (0: the interface itself) on `index`.
+RoutePtr HostRoute(Ip4 destination, Ip4 gateway, std::uint32_t index) {
+    RoutePtr route(rtnl_route_alloc());
     std::unique_ptr<nl_addr, AddrDeleter> dst(nl_addr_build(AF_INET, &destination, 4));
-    std::unique_ptr<nl_addr, AddrDeleter> via(nl_addr_build(AF_INET, &gateway, 4));
     rtnl_nexthop* nh = rtnl_route_nh_alloc();
-    if (!route || !dst || !via || nh == nullptr) {
+    if (!route || !dst || nh == nullptr) {
         if (nh != nullptr) rtnl_route_nh_free(nh);
-        return "out of memory";
+        return nullptr;
     }
     nl_addr_set_prefixlen(dst.get(), 32);
     rtnl_route_set_family(route.get(), AF_INET);
     rtnl_route_set_table(route.get(), RT_TABLE_MAIN);
-    rtnl_route_set_scope(route.get(), RT_SCOPE_UNIVERSE);
     rtnl_route_set_protocol(route.get(), RTPROT_STATIC);
     rtnl_route_set_type(route.get(), RTN_UNICAST);
     rtnl_route_set_dst(route.get(), dst.get());
-    rtnl_route_nh_set_gateway(nh, via.get());
+    if (gateway != 0) {
+        std::unique_ptr<nl_addr, AddrDeleter> via(nl_addr_build(AF_INET, &gateway, 4));
+        if (!via) {
+            rtnl_route_nh_free(nh);
+            return nullptr;
+        }
+        rtnl_route_set_scope(route.get(), RT_SCOPE_UNIVERSE);
+        rtnl_route_nh_set_gateway(nh, via.get());
+    } else {
+        rtnl_route_set_scope(route.get(), RT_SCOPE_LINK);
+    }
     rtnl_route_nh_set_ifindex(nh, static_cast<int>(index));
     rtnl_route_add_nexthop(route.get(), nh);  // the route owns the next hop from here
-    const int rc = rtnl_route_add(sock.get(), route.get(), NLM_F_CREATE | NLM_F_REPLACE);
+    return route;
+}
+
+}  // namespace
+
+std::string NetlinkTables::AddHostRoute(Ip4 destination, Ip4 gateway, std::uint32_t index,
+                                        bool replace) {
+    Sock sock = Connect();
+    if (!sock) return "cannot open a netlink socket";
+    const RoutePtr route = HostRoute(destination, gateway, index);
+    if (!route) return "out of memory";
+    const int rc = rtnl_route_add(sock.get(), route.get(),
+                                  NLM_F_CREATE | (replace ? NLM_F_REPLACE : NLM_F_EXCL));
+    return rc == 0 ? std::string() : std::string(nl_geterror(rc));
+}
+
+std::string NetlinkTables::DeleteHostRoute(Ip4 destination, Ip4 gateway, std::uint32_t index) {
+    Sock sock = Connect();
+    if (!sock) return "cannot open a netlink socket";
+    const RoutePtr route = HostRoute(destination, gateway, index);
+    if (!route) return "out of memory";
+    const int rc = rtnl_route_delete(sock.get(), route.get(), 0);
     return rc == 0 ? std::string() : std::string(nl_geterror(rc));
 }
 

@@ -24,7 +24,9 @@ public:
     std::optional<std::vector<LinkInfo>> Links() override;
     std::optional<std::vector<AddressRow>> Addresses() override;
     std::optional<std::vector<RouteRow>> Routes() override;
-    std::string AddHostRoute(Ip4 destination, Ip4 gateway, std::uint32_t index) override;
+    std::string AddHostRoute(Ip4 destination, Ip4 gateway, std::uint32_t index,
+                             bool replace) override;
+    std::string DeleteHostRoute(Ip4 destination, Ip4 gateway, std::uint32_t index) override;
 
     // The IPv4 name servers of a resolv.conf text, in order.
     static std::vector<Ip4> ParseResolvConf(const std::string& text);
