@@ -74,8 +74,10 @@ up() {
 
   # The per-line host names, for the client host only (ip netns exec binds this file).
   mkdir -p "/etc/netns/$NS_CLIENT"
-  printf '127.0.0.1 localhost\n%s line1.vorta.example\n%s line2.vorta.example\n%s service.vorta.example\n' \
-    "$LAB_SERVICE_LINE1" "$LAB_SERVICE_LINE2" "$LAB_SERVICE_LINE1" >"/etc/netns/$NS_CLIENT/hosts"
+  # probe.vorta.example is the web-login probe; it sits behind line 2's service address, where a
+  # lab test may run a captive portal.
+  printf '127.0.0.1 localhost\n%s line1.vorta.example\n%s line2.vorta.example\n%s service.vorta.example\n%s probe.vorta.example\n' \
+    "$LAB_SERVICE_LINE1" "$LAB_SERVICE_LINE2" "$LAB_SERVICE_LINE1" "$LAB_SERVICE_LINE2" >"/etc/netns/$NS_CLIENT/hosts"
 }
 
 case ${1:-} in

@@ -2,8 +2,10 @@
 
 #include <exception>
 
+#include "club/NetLib.h"
 #include "lines/WebLoginForm.h"
 #include "protocol/HttpRequest.h"
+#include "protocol/ServiceUrls.h"
 #include "protocol/TextCodec.h"
 
 namespace vorta {
@@ -42,26 +44,47 @@ void TCNCLine::SetActive(bool value) {
     }
 }
 
+bool TCNCLine::Fetch(const std::string& method, const std::string& url, const std::string& body,
+                     std::string& answer, std::string* redirect) {
+    const std::string host = UrlHost(url);
+    if (host.empty()) return false;
+    const auto addresses = ResolveHost(host);
+    if (addresses.empty()) return false;
+    const TRouteResult route =
+        services_.routes.AddHostRoute(EntryName(), IpAddressField(), addresses.front());
+    if (!route) return false;
+    HttpRequest(method, url, body, answer, false, Stopping(),
+                HttpRoute{addresses.front(), route.interface}, redirect);
+    return true;
+}
+
 bool TCNCLine::Authenticate() {
     bool result = true;
     // Without its default route the line cannot reach the portal, so there is nothing to do.
     if (!services_.routes.HasDefaultRoute(EntryName())) return result;
     try {
-        std::string answer;
-        HttpRequest("GET", services_.probeUrl, "", answer, false, Stopping());
-        if (answer == kProbeSeen) return result;
+        std::string pageUrl = services_.probeUrl;
+        std::string page, redirect;
+        if (!Fetch("GET", pageUrl, "", page, &redirect)) return result;
+        if (page == kProbeSeen) return result;
+        // A portal that redirects the probe shows its form one step further; only this one
+        // redirect is followed, and only for the probe.
+        if (!redirect.empty()) {
+            pageUrl = redirect;
+            if (!Fetch("GET", pageUrl, "", page, nullptr)) return result;
+        }
         // No answer at all is not a portal either; the next pass tries again.
-        if (TrimControl(answer).empty()) return result;
+        if (TrimControl(page).empty()) return result;
 
-        const std::string form = ExtractForm(answer);
-        std::string host, port, path;
-        ParseFormAction(form, host, port, path);
+        const std::string form = ExtractForm(page);
+        const std::string target = FormTarget(form, pageUrl);
         const std::string body = BuildFormData(form, UserName(), Password());
         std::string reply;
-        HttpRequest("POST", "http://" + host + ":" + port + path, body, reply, false, Stopping());
+        if (!Fetch("POST", target, body, reply, nullptr)) return result;
         result = reply.find(kLogonFailed) == std::string::npos;
     } catch (const std::exception&) {
-        // A page that is no login form, or no HTTP handle: the attempt ends as it stands.
+        // A page that is no login form, a host that cannot be resolved, or no HTTP handle: the
+        // attempt ends as it stands.
     }
     return result;
 }

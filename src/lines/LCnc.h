@@ -29,6 +29,13 @@ public:
     std::string Describe() override { return "ClassName: TCNCLine"; }
     // False only when the portal answered the posted form with its failure text.
     bool Authenticate() override;
+
+private:
+    // One exchange through this line only: pinned to the URL's host as resolved now, with a host
+    // route to it through the line, bound to the line's interface. False when the line offers no
+    // way there, and then nothing is sent.
+    bool Fetch(const std::string& method, const std::string& url, const std::string& body,
+               std::string& answer, std::string* redirect);
 };
 
 }  // namespace vorta

@@ -4,8 +4,10 @@
 #include <cctype>
 #include <optional>
 #include <stdexcept>
+#include <vector>
 
 #include "club/NetLib.h"
+#include "protocol/ServiceUrls.h"
 #include "protocol/TextCodec.h"
 
 namespace vorta {
@@ -51,8 +53,7 @@ std::string ExtractForm(const std::string& page) {
     return stop > begin ? page.substr(begin, stop - begin) : std::string();
 }
 
-void ParseFormAction(const std::string& form, std::string& host, std::string& port,
-                     std::string& path) {
+std::string FormAction(const std::string& form) {
     const std::string tag = Lower(form.substr(0, form.find('>')));
     const std::size_t actionAt = tag.find(" action");
     if (actionAt == std::string::npos) throw std::runtime_error("the form has no action");
@@ -64,9 +65,85 @@ void ParseFormAction(const std::string& form, std::string& host, std::string& po
     if (closeAt == std::string_view::npos) {
         throw std::runtime_error("the form action has no closing quote");
     }
-    const std::string url(TrimControl(rest.substr(1, closeAt - 1)));
+    return std::string(TrimControl(rest.substr(1, closeAt - 1)));
+}
+
+void ParseFormAction(const std::string& form, std::string& host, std::string& port,
+                     std::string& path) {
+    const std::string url = FormAction(form);
     path.clear();
     SplitUrl(url, host, port, path);
+}
+
+std::string ResolveReference(const std::string& reference, const std::string& base) {
+    const std::size_t schemeEnd = base.find("://");
+    if (schemeEnd == std::string::npos) throw std::runtime_error("the page has no absolute URL");
+    const std::string scheme = Lower(base.substr(0, schemeEnd));
+    const std::size_t authorityEnd = base.find_first_of("/?#", schemeEnd + 3);
+    const std::string origin = base.substr(0, authorityEnd);
+    std::string basePath = authorityEnd == std::string::npos ? "/" : base.substr(authorityEnd);
+    basePath = basePath.substr(0, basePath.find('#'));
+    if (basePath.empty() || basePath.front() != '/') basePath.insert(0, "/");
+
+    std::string ref = reference.substr(0, reference.find('#'));
+    const std::size_t colon = ref.find(':');
+    const bool hasScheme =
+        colon != std::string::npos && colon > 0 && ref.find_first_of("/?") > colon &&
+        std::all_of(ref.begin(), ref.begin() + static_cast<long>(colon), [](unsigned char c) {
+            return std::isalnum(c) || c == '+' || c == '-' || c == '.';
+        });
+    if (hasScheme) return ref;
+    if (ref.starts_with("//")) return scheme + ":" + ref;
+    if (ref.empty()) return origin + basePath;
+
+    std::string path;
+    std::string query;
+    if (ref.front() == '?') {
+        path = basePath.substr(0, basePath.find('?'));
+        query = ref;
+    } else {
+        const std::size_t q = ref.find('?');
+        query = q == std::string::npos ? "" : ref.substr(q);
+        ref = ref.substr(0, q);
+        if (ref.front() == '/') {
+            path = ref;
+        } else {
+            const std::string dir = basePath.substr(0, basePath.find('?'));
+            path = dir.substr(0, dir.rfind('/') + 1) + ref;
+        }
+    }
+    // Dot segments: "." stays where it is, ".." climbs one folder, never above the root.
+    std::vector<std::string> segments;
+    std::size_t at = 1;
+    while (at <= path.size()) {
+        const std::size_t next = path.find('/', at);
+        const std::string segment =
+            path.substr(at, next == std::string::npos ? std::string::npos : next - at);
+        const bool last = next == std::string::npos;
+        if (segment == "..") {
+            if (!segments.empty()) segments.pop_back();
+            if (last) segments.emplace_back();
+        } else if (segment == ".") {
+            if (last) segments.emplace_back();
+        } else {
+            segments.push_back(segment);
+        }
+        if (last) break;
+        at = next + 1;
+    }
+    std::string resolved;
+    for (const auto& segment : segments) resolved += "/" + segment;
+    if (resolved.empty()) resolved = "/";
+    return origin + resolved + query;
+}
+
+std::string FormTarget(const std::string& form, const std::string& pageUrl) {
+    const std::string target = ResolveReference(FormAction(form), pageUrl);
+    const std::string lower = Lower(target.substr(0, 8));
+    if (!lower.starts_with("http://") && !lower.starts_with("https://"))
+        throw std::runtime_error("the form posts to no web address");
+    if (UrlHost(target).empty()) throw std::runtime_error("the form posts to no host");
+    return target;
 }
 
 std::string BuildFormData(const std::string& form, const std::string& userName,
@@ -81,9 +158,9 @@ std::string BuildFormData(const std::string& form, const std::string& userName,
 
         std::string value;
         if (name->value == "uid") {
-            value = userName;
+            value = UrlEncode(userName);
         } else if (name->value == "upwd") {
-            value = password;
+            value = UrlEncode(password);
         } else if (name->value == "uact_status") {
             value = "1";
         } else if (const auto own = FindQuoted(text, " value", name->quoteAt + 1)) {

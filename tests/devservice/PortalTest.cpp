@@ -148,29 +148,27 @@ TEST_F(PortalTest, WrongPasswordOrUnknownUserGetsTheFailurePage) {
     expectLoginPage(client().Get(DevService::kLogoPath));
 }
 
-TEST_F(PortalTest, AccountIsTakenVerbatimUpToTheFirstEquals) {
-    json users = {{"users",
-                   {{{"name", "x+y%41"}, {"password", "p=q"}, {"userId", "7"}},
-                    {{"name", "x y"}, {"password", "pA"}, {"userId", "8"}}}}};
-    DevService verbatim(Fixture::fromJson(users));
-    ASSERT_TRUE(verbatim.start("127.0.0.1", 0));
-    verbatim.setPortal(true);
-    httplib::Client cli("127.0.0.1", verbatim.port());
-    auto encoded = cli.Post(portal::kLoginPath, "uid=x+y&upwd=p%41", "text/plain");
-    ASSERT_TRUE(encoded);
-    EXPECT_THAT(fromGbk(encoded->body), HasSubstr(portal::kFailureText)) << "no decoding";
-    EXPECT_TRUE(verbatim.portalLogons().empty());
-    auto raw = cli.Post(portal::kLoginPath, "uid=x+y%41&upwd=p=q&go=%E7%99%BB", "text/plain");
+TEST_F(PortalTest, AccountIsFormDecoded) {
+    json users = {{"users", {{{"name", "x+y&%"}, {"password", "p q=1"}, {"userId", "7"}}}}};
+    DevService decoding(Fixture::fromJson(users));
+    ASSERT_TRUE(decoding.start("127.0.0.1", 0));
+    decoding.setPortal(true);
+    httplib::Client cli("127.0.0.1", decoding.port());
+    auto raw = cli.Post(portal::kLoginPath, "uid=x+y&%&upwd=p q=1", "text/plain");
     ASSERT_TRUE(raw);
-    EXPECT_THAT(fromGbk(raw->body), Not(HasSubstr(portal::kFailureText)));
-    EXPECT_THAT(verbatim.portalLogons(), ElementsAre("127.0.0.1"));
-    verbatim.stop();
+    EXPECT_THAT(fromGbk(raw->body), HasSubstr(portal::kFailureText)) << "unencoded is refused";
+    EXPECT_TRUE(decoding.portalLogons().empty());
+    auto encoded = cli.Post(portal::kLoginPath, "uid=x%2By%26%25&upwd=p+q%3D1", "text/plain");
+    ASSERT_TRUE(encoded);
+    EXPECT_THAT(fromGbk(encoded->body), Not(HasSubstr(portal::kFailureText)));
+    EXPECT_THAT(decoding.portalLogons(), ElementsAre("127.0.0.1"));
+    decoding.stop();
 }
 
 TEST_F(PortalTest, FormFieldsSplitOnAmpersandAndTheFirstEquals) {
     const auto fields =
         portal::formFields("uid=a%2Bb&upwd=p=q&x%20y=1+2%21&flag&go=%E7%99%BB&uid=second&bad=%G1");
-    EXPECT_EQ(fields.at("uid"), "a%2Bb");
+    EXPECT_EQ(fields.at("uid"), "a+b");
     EXPECT_EQ(fields.at("upwd"), "p=q");
     EXPECT_EQ(fields.at("x y"), "1 2!");
     EXPECT_EQ(fields.at("flag"), "");

@@ -95,9 +95,31 @@ TEST(BuildFormData, HiddenValuesAreSentLowerCase) {
     EXPECT_EQ(BuildFormData(form, "u", "p"), "ctype=webportal&token=abc123");
 }
 
-TEST(BuildFormData, AccountIsSentExactlyAsGiven) {
+TEST(BuildFormData, AccountIsFormEncoded) {
     const std::string form = R"(<form><input name="uid"><input name="upwd"></form>)";
-    EXPECT_EQ(BuildFormData(form, "Ann&co=1", "P=w&D x"), "uid=Ann&co=1&upwd=P=w&D x");
+    EXPECT_EQ(BuildFormData(form, "Ann&co=1", "P+w%D x"), "uid=Ann%26co%3D1&upwd=P%2Bw%25D+x");
+}
+
+TEST(FormTarget, ActionIsResolvedAgainstThePagesOwnUrl) {
+    const std::string page = "http://portal.example:8080/auth/page.html?from=x";
+    const auto target = [&](const std::string& action) {
+        return FormTarget("<form action=\"" + action + "\">", page);
+    };
+    EXPECT_EQ(target("http://other.example/l"), "http://other.example/l");
+    EXPECT_EQ(target("//other.example/l"), "http://other.example/l");
+    EXPECT_EQ(target("/login"), "http://portal.example:8080/login");
+    EXPECT_EQ(target("login.cgi"), "http://portal.example:8080/auth/login.cgi")
+        << "a relative path is no host name";
+    EXPECT_EQ(target("../x/./y"), "http://portal.example:8080/x/y");
+    EXPECT_EQ(target("../../../z"), "http://portal.example:8080/z");
+    EXPECT_EQ(target("?a=1"), "http://portal.example:8080/auth/page.html?a=1");
+    EXPECT_EQ(target(""), "http://portal.example:8080/auth/page.html?from=x");
+    EXPECT_EQ(target("LOGIN"), "http://portal.example:8080/auth/login") << "read lower-cased";
+    EXPECT_EQ(FormTarget(R"(<form action="a">)", "http://p.example"), "http://p.example/a");
+    for (const char* bad :
+         {"javascript:go()", "mailto:x@example", "ftp://p.example/x", "http:///x"})
+        EXPECT_THROW(target(bad), std::runtime_error) << bad;
+    EXPECT_THROW(FormTarget(R"(<form method="post">)", page), std::runtime_error);
 }
 
 TEST(BuildFormData, GoValueIsUrlEncoded) {

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <memory>
+#include <nlohmann/json.hpp>
 
 #include "FakeNetworkTables.h"
 #include "integration/DevServiceFixture.h"
@@ -22,8 +23,9 @@ constexpr const char* kLoginPath = "/portal/login";
 class WebLoginLineTest : public test::DevServiceTest {
 protected:
     WebLoginLineTest() {
-        // wan0 carries the default route; eth1 is up but has none.
-        tables.AddLink("wan0", 2);
+        // "lo" carries the default route (the portal is on loopback, and the line's exchanges
+        // are bound to its interface); eth1 is up but has none.
+        tables.AddLink("lo", 2);
         tables.AddLink("eth1", 3);
         tables.addresses = {{Ip("203.0.113.2"), 2, Ip("255.255.255.0")},
                             {Ip("198.51.100.2"), 3, Ip("255.255.255.0")}};
@@ -63,13 +65,13 @@ protected:
     }
 
     FakeNetworkTables tables;
-    TIpRoutes routes{tables};
+    TIpRoutes routes{tables, {.loopbackAllowed = true}};
     std::unique_ptr<LineServices> services;
     std::unique_ptr<TCNCLine> line;
 };
 
 TEST_F(WebLoginLineTest, DescribesItselfAndFollowsItsDefaultRoute) {
-    TCNCLine& wan = MakeLine("wan0", "demo", "demo123");
+    TCNCLine& wan = MakeLine("lo", "demo", "demo123");
     EXPECT_EQ(wan.Describe(), "ClassName: TCNCLine");
     EXPECT_TRUE(wan.GetActive());
     wan.SetEntryName("eth1");
@@ -82,7 +84,7 @@ TEST_F(WebLoginLineTest, DescribesItselfAndFollowsItsDefaultRoute) {
 
 TEST_F(WebLoginLineTest, GoodAccountLogsOnThroughThePortalForm) {
     service.setPortal(true);
-    TCNCLine& wan = MakeLine("wan0", "demo", "demo123");
+    TCNCLine& wan = MakeLine("lo", "demo", "demo123");
     ASSERT_TRUE(service.requests().empty());
 
     EXPECT_TRUE(wan.Authenticate());
@@ -108,14 +110,14 @@ TEST_F(WebLoginLineTest, GoodAccountLogsOnThroughThePortalForm) {
 
 TEST_F(WebLoginLineTest, ConnectLogsOn) {
     service.setPortal(true);
-    TCNCLine& wan = MakeLine("wan0", "alice", "secret");
+    TCNCLine& wan = MakeLine("lo", "alice", "secret");
     EXPECT_EQ(wan.Connect(), 0);
     EXPECT_EQ(service.portalLogons(), std::vector<std::string>{"127.0.0.1"});
 }
 
 TEST_F(WebLoginLineTest, RefusedAccountFails) {
     service.setPortal(true);
-    TCNCLine& wan = MakeLine("wan0", "demo", "wrong");
+    TCNCLine& wan = MakeLine("lo", "demo", "wrong");
     EXPECT_FALSE(wan.Authenticate());
     EXPECT_TRUE(service.portalLogons().empty());
     const auto posts = Posts();
@@ -126,19 +128,57 @@ TEST_F(WebLoginLineTest, RefusedAccountFails) {
 
 TEST_F(WebLoginLineTest, UnknownUserFails) {
     service.setPortal(true);
-    EXPECT_FALSE(MakeLine("wan0", "mallory", "demo123").Authenticate());
+    EXPECT_FALSE(MakeLine("lo", "mallory", "demo123").Authenticate());
     EXPECT_TRUE(service.portalLogons().empty());
 }
 
-TEST_F(WebLoginLineTest, WithoutADefaultRouteNothingIsSent) {
+TEST_F(WebLoginLineTest, WithoutAWayThroughTheLineNothingIsSent) {
     service.setPortal(true);
     EXPECT_TRUE(MakeLine("eth1", "demo", "wrong").Authenticate());
     EXPECT_TRUE(MakeLine("no-such-link", "demo", "wrong").Authenticate());
+    // No host route through the line (no CAP_NET_ADMIN): the probe does not go by another line.
+    tables.refusal = "Operation not permitted";
+    EXPECT_TRUE(MakeLine("lo", "demo", "wrong").Authenticate());
     EXPECT_TRUE(service.requests().empty());
 }
 
+TEST_F(WebLoginLineTest, RedirectingPortalIsFollowedOnceAndItsRelativeActionPosted) {
+    service.setPortal(true);
+    service.setPortalRedirect(true);
+    EXPECT_TRUE(MakeLine("lo", "demo", "demo123").Authenticate());
+    EXPECT_EQ(service.portalLogons(), std::vector<std::string>{"127.0.0.1"});
+    std::vector<std::string> seen;
+    for (const auto& r : service.requests()) seen.push_back(r.method + " " + r.path);
+    EXPECT_EQ(seen, (std::vector<std::string>{"GET /logo1.gif", "GET /portal/page",
+                                              "POST /portal/login"}))
+        << "the action \"login\" is resolved against the page, not the probe";
+}
+
+TEST_F(WebLoginLineTest, AccountWithFormCharactersArrivesIntact) {
+    const nlohmann::json users = {
+        {"users", {{{"name", "a&b+c%d e"}, {"password", "p=1 +%&"}, {"userId", "7"}}}}};
+    devservice::DevService own(devservice::Fixture::fromJson(users));
+    ASSERT_TRUE(own.start("127.0.0.1", 0));
+    own.setPortal(true);
+    line.reset();
+    services = std::make_unique<LineServices>(
+        LineServices{.routes = routes,
+                     .ras = nullptr,
+                     .probeUrl = "http://127.0.0.1:" + std::to_string(own.port()) + "/logo1.gif",
+                     .keepPeriod = std::chrono::hours(1)});
+    line = std::make_unique<TCNCLine>(*services);
+    line->Initialize();
+    line->SetEntryName("lo");
+    line->SetUserName("a&b+c%d e");
+    line->SetPassword("p=1 +%&");
+    EXPECT_TRUE(line->Authenticate());
+    line.reset();
+    EXPECT_EQ(own.portalLogons(), std::vector<std::string>{"127.0.0.1"});
+    own.stop();
+}
+
 TEST_F(WebLoginLineTest, WithoutAPortalOnlyTheProbeIsFetched) {
-    TCNCLine& wan = MakeLine("wan0", "demo", "wrong");
+    TCNCLine& wan = MakeLine("lo", "demo", "wrong");
     EXPECT_TRUE(wan.Authenticate());
     const auto requests = service.requests();
     ASSERT_EQ(requests.size(), 1u);
@@ -147,7 +187,7 @@ TEST_F(WebLoginLineTest, WithoutAPortalOnlyTheProbeIsFetched) {
 }
 
 TEST_F(WebLoginLineTest, ProbeWithoutAnAnswerIsNoPortal) {
-    TCNCLine& wan = MakeLine("wan0", "demo", "wrong", "/no/such/image.gif");
+    TCNCLine& wan = MakeLine("lo", "demo", "wrong", "/no/such/image.gif");
     EXPECT_TRUE(wan.Authenticate());
     ASSERT_EQ(service.requests().size(), 1u) << "the 404 reads as no answer";
     EXPECT_TRUE(Posts().empty());

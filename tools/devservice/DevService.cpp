@@ -66,6 +66,7 @@ public:
     }
     void setPortal(bool enabled) { portal_ = enabled; }
     bool portal() const { return portal_; }
+    void setPortalRedirect(bool enabled) { portalRedirect_ = enabled; }
 
     ServiceState state;
 
@@ -90,6 +91,7 @@ private:
     std::jthread listener_;
     std::atomic<int> port_{0};
     std::atomic<bool> portal_{false};
+    std::atomic<bool> portalRedirect_{false};
     std::function<void(int)> onListening_;
     std::mutex pauseMutex_;
     std::condition_variable_any pauseWake_;
@@ -277,8 +279,15 @@ bool DevService::Impl::servePortalPage(const httplib::Request& req, httplib::Res
     // The form posts back to wherever this request reached, so it works on any address or port.
     const std::string host =
         req.local_addr.find(':') == std::string::npos ? req.local_addr : "[" + req.local_addr + "]";
-    const std::string action =
-        "http://" + host + ":" + std::to_string(req.local_port) + portal::kLoginPath;
+    const std::string origin = "http://" + host + ":" + std::to_string(req.local_port);
+    if (portalRedirect_ && req.path != portal::kPagePath) {
+        res.status = 302;
+        res.set_header("Location", origin + portal::kPagePath);
+        log(req, "portal redirect http=302");
+        return true;
+    }
+    // The redirecting portal names its action relative to its page.
+    const std::string action = portalRedirect_ ? "login" : origin + portal::kLoginPath;
     res.status = 200;
     res.set_content(portal::loginPage(action), portal::kHtmlType);
     log(req, "portal page http=200");
@@ -372,6 +381,9 @@ void DevService::reset() {
 
 void DevService::setPortal(bool enabled) {
     impl_->setPortal(enabled);
+}
+void DevService::setPortalRedirect(bool enabled) {
+    impl_->setPortalRedirect(enabled);
 }
 bool DevService::portal() const {
     return impl_->portal();

@@ -84,6 +84,9 @@ public:
     // form's POST to /portal/login; posting an account of the fixture there logs the address on.
     void setPortal(bool enabled);
     bool portal() const;
+    // While on, the portal answers with a redirect (302) to its page, /portal/page, whose form
+    // names its action relative to the page, as many real portals do.
+    void setPortalRedirect(bool enabled);
     // Remote addresses that logged on at the portal, in order; they stay logged on until reset().
     std::vector<std::string> portalLogons() const;
 

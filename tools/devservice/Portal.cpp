@@ -104,8 +104,7 @@ std::map<std::string, std::string> formFields(std::string_view body) {
         const std::string name = percentDecode(pair.substr(0, equals));
         const std::string_view raw =
             equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1);
-        const bool account = name == "uid" || name == "upwd";
-        fields.emplace(name, account ? std::string(raw) : percentDecode(raw));
+        fields.emplace(name, percentDecode(raw));
     }
     return fields;
 }

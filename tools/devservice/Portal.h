@@ -9,6 +9,7 @@
 namespace devservice::portal {
 
 constexpr const char* kLoginPath = "/portal/login";
+constexpr const char* kPagePath = "/portal/page";  // where the redirecting portal sends clients
 constexpr const char* kHtmlType = "text/html; charset=GBK";
 // In the refusal page only; the web-login line looks for it.
 constexpr const char* kFailureText = "登入失败";
@@ -18,9 +19,8 @@ std::string loginPage(const std::string& actionUrl);
 std::string successPage();
 std::string failurePage();
 
-// Fields of an urlencoded body, split on "&" and the first "=". The client sends the account
-// ("uid", "upwd") as typed, unencoded, so those values are kept verbatim; every other name and
-// value is percent-decoded. A repeated name keeps its first value.
+// Fields of an urlencoded body, split on "&" and the first "="; every name and value is
+// percent-decoded ("+" is a blank). A repeated name keeps its first value.
 std::map<std::string, std::string> formFields(std::string_view body);
 
 // Throws std::runtime_error for text that is not UTF-8 or not representable in GBK.

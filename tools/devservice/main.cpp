@@ -19,17 +19,19 @@ struct Options {
     std::string fixture;  // empty: built-in
     bool quiet = false;
     bool portal = false;
+    bool portalRedirect = false;
 };
 
 constexpr int kUsageError = 2;
 
 void usage(std::ostream& out) {
     out << "usage: vorta-devservice [--host ADDR] [--port N] [--fixture FILE] [--portal] "
-           "[--quiet]\n"
+           "[--portal-redirect] [--quiet]\n"
            "  --host ADDR     address to listen on (default 127.0.0.1)\n"
            "  --port N        port to listen on, 0 for any free port (default 8080)\n"
            "  --fixture FILE  users and domains as JSON (default: built-in demo fixture)\n"
            "  --portal        act as a captive web portal until each address logs on\n"
+           "  --portal-redirect  the portal redirects to its page instead of answering with it\n"
            "  --quiet         do not log each request\n";
 }
 
@@ -54,6 +56,9 @@ std::optional<int> parseArgs(int argc, char** argv, Options& options) {
             options.quiet = true;
         } else if (arg == "--portal") {
             options.portal = true;
+        } else if (arg == "--portal-redirect") {
+            options.portal = true;
+            options.portalRedirect = true;
         } else if ((arg == "--host" || arg == "--port" || arg == "--fixture") && !hasValue) {
             std::cerr << "vorta-devservice: " << arg << " needs a value\n";
             return kUsageError;
@@ -110,6 +115,7 @@ int main(int argc, char** argv) {
     devservice::DevService service(std::move(*fixture));
     if (!options.quiet) service.setLog(&std::cout);
     service.setPortal(options.portal);
+    service.setPortalRedirect(options.portalRedirect);
     // Printed before the first request is served, so it is always the first line of output.
     service.setOnListening([&](int port) {
         std::cout << "vorta-devservice listening on http://" << urlHost(options.host) << ':' << port
