@@ -12,6 +12,7 @@
 #include "FuzzSupport.h"
 #include "lines/WebLoginForm.h"
 #include "protocol/HttpRequest.h"
+#include "protocol/ServiceUrls.h"
 #include "protocol/TextCodec.h"
 
 namespace vorta {
@@ -46,6 +47,21 @@ void CheckAction(const std::string& form) {
     const std::string tag = Lower(form.substr(0, form.find('>')));
     FUZZ_CHECK(tag.find(host) != std::string::npos);
     FUZZ_CHECK(tag.find(path) != std::string::npos);
+
+    // The post goes to an http(s) URL with a host; an action naming no host of its own stays on
+    // the page's host.
+    std::string target;
+    try {
+        target = FormTarget(form, "http://portal.example:8080/a/page.html");
+    } catch (const std::runtime_error&) {
+        return;
+    }
+    FUZZ_CHECK(target.starts_with("http://") || target.starts_with("https://"));
+    FUZZ_CHECK(!UrlHost(target).empty());
+    const std::string action = FormAction(form);
+    const bool namesHost = action.starts_with("//") || action.find("://") != std::string::npos;
+    if (!namesHost && action.find(':') == std::string::npos)
+        FUZZ_CHECK(target.starts_with("http://portal.example:8080/"));
 }
 
 void CheckPage(const std::string& page) {

@@ -147,7 +147,10 @@ cli ip route show default | grep -q ppp7 && fail "the test link should hold no d
 (($(reports_from "$LAB_SERVICE_LINE2" 192.0.2.77) > 0)) || fail "no report of line 2 through ppp7"
 (($(requests_from "$LAB_SERVICE_LINE2" "$LAB_CLIENT_LINE1") == 0)) || fail "line 2's report left by line 1"
 (($(reports_from "$LAB_SERVICE_LINE1" "$LAB_CLIENT_LINE1") > 0)) || fail "no report of line 1"
+[[ $(cli ip route show "$LAB_SERVICE_LINE2") == *"dev ppp7"* ]] || fail "no device route through ppp7"
 stop_client
+[[ -z $(cli ip route show "$LAB_SERVICE_LINE1") && -z $(cli ip route show "$LAB_SERVICE_LINE2") ]] ||
+  fail "host routes outlived the client"
 [[ -f $work/run/ppp-isp.pid ]] && kill "$(head -1 "$work/run/ppp-isp.pid")" 2>/dev/null || true
 for _ in $(seq 50); do cli ip link show ppp7 >/dev/null 2>&1 || break; sleep 0.1; done
 cli ip link set lan2 up
