@@ -177,7 +177,8 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir) {
 
     platform::FileSettingsStore store(SettingsFile(dataDir));
     platform::NetlinkTables network;
-    platform::PppdRemoteAccess ras(network);
+    // The pppd paths are settable for labs and unusual installs.
+    platform::PppdRemoteAccess ras(network, platform::PppdPaths::FromEnvironment());
     // Autostart runs the program by its full path, with the data dir when it is not the default.
     std::vector<std::string> command = {platform::ExecutablePath().string()};
     if (absoluteDataDir != platform::DefaultDataDir())

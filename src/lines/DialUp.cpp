@@ -91,7 +91,7 @@ int TDialUp::GetEntries() {
     return 0;
 }
 
-int TDialUp::Dial() {
+int TDialUp::Dial(std::stop_token stop) {
     HangUp();
     platform::RasDialParams params;
     params.entryName = Entry;
@@ -107,7 +107,7 @@ int TDialUp::Dial() {
 
     if (DialMode == TDialMode::dmSync) {
         if (OnDialing) OnDialing();
-        const int rc = ras_.Dial(params, handle_);
+        const int rc = ras_.Dial(params, handle_, {}, stop);
         if (rc == 0) {
             if (OnConnect) OnConnect();
         } else {
@@ -117,8 +117,8 @@ int TDialUp::Dial() {
         return rc;
     }
     if (OnDialing) OnDialing();
-    const int rc =
-        ras_.Dial(params, handle_, [this](int state, int error) { Notify(state, error); });
+    const int rc = ras_.Dial(
+        params, handle_, [this](int state, int error) { Notify(state, error); }, stop);
     if (rc != 0 && OnError) OnError(rc, ras_.ErrorText(rc));
     return rc;
 }
@@ -145,8 +145,11 @@ void TDialUp::Notify(int state, int error) {
 int TDialUp::HangUpConnection(platform::RasHandle handle) {
     const int rc = ras_.HangUp(handle);
     if (rc != 0) return rc;
+    // A link the layer cannot end must not hold the line's thread for good.
+    const auto deadline = std::chrono::steady_clock::now() + HangUpTimeout;
     int state = 0;
-    while (ras_.GetConnectStatus(handle, state) != platform::kRasInvalidHandle)
+    while (ras_.GetConnectStatus(handle, state) != platform::kRasInvalidHandle &&
+           std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return rc;
 }

@@ -2,10 +2,12 @@
 // The dial-up engine: lists the remote access entries, dials one with the line's credentials,
 // hangs up, reads the address the link received, and counts its traffic.
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,8 @@ public:
     TLanguage Language = TLanguage::English;
     std::string UserName;
     std::string UserPwd;
+    // How long HangUpConnection waits for the link to go; a link that stays is then left.
+    std::chrono::milliseconds HangUpTimeout{15000};
 
     std::function<void(const std::string& entryName)> OnEntryGet;
     std::function<void()> OnDialing;
@@ -49,9 +53,12 @@ public:
     std::uint32_t ConnectionSpeed() const { return speed_; }
 
     int GetEntries();
-    int Dial();
+    int Dial() { return Dial(std::stop_token()); }
+    // A stop requested on `stop` ends the dial in progress within a second; it then answers
+    // (or, asynchronously, reports) platform::kRasDialStopped.
+    int Dial(std::stop_token stop);
     int HangUp() { return HangUpConnection(handle_); }
-    // Hangs up and waits until the link is gone.
+    // Hangs up and waits until the link is gone, at most HangUpTimeout.
     int HangUpConnection(platform::RasHandle handle);
     int GetProjection(platform::RasHandle handle);
     std::string StateText(int state, int error);

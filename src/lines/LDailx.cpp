@@ -4,8 +4,24 @@
 
 #include <exception>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace vorta {
+namespace {
+
+// The entry's own spelling: the exact name if there is one, else the first in another letter
+// case; empty when none matches.
+std::string OwnSpelling(const std::vector<std::string>& entries, const std::string& entry) {
+    std::string found;
+    for (const auto& name : entries) {
+        if (name == entry) return name;
+        if (found.empty() && strcasecmp(name.c_str(), entry.c_str()) == 0) found = name;
+    }
+    return found;
+}
+
+}  // namespace
 
 TDailLine::~TDailLine() {
     StopKeepThread();
@@ -40,16 +56,14 @@ int TDailLine::Connect() {
         std::lock_guard guard(engineLock_);
         if (!engine_) return result;
         engine_->GetEntries();
-        const std::string entry = EntryName();
-        bool known = false;
-        for (const auto& name : engine_->Entries())
-            known |= strcasecmp(name.c_str(), entry.c_str()) == 0;
-        if (!known) return result;
+        // pppd looks the peer file up by its exact name.
+        const std::string entry = OwnSpelling(engine_->Entries(), EntryName());
+        if (entry.empty()) return result;
         engine_->Entry = entry;
         engine_->UserName = UserName();
         engine_->UserPwd = Password();
         engine_->StartStatistics(true, true);
-        result = engine_->Dial();
+        result = engine_->Dial(Stopping());
         if (result == 0) {
             engine_->GetProjection(engine_->Handle());
             SetIpAddress(engine_->ClientIP());
@@ -67,9 +81,13 @@ int TDailLine::Disconnect() {
 }
 
 bool TDailLine::GetActive() {
-    const std::string entry = EntryName();
+    std::string entry = EntryName();
     if (entry.empty()) return false;
     platform::IRemoteAccess& ras = Ras();
+    // The connection carries the name Connect dialled, which may differ from the line's in case.
+    std::vector<std::string> entries;
+    if (ras.EnumEntries(entries) == 0)
+        if (std::string own = OwnSpelling(entries, entry); !own.empty()) entry = std::move(own);
     std::vector<platform::RasConnection> connections;
     if (ras.EnumConnections(connections) != 0) return false;
     for (const auto& connection : connections) {

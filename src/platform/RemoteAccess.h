@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ using RasHandle = std::uint64_t;
 // Codes shared by every remote access layer.
 inline constexpr int kRasInvalidHandle = 6;
 inline constexpr int kRasEntryNotFound = 623;
+inline constexpr int kRasDialStopped = 631;  // a stop ended the dial before the link was up
 inline constexpr int kRasStateConnected = 8192;
 inline constexpr int kRasStateDisconnected = 8193;
 
@@ -44,8 +46,11 @@ public:
     // Fills the entry's stored dial parameters (user name and password where it keeps them).
     virtual int GetEntryDialParams(RasDialParams& params) = 0;
     // Without a notifier, returns once the link is up or has failed; with one, returns at once
-    // and reports progress on another thread. `handle` names the attempt either way.
-    virtual int Dial(const RasDialParams& params, RasHandle& handle, Notifier notifier = {}) = 0;
+    // and reports progress on another thread. `handle` names the attempt either way. A stop
+    // requested on `stop` before the link is up ends the attempt within a second: the dial
+    // answers (or reports) kRasDialStopped and leaves nothing running.
+    virtual int Dial(const RasDialParams& params, RasHandle& handle, Notifier notifier = {},
+                     std::stop_token stop = {}) = 0;
     virtual int HangUp(RasHandle handle) = 0;
     // kRasInvalidHandle once the link is gone.
     virtual int GetConnectStatus(RasHandle handle, int& state) = 0;

@@ -34,8 +34,10 @@ cleanup() {
 trap cleanup EXIT
 fail() {
   echo "FAIL: $*" >&2
-  echo "--- client log" >&2
-  cat "$work/client.log" >&2 || true
+  for log in client service1 service2; do
+    echo "--- $log log" >&2
+    cat "$work/$log.log" >&2 || true
+  done
   exit 1
 }
 svc() { ip netns exec "$NS_SERVICE" "$@"; }
@@ -43,12 +45,13 @@ cli() { ip netns exec "$NS_CLIENT" "$@"; }
 vorta="$build/src/app/vorta"
 
 # start_services [OPTIONS FOR LINE 2'S SERVICE...]
+# ip netns exec becomes the service, so $! is the service itself.
 start_services() {
-  svc "$build/tools/devservice/vorta-devservice" --host "$LAB_SERVICE_LINE1" --port 8080 --quiet \
-    >"$work/service1.log" 2>&1 &
+  ip netns exec "$NS_SERVICE" "$build/tools/devservice/vorta-devservice" --host "$LAB_SERVICE_LINE1" \
+    --port 8080 --quiet >"$work/service1.log" 2>&1 &
   services+=($!)
-  svc "$build/tools/devservice/vorta-devservice" --host "$LAB_SERVICE_LINE2" --port 8080 --quiet "$@" \
-    >"$work/service2.log" 2>&1 &
+  ip netns exec "$NS_SERVICE" "$build/tools/devservice/vorta-devservice" --host "$LAB_SERVICE_LINE2" \
+    --port 8080 --quiet "$@" >"$work/service2.log" 2>&1 &
   services+=($!)
   for _ in $(seq 100); do
     records "$LAB_SERVICE_LINE1" >/dev/null 2>&1 && records "$LAB_SERVICE_LINE2" >/dev/null 2>&1 && return
@@ -144,6 +147,7 @@ start_client env VORTA_PPPD="$root/tests/fakes/fake-pppd" VORTA_PPP_PEERS_DIR="$
   VORTA_PPP_RUN_DIR="$work/run" FAKE_PPPD_PEERS="$work/peers" FAKE_PPPD_RUNDIR="$work/run"
 await_status "$(line_json lan1 "$LAB_CLIENT_LINE1" "")" "$(line_json ISP 192.0.2.77 "")"
 cli ip route show default | grep -q ppp7 && fail "the test link should hold no default route"
+for _ in $(seq 100); do (($(reports_from "$LAB_SERVICE_LINE2" 192.0.2.77) > 0)) && break; sleep 0.1; done
 (($(reports_from "$LAB_SERVICE_LINE2" 192.0.2.77) > 0)) || fail "no report of line 2 through ppp7"
 (($(requests_from "$LAB_SERVICE_LINE2" "$LAB_CLIENT_LINE1") == 0)) || fail "line 2's report left by line 1"
 (($(reports_from "$LAB_SERVICE_LINE1" "$LAB_CLIENT_LINE1") > 0)) || fail "no report of line 1"

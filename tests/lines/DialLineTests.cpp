@@ -1,11 +1,16 @@
-// The dial-up line over a fake remote access layer, and keep threads following KeepActive.
+// The dial-up line over a fake remote access layer, and keep threads following KeepActive;
+// then over the pppd layer with a fake pppd.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <thread>
 
 #include "FakeNetworkTables.h"
 #include "FakeRemoteAccess.h"
+#include "PppdSandbox.h"
+#include "WaitFor.h"
 #include "lines/LDailx.h"
 
 namespace vorta {
@@ -30,13 +35,23 @@ protected:
     LineServices services{routes, &ras, "", std::chrono::hours(1)};
 };
 
-TEST_F(DialLineTest, ConnectDialsTheEntryInAnyLetterCase) {
+TEST_F(DialLineTest, ConnectDialsTheEntryInAnyLetterCaseByItsOwnSpelling) {
+    ras.entries = {"ISP-A", "isp-a"};  // peer file names are case-sensitive
     auto line = Line();
-    line->SetEntryName("ISP-A");
+    line->SetEntryName("Isp-A");
+    auto exact = Line();
+    exact->SetEntryName("isp-a");
+
     EXPECT_EQ(line->Connect(), 0);
-    EXPECT_EQ(ras.dialed.entryName, "ISP-A");
+    EXPECT_EQ(ras.dialed.entryName, "ISP-A") << "pppd finds the peer file by its exact name";
     EXPECT_EQ(ras.dialed.userName, "u");
     EXPECT_EQ(line->GetIpAddress(), "192.0.2.77");
+    ras.SetConnections({{42, "ISP-A"}});
+    EXPECT_TRUE(line->GetActive()) << "the link dialled in the entry's spelling is the line's";
+
+    EXPECT_EQ(exact->Connect(), 0);
+    EXPECT_EQ(ras.dialed.entryName, "isp-a") << "an exact match wins";
+    EXPECT_FALSE(exact->GetActive()) << "the other entry's link is not this line's";
 }
 
 TEST_F(DialLineTest, MissingEntryOrLayerGivesMinusOne) {
@@ -83,6 +98,55 @@ TEST_F(DialLineTest, DestroyingALineWaitsForTheDialInProgress) {
     EXPECT_EQ(ras.dialsFinished, 0) << "the dial is still running";
     line.reset();
     EXPECT_EQ(ras.dialsFinished, ras.dials) << "released only after the dial returned";
+}
+
+// The line over the pppd layer; the fake pppd runs as the test's own user.
+class DialLineOnPppd : public ::testing::Test {
+protected:
+    std::shared_ptr<TDailLine> Line(const std::string& entry) {
+        auto line = std::make_shared<TDailLine>(services);
+        line->Initialize();
+        line->SetEntryName(entry);
+        line->SetUserName("u");
+        line->SetPassword("p");
+        line->KeepActive = true;
+        return line;
+    }
+    test::PppdSandbox box;
+    test::FakeNetworkTables tables;
+    TIpRoutes routes{tables};
+    platform::PppdRemoteAccess pppd{tables, box.Paths(FAKE_PPPD)};
+    LineServices services{routes, &pppd, "", 10ms};
+};
+
+TEST_F(DialLineOnPppd, DeletingALineEndsItsDialWithinASecond) {
+    box.Peer("isp", "fake-mode hang\n");  // never comes up
+    auto line = Line("isp");
+    ASSERT_TRUE(test::WaitFor([&] { return box.PidIn("ppp-isp.pid") != 0; }));
+    const pid_t dialled = box.PidIn("ppp-isp.pid");
+    const auto start = std::chrono::steady_clock::now();
+    line.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+    EXPECT_NE(::kill(dialled, 0), 0) << "pppd is gone";
+    EXPECT_FALSE(box.CredentialsLeft());
+    EXPECT_EQ(box.Runs("isp"), 1);
+}
+
+TEST_F(DialLineOnPppd, LinkBroughtUpByHandIsTheLinesConnection) {
+    // Every running pppd is visible to all: a name of this run's own.
+    const std::string entry = "isp-" + std::to_string(::getpid());
+    box.Peer(entry, "fake-mode iface ppp3\n");
+    tables.AddLink("ppp3", 5);
+    tables.addresses = {{test::Ip("192.0.2.77"), 5, 0xFFFFFFFFu, test::Ip("192.0.2.1")}};
+    test::HandStartedPppd pon({FAKE_PPPD, "call", entry});  // no linkname, as pon runs it
+    ASSERT_TRUE(test::WaitFor([&] { return box.PidIn("ppp3.pid") == pon.pid(); }));
+
+    auto line = Line(entry);
+    EXPECT_TRUE(test::WaitFor([&] { return line->GetIpAddress() == "192.0.2.77"; }));
+    std::this_thread::sleep_for(300ms);  // passes that would dial if the link went unseen
+    EXPECT_TRUE(line->GetActive());
+    EXPECT_EQ(box.Runs(entry), 1) << "no second pppd was started";
+    line.reset();
 }
 
 }  // namespace

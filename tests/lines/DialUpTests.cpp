@@ -67,7 +67,7 @@ TEST(DialUp, UnreadableEntryParametersRaiseOnError) {
     EXPECT_EQ(std::count(ras.calls.begin(), ras.calls.end(), "dial"), 0);
 }
 
-TEST(DialUp, HangUpWaitsUntilTheLinkIsGone) {
+TEST(DialUp, HangUpWaitsUntilTheLinkIsGoneButNotForever) {
     FakeRemoteAccess ras;
     ras.pollsUntilGone = 3;
     TDialUp dial(ras);
@@ -76,6 +76,12 @@ TEST(DialUp, HangUpWaitsUntilTheLinkIsGone) {
     EXPECT_EQ(ras.pollsUntilGone, -1);
     EXPECT_EQ(dial.HangUpConnection(0), platform::kRasInvalidHandle)
         << "0 goes to the layer unchanged";
+
+    ras.pollsUntilGone = 1 << 30;  // a link that never goes
+    dial.HangUpTimeout = std::chrono::milliseconds(200);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(dial.HangUpConnection(42), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
 }
 
 TEST(DialUp, StateTextsInThreeLanguages) {
