@@ -5,19 +5,8 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 root=$(cd "$2" && pwd)
-if [[ $(id -u) != 0 ]]; then
-  echo "lab test skipped: it needs root to make network namespaces"
-  exit 77
-fi
-probe=vorta-probe-$$
-if ! ip netns add "$probe" 2>/dev/null; then
-  echo "lab test skipped: ip netns is not available here"
-  exit 77
-fi
-ip netns del "$probe"
-if [[ ${IN_LAB:-} != 1 ]]; then
-  IN_LAB=1 exec "$root/scripts/lab/lab.sh" run "t$$" "$0" "$build" "$root"
-fi
+source "$root/scripts/lab/enter.sh"
+lab_enter t "$build" "$root"
 
 # Inside the lab (lab.sh exported the namespace names).
 work=$(mktemp -d)
