@@ -255,5 +255,35 @@ TEST_F(HttpRequestTest, StopRequestAbortsAnExchangeInFlightAndAWaitForTheLock) {
     EXPECT_EQ(service.requests().size(), 1u) << "the stopped waiter never sent anything";
 }
 
+TEST_F(HttpRequestTest, RoutedExchangeGoesToItsAddressByItsInterfaceOrNowhere) {
+    // The host name is one no resolver knows: only the pinned address can carry the exchange,
+    // and the Host header still names it.
+    const std::string url = "http://line1.vorta.test:" + std::to_string(service.port()) +
+                            devservice::DevService::kExchangePath;
+    std::string response;
+    HttpRequest("POST", url, ProfileQuery(), response, true, {}, HttpRoute{"127.0.0.1", "lo"});
+    EXPECT_NE(response.find("<Result>0</Result>"), std::string::npos) << response;
+    const auto requests = service.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    const auto& headers = requests[0].headers;
+    const auto host = headers.find("Host");
+    ASSERT_NE(host, headers.end());
+    EXPECT_EQ(host->second, "line1.vorta.test:" + std::to_string(service.port()));
+
+    // An interface that is not there fails the exchange rather than letting it out elsewhere.
+    HttpRequest("POST", url, ProfileQuery(), response, true, {},
+                HttpRoute{"127.0.0.1", "vorta-none0"});
+    EXPECT_EQ(response, "");
+    EXPECT_EQ(service.requests().size(), 1u);
+
+    // A redirect is handed to the caller, never followed.
+    service.setPortal(true);
+    service.setPortalRedirect(true);
+    std::string target;
+    HttpRequest("GET", BaseUrl() + "/logo1.gif", "", response, false, {}, {}, &target);
+    EXPECT_EQ(response, "");
+    EXPECT_EQ(target, BaseUrl() + "/portal/page");
+}
+
 }  // namespace
 }  // namespace vorta
