@@ -120,6 +120,7 @@ std::string List(const std::vector<TLineInfo>& records, bool json) {
 }  // namespace
 
 std::vector<TLineInfo> ManagerLinesTarget::Records() {
+    if (std::string error = manager_.LoadError(); !error.empty()) throw std::runtime_error(error);
     std::lock_guard guard(manager_.Lock());
     return manager_.LineInfos();
 }
@@ -137,12 +138,23 @@ void ManagerLinesTarget::Delete(std::size_t index) {
 }
 
 FileLinesTarget::FileLinesTarget(std::filesystem::path file) : file_(std::move(file)) {
-    for (TLineInfo& info : ReadLinesFile(file_)) {
+    std::vector<TLineInfo> stored;
+    try {
+        stored = ReadLinesFile(file_);
+    } catch (const std::exception& e) {
+        loadError_ = e.what();
+    }
+    for (TLineInfo& info : stored) {
         if (info.LineKind < 0 || info.LineKind > 3) continue;
         info.IsActive = false;
         info.IpAddress.clear();
         records_.push_back(std::move(info));
     }
+}
+
+std::vector<TLineInfo> FileLinesTarget::Records() {
+    if (!loadError_.empty()) throw std::runtime_error(loadError_);
+    return records_;
 }
 
 int FileLinesTarget::IndexOfEntry(const std::string& entryName) {
@@ -155,23 +167,33 @@ int FileLinesTarget::IndexOfEntry(const std::string& entryName) {
 
 bool FileLinesTarget::Add(const TLineInfo& info) {
     if (records_.size() >= kMaxLines) return false;
-    records_.push_back(info);
-    Save();
+    std::vector<TLineInfo> records = records_;
+    records.push_back(info);
+    Save(records);
+    records_.swap(records);
     return true;
 }
 
 void FileLinesTarget::Modify(std::size_t index, const TLineInfo& info) {
-    records_.at(index) = info;
-    Save();
+    std::vector<TLineInfo> records = records_;
+    records.at(index) = info;
+    Save(records);
+    records_.swap(records);
 }
 
 void FileLinesTarget::Delete(std::size_t index) {
-    records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(index));
-    Save();
+    if (index >= records_.size()) throw std::out_of_range("no line " + std::to_string(index + 1));
+    std::vector<TLineInfo> records = records_;
+    records.erase(records.begin() + static_cast<std::ptrdiff_t>(index));
+    Save(records);
+    records_.swap(records);
 }
 
-void FileLinesTarget::Save() {
-    WriteLinesFile(file_, records_);
+void FileLinesTarget::Save(const std::vector<TLineInfo>& records) {
+    // The unread file may hold lines that this list lacks.
+    if (!loadError_.empty())
+        throw std::runtime_error("the lines file is not rewritten: " + loadError_);
+    WriteLinesFile(file_, records);
 }
 
 LinesCommandResult RunLinesCommand(const std::vector<std::string>& args, ILinesTarget& target) {
@@ -183,6 +205,7 @@ LinesCommandResult RunLinesCommand(const std::vector<std::string>& args, ILinesT
         "       vorta lines modify INDEX [--user NAME] [--password TEXT] [--backup|--main] "
         "[--necessary|--optional]\n"
         "       vorta lines delete INDEX\n";
+    bool changing = false;  // set while a target saves: its failure changed nothing
     try {
         if (args.empty()) throw std::invalid_argument("a lines command is missing");
         const std::string& verb = args[0];
@@ -197,6 +220,7 @@ LinesCommandResult RunLinesCommand(const std::vector<std::string>& args, ILinesT
             if (!o.kind) throw std::invalid_argument("--kind is required");
             if (!o.entry || TrimControl(*o.entry).empty())
                 throw std::invalid_argument("--entry is required");
+            const std::size_t count = target.Records().size();  // an unreadable file ends here
             TLineInfo info;
             info.LineKind = *o.kind;
             info.MasterGroup = o.master.value_or(true);
@@ -208,8 +232,9 @@ LinesCommandResult RunLinesCommand(const std::vector<std::string>& args, ILinesT
             if (target.IndexOfEntry(info.EntryName) != -1)
                 return {kExitRefused, std::string(kLineExists) + "\n"};
             if (MissingUserInfo(info)) return {kExitRefused, std::string(kNeedUserInfo) + "\n"};
-            if (target.Records().size() >= kMaxLines || !target.Add(info))
-                return {kExitRefused, std::string(kTooManyLines) + "\n"};
+            if (count >= kMaxLines) return {kExitRefused, std::string(kTooManyLines) + "\n"};
+            changing = true;
+            if (!target.Add(info)) return {kExitRefused, std::string(kTooManyLines) + "\n"};
             return {0, "added line " + std::to_string(target.Records().size()) + ": " +
                            info.EntryName + "\n"};
         }
@@ -221,6 +246,7 @@ LinesCommandResult RunLinesCommand(const std::vector<std::string>& args, ILinesT
             if (verb == "delete") {
                 if (o.kind || o.entry || o.user || o.password || o.master || o.necessary)
                     throw std::invalid_argument("delete takes no options");
+                changing = true;
                 target.Delete(index);
                 return {0, "deleted line " + o.positional[0] + "\n"};
             }
@@ -232,6 +258,7 @@ LinesCommandResult RunLinesCommand(const std::vector<std::string>& args, ILinesT
             if (o.master) info.MasterGroup = *o.master;
             if (o.necessary) info.IsNecessary = *o.necessary;
             if (MissingUserInfo(info)) return {kExitRefused, std::string(kNeedUserInfo) + "\n"};
+            changing = true;
             target.Modify(index, info);
             return {0, "modified line " + o.positional[0] + "\n"};
         }
@@ -239,7 +266,8 @@ LinesCommandResult RunLinesCommand(const std::vector<std::string>& args, ILinesT
     } catch (const std::invalid_argument& e) {
         return {kExitUsage, std::string(e.what()) + "\n" + usage};
     } catch (const std::exception& e) {
-        return {kExitRefused, std::string(e.what()) + "\n"};
+        return {kExitRefused,
+                (changing ? "lines not changed: " : "") + std::string(e.what()) + "\n"};
     }
 }
 

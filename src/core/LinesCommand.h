@@ -15,8 +15,11 @@ class TLinesMng;
 class ILinesTarget {
 public:
     virtual ~ILinesTarget() = default;
+    // Throws the reason when the lines file could not be read: that is not an empty list.
     virtual std::vector<TLineInfo> Records() = 0;
     virtual int IndexOfEntry(const std::string& entryName) = 0;
+    // Each change is saved first and made only once saved; a failed save throws the reason and
+    // changes nothing. Add: false, with nothing changed, when the line cannot be added.
     virtual bool Add(const TLineInfo& info) = 0;
     virtual void Modify(std::size_t index, const TLineInfo& info) = 0;
     virtual void Delete(std::size_t index) = 0;
@@ -37,20 +40,23 @@ private:
 };
 
 // The lines file when no client holds it; records of an unknown kind are left out, as the
-// client would.
+// client would. A file that cannot be read is never rewritten.
 class FileLinesTarget : public ILinesTarget {
 public:
     explicit FileLinesTarget(std::filesystem::path file);
-    std::vector<TLineInfo> Records() override { return records_; }
+    std::vector<TLineInfo> Records() override;
     int IndexOfEntry(const std::string& entryName) override;
     bool Add(const TLineInfo& info) override;
     void Modify(std::size_t index, const TLineInfo& info) override;
     void Delete(std::size_t index) override;
+    // Why the file could not be read; empty when it was read or is missing.
+    const std::string& LoadError() const { return loadError_; }
 
 private:
-    void Save();
+    void Save(const std::vector<TLineInfo>& records);
     std::filesystem::path file_;
     std::vector<TLineInfo> records_;
+    std::string loadError_;
 };
 
 struct LinesCommandResult {
@@ -58,7 +64,8 @@ struct LinesCommandResult {
     std::string output;  // for stdout on success, stderr otherwise
 };
 
-// `args`: the words after "lines". Indexes are 1-based, as `lines list` shows them.
+// `args`: the words after "lines". Indexes are 1-based, as `lines list` shows them. A file
+// that cannot be read or a failed save ends with exit code 1 and the reason.
 LinesCommandResult RunLinesCommand(const std::vector<std::string>& args, ILinesTarget& target);
 
 inline constexpr const char* kLineExists = "该线路已经存在！";

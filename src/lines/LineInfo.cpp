@@ -1,8 +1,10 @@
 #include "lines/LineInfo.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <random>
+#include <system_error>
 
 #include "platform/AtomicFile.h"
 #include "protocol/TextCodec.h"
@@ -28,6 +30,10 @@ std::string GetString(std::span<const std::uint8_t, kLineInfoSize> in, std::size
     const std::size_t length = std::min<std::size_t>(in[at], max);
     const std::string gbk(reinterpret_cast<const char*>(in.data() + at + 1), length);
     return DecodeToUtf8(gbk, "GBK");
+}
+
+[[noreturn]] void CannotRead(const std::filesystem::path& file, std::error_code ec) {
+    throw std::system_error(ec, "cannot read " + file.string());
 }
 
 }  // namespace
@@ -69,12 +75,22 @@ std::string FitToSlot(const std::string& utf8, std::size_t maxBytes) {
 }
 
 std::vector<TLineInfo> ReadLinesFile(const std::filesystem::path& file) {
-    std::vector<TLineInfo> records;
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(file, ec);
+    if (status.type() == std::filesystem::file_type::not_found) return {};
+    if (ec) CannotRead(file, ec);
+    // Opening a folder for reading succeeds; only its first read would fail.
+    if (std::filesystem::is_directory(status))
+        CannotRead(file, std::make_error_code(std::errc::is_a_directory));
+    errno = 0;
     std::ifstream in(file, std::ios::binary);
+    if (!in) CannotRead(file, std::error_code(errno != 0 ? errno : EIO, std::generic_category()));
+    std::vector<TLineInfo> records;
     LineInfoBytes bytes{};
     while (records.size() < kMaxLines &&
            in.read(reinterpret_cast<char*>(bytes.data()), bytes.size()))
         records.push_back(DecodeLineInfo(bytes));
+    if (in.bad()) CannotRead(file, std::make_error_code(std::errc::io_error));
     return records;
 }
 

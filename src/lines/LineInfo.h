@@ -48,7 +48,8 @@ TLineInfo DecodeLineInfo(std::span<const std::uint8_t, kLineInfoSize> bytes);
 std::string FitToSlot(const std::string& utf8, std::size_t maxBytes);
 
 // The first five records of a lines file, as stored; none when it is missing or shorter than
-// a record.
+// a record. Throws std::system_error, naming the file and the cause, when it exists but cannot
+// be read (a folder, no permission, a link loop): that is not the same as having no lines.
 std::vector<TLineInfo> ReadLinesFile(const std::filesystem::path& file);
 // Replaces the file whole (mode 0600) with at most five records; throws on failure and then
 // leaves the old file as it was.

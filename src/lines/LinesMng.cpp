@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <exception>
+#include <stdexcept>
 
 #include "core/StopWait.h"
 #include "lines/LineFactory.h"
@@ -15,11 +16,6 @@ TLinesMng::TLinesMng(Options options) : options_(std::move(options)) {
 }
 
 TLinesMng::~TLinesMng() {
-    try {
-        SaveToFile();
-    } catch (const std::exception&) {
-        // The lines were saved after every change; the last runtime state is not worth a crash.
-    }
     runThread_.request_stop();
     if (runThread_.joinable()) runThread_.join();
     std::vector<std::shared_ptr<TBaseLine>> lines;
@@ -32,7 +28,14 @@ TLinesMng::~TLinesMng() {
 }
 
 void TLinesMng::LoadFromFile() {
-    for (TLineInfo& info : ReadLinesFile(options_.file)) {
+    std::vector<TLineInfo> records;
+    try {
+        records = ReadLinesFile(options_.file);
+    } catch (const std::exception& e) {
+        loadError_ = e.what();
+        return;
+    }
+    for (TLineInfo& info : records) {
         info.IpAddress.clear();
         AddLineInfo(std::move(info));  // a record that cannot be added is dropped
     }
@@ -42,13 +45,20 @@ bool TLinesMng::AddLineInfo(TLineInfo info) {
     std::lock_guard guard(lock_);
     if (infos_.size() >= kMaxLines) return false;
     auto line = TLineFactory::CreateLine(info.LineKind, options_.services);
-    if (!line) return false;
+    return line && Attach(std::move(line), std::move(info));
+}
+
+bool TLinesMng::Attach(std::shared_ptr<TBaseLine> line, TLineInfo info) {
+    std::lock_guard guard(lock_);
     try {
         line->SetEntryName(info.EntryName);
         line->SetUserName(info.UserName);
         line->SetPassword(info.Password);
         line->KeepActive = false;
         info.IsActive = false;
+        // Room first, so that the two lists cannot end up apart.
+        lines_.reserve(lines_.size() + 1);
+        infos_.reserve(infos_.size() + 1);
         lines_.push_back(line);
         infos_.push_back(std::move(info));
     } catch (const std::exception&) {
@@ -60,16 +70,31 @@ bool TLinesMng::AddLineInfo(TLineInfo info) {
 
 bool TLinesMng::AddLine(TLineInfo info) {
     std::lock_guard guard(lock_);
-    const bool added = AddLineInfo(std::move(info));
-    SaveToFile();
-    return added;
+    if (infos_.size() >= kMaxLines) return false;
+    // The line learns its entry name only after the save: one dropped because the save failed
+    // has never acted on that connection.
+    auto line = TLineFactory::CreateLine(info.LineKind, options_.services);
+    if (!line) return false;
+    info.IsActive = false;
+    std::vector<TLineInfo> records = infos_;
+    records.push_back(info);
+    Save(records);
+    if (Attach(std::move(line), std::move(info))) return true;
+    try {
+        Save(infos_);  // the file should not hold a line that does not run
+    } catch (const std::exception&) {
+        // It is loaded at the next start instead.
+    }
+    return false;
 }
 
 void TLinesMng::ModifyLine(std::size_t index, const TLineInfo& info) {
     std::lock_guard guard(lock_);
     if (index >= infos_.size()) return;
-    infos_[index] = info;
-    SaveToFile();
+    std::vector<TLineInfo> records = infos_;
+    records[index] = info;
+    Save(records);
+    infos_.swap(records);
     lines_[index]->SetUserName(info.UserName);
     lines_[index]->SetPassword(info.Password);
 }
@@ -79,10 +104,12 @@ void TLinesMng::DeleteLine(std::size_t index) {
     {
         std::lock_guard guard(lock_);
         if (index >= infos_.size()) return;
-        removed = lines_[index];
+        std::vector<TLineInfo> records = infos_;
+        records.erase(records.begin() + static_cast<std::ptrdiff_t>(index));
+        Save(records);
+        infos_.swap(records);
+        removed = std::move(lines_[index]);
         lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(index));
-        infos_.erase(infos_.begin() + static_cast<std::ptrdiff_t>(index));
-        SaveToFile();
     }
     // Destroyed (waiting for its keep thread) outside the lock, unless a user still holds it.
     const std::string entry = removed->EntryName();
@@ -142,11 +169,14 @@ void TLinesMng::ReleaseAll() {
 }
 
 void TLinesMng::SaveToFile() {
-    std::vector<TLineInfo> records;
-    {
-        std::lock_guard guard(lock_);
-        records = infos_;
-    }
+    std::lock_guard guard(lock_);
+    Save(infos_);
+}
+
+void TLinesMng::Save(const std::vector<TLineInfo>& records) {
+    // A file that could not be read may still hold the user's lines; ours would replace them.
+    if (!loadError_.empty())
+        throw std::runtime_error("the lines file is not rewritten: " + loadError_);
     WriteLinesFile(options_.file, records);
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -31,15 +32,23 @@ public:
         std::chrono::milliseconds slice{200};  // the run thread's cadence: 40 slices a cycle
     };
 
+    // Loads the lines file. A file that exists but cannot be read leaves the manager without
+    // lines and refuses every save for its lifetime (see LoadError).
     explicit TLinesMng(Options options);
+    // Saves nothing: every change was saved when it was made.
     ~TLinesMng();
     TLinesMng(const TLinesMng&) = delete;
     TLinesMng& operator=(const TLinesMng&) = delete;
 
     // Adds a line without saving; false beyond five lines or for an unknown kind.
     bool AddLineInfo(TLineInfo info);
-    // Adds and saves; a refused add leaves the file's content as it was.
+    // AddLine, ModifyLine and DeleteLine save the changed list first and change the lists and
+    // the live lines only once it is saved. A failed save throws std::runtime_error with the
+    // reason (a std::system_error when the write failed) and changes nothing, in memory or on
+    // disk.
+    // AddLine: false, with nothing changed, beyond five lines or for an unknown kind.
     bool AddLine(TLineInfo info);
+    // An index past the end changes nothing.
     void ModifyLine(std::size_t index, const TLineInfo& info);
     void DeleteLine(std::size_t index);
     // The last record whose entry name matches ignoring letter case, or -1.
@@ -48,8 +57,11 @@ public:
     void KeepGroup(std::uint8_t group);
     void ReleaseGroup(std::uint8_t group);
     void ReleaseAll();
-    // Writes a new file beside the old one and renames it over; throws on failure.
+    // Writes a new file beside the old one and renames it over; throws on failure, and always
+    // after a failed load.
     void SaveToFile();
+    // Why the lines file could not be read at start; empty when it was read or is missing.
+    std::string LoadError() const { return loadError_; }
 
     // The lock that guards both lists; re-entrant. Hold it while using LineInfos().
     std::recursive_mutex& Lock() { return lock_; }
@@ -70,9 +82,14 @@ public:
 
 private:
     void LoadFromFile();
+    // Takes the line and its record into the lists; false when that fails.
+    bool Attach(std::shared_ptr<TBaseLine> line, TLineInfo info);
+    // Writes `records` as the lines file, unless the load failed; throws on failure.
+    void Save(const std::vector<TLineInfo>& records);
     void Run(std::stop_token stop);
 
     Options options_;
+    std::string loadError_;  // set before the run thread starts, never after
     std::recursive_mutex lock_;
     std::vector<TLineInfo> infos_;
     std::vector<std::shared_ptr<TBaseLine>> lines_;

@@ -1,6 +1,9 @@
 // `vorta lines …` on the lines file and on a running client's manager.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -23,6 +26,35 @@ LinesCommandResult RunOn(const std::filesystem::path& file, const Args& args) {
     FileLinesTarget target(file);
     return RunLinesCommand(args, target);
 }
+
+// While it lives, a write past `bytes` into a file fails (EFBIG), as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : oldHandler_(signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit small = old_;
+        small.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    void (*oldHandler_)(int);
+    rlimit old_{};
+};
+
+// Lines over tables in memory, for a manager of the tests' own.
+struct Services {
+    Services() { tables.AddLink("eth0", 2); }
+    test::FakeNetworkTables tables;
+    TIpRoutes routes{tables};
+    LineServices services{routes, nullptr, "", std::chrono::hours(1)};
+};
 
 TEST(LinesCommand, FileRulesMatchTheWindowsRules) {
     test::TempDir dir;
@@ -79,10 +111,8 @@ TEST(LinesCommand, ListShowsTheRecordsInBothForms) {
 
 TEST(LinesCommand, ARunningManagerMakesTheChange) {
     test::TempDir dir;
-    test::FakeNetworkTables tables;
-    TIpRoutes routes(tables);
-    LineServices services{routes, nullptr, "", std::chrono::hours(1)};
-    TLinesMng manager(TLinesMng::Options{dir.path() / kLinesFileName, services});
+    Services services;
+    TLinesMng manager(TLinesMng::Options{dir.path() / kLinesFileName, services.services});
     ManagerLinesTarget target(manager);
     ASSERT_EQ(RunLinesCommand({"add", "--kind", "lan", "--entry", "eth0", "--necessary"}, target)
                   .exitCode,
@@ -92,6 +122,118 @@ TEST(LinesCommand, ARunningManagerMakesTheChange) {
     EXPECT_EQ(FileLinesTarget(dir.path() / kLinesFileName).Records().size(), 1u) << "saved at once";
     ASSERT_EQ(RunLinesCommand({"delete", "1"}, target).exitCode, 0);
     EXPECT_EQ(manager.Count(), 0u);
+}
+
+TEST(LinesCommand, AnUnreadableFileGivesNoLinesAndRefusesEverySave) {
+    test::TempDir dir;
+    const auto file = dir.path() / kLinesFileName;
+    EXPECT_TRUE(ReadLinesFile(file).empty()) << "a missing file is no lines";
+    Services services;
+    TLineInfo lan;
+    lan.LineKind = 3;
+    lan.EntryName = "eth0";
+    // Neither a folder nor a link to itself can be read, even by root; a save would replace
+    // the link. Without root, a file without read permission too.
+    std::vector<std::string> kinds = {"folder", "link loop"};
+    if (::geteuid() != 0) kinds.push_back("no permission");
+    for (const std::string& kind : kinds) {
+        SCOPED_TRACE(kind);
+        std::filesystem::remove_all(file);
+        if (kind == "folder")
+            std::filesystem::create_directory(file);
+        else if (kind == "link loop")
+            std::filesystem::create_symlink(kLinesFileName, file);
+        else {
+            std::ofstream(file, std::ios::binary) << std::string(kLineInfoSize, '\0');
+            std::filesystem::permissions(file, std::filesystem::perms::none);
+        }
+        auto untouched = [&] {
+            const auto status = std::filesystem::symlink_status(file);
+            if (kind == "folder")
+                return std::filesystem::is_directory(status) && std::filesystem::is_empty(file);
+            if (kind == "link loop")
+                return std::filesystem::is_symlink(status) &&
+                       std::filesystem::read_symlink(file) == kLinesFileName;
+            return std::filesystem::is_regular_file(status) &&
+                   std::filesystem::file_size(file) == kLineInfoSize &&
+                   (status.permissions() & std::filesystem::perms::all) ==
+                       std::filesystem::perms::none;
+        };
+        std::string reason;
+        try {
+            ReadLinesFile(file);
+        } catch (const std::system_error& e) {
+            reason = e.what();
+        }
+        ASSERT_NE(reason.find("cannot read " + file.string()), std::string::npos)
+            << "unreadable is not missing: " << reason;
+
+        {
+            TLinesMng manager(TLinesMng::Options{file, services.services});
+            EXPECT_EQ(manager.Count(), 0u);
+            EXPECT_EQ(manager.LoadError(), reason);
+            EXPECT_THROW(manager.AddLine(lan), std::runtime_error);
+            EXPECT_EQ(manager.Count(), 0u);
+            ASSERT_TRUE(manager.AddLineInfo(lan));
+            EXPECT_THROW(manager.SaveToFile(), std::runtime_error);
+            EXPECT_THROW(manager.ModifyLine(0, lan), std::runtime_error);
+            EXPECT_THROW(manager.DeleteLine(0), std::runtime_error);
+            EXPECT_EQ(manager.Count(), 1u);
+            ManagerLinesTarget target(manager);
+            for (const Args& args : {Args{"list"}, Args{"add", "--kind", "lan", "--entry", "eth1"},
+                                     Args{"delete", "1"}}) {
+                const LinesCommandResult result = RunLinesCommand(args, target);
+                EXPECT_EQ(result.exitCode, 1) << args[0];
+                EXPECT_EQ(result.output, reason + "\n") << args[0];
+            }
+        }
+        for (const Args& args :
+             {Args{"list", "--json"}, Args{"add", "--kind", "lan", "--entry", "eth1"},
+              Args{"modify", "1", "--backup"}}) {
+            const LinesCommandResult result = RunOn(file, args);
+            EXPECT_EQ(result.exitCode, 1) << args[0];
+            EXPECT_EQ(result.output, reason + "\n") << args[0];
+        }
+        FileLinesTarget target(file);
+        EXPECT_EQ(target.LoadError(), reason);
+        EXPECT_THROW(target.Add(lan), std::runtime_error);
+        EXPECT_TRUE(untouched());
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
+            << "no temporary left";
+    }
+}
+
+TEST(LinesCommand, AFailedSaveFailsTheCommandWithTheReason) {
+    test::TempDir dir;
+    const auto file = dir.path() / kLinesFileName;
+    // Two lines: even the list left by a delete is larger than the limit below.
+    ASSERT_EQ(RunOn(file, {"add", "--kind", "lan", "--entry", "eth0"}).exitCode, 0);
+    ASSERT_EQ(RunOn(file, {"add", "--kind", "lan", "--entry", "eth1"}).exitCode, 0);
+    const std::string before = FileBytes(file);
+    Services services;
+    TLinesMng manager(TLinesMng::Options{file, services.services});
+    ManagerLinesTarget managerTarget(manager);
+    FileLinesTarget fileTarget(file);
+    for (ILinesTarget* target : std::initializer_list<ILinesTarget*>{&fileTarget, &managerTarget}) {
+        SCOPED_TRACE(target == &fileTarget ? "file" : "manager");
+        const std::vector<TLineInfo> records = target->Records();
+        ASSERT_EQ(records.size(), 2u);
+        std::vector<LinesCommandResult> results;
+        {
+            FileSizeLimit limit(100);  // less than one record: every save fails
+            for (const Args& args : {Args{"add", "--kind", "lan", "--entry", "eth2"},
+                                     Args{"modify", "1", "--backup"}, Args{"delete", "1"}})
+                results.push_back(RunLinesCommand(args, *target));
+        }
+        for (const LinesCommandResult& result : results) {
+            EXPECT_EQ(result.exitCode, 1);
+            EXPECT_TRUE(
+                result.output.starts_with("lines not changed: cannot write " + file.string()))
+                << result.output;
+        }
+        EXPECT_EQ(target->Records(), records);
+        EXPECT_EQ(FileBytes(file), before);
+    }
 }
 
 }  // namespace

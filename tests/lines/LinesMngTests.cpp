@@ -39,6 +39,38 @@ std::string FileBytes(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// While it lives, a write past `bytes` into a file fails (EFBIG), as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : oldHandler_(signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit small = old_;
+        small.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    void (*oldHandler_)(int);
+    rlimit old_{};
+};
+
+// What `change` threw; empty when it threw nothing.
+template <typename Change>
+std::string ErrorOf(Change&& change) {
+    try {
+        change();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return {};
+}
+
 class LinesMngTest : public ::testing::Test {
 protected:
     LinesMngTest() {
@@ -124,19 +156,57 @@ TEST_F(LinesMngTest, InterruptedSaveLeavesTheOldFileIntact) {
     const std::string before = FileBytes(file());
     ASSERT_TRUE(mng->AddLineInfo(Lan("eth1", false)));
     ASSERT_TRUE(mng->AddLineInfo(Lan("eth2", false)));
-    // A file size limit stops the write half-way, as a crash would.
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 200;
-    setrlimit(RLIMIT_FSIZE, &small);
-    EXPECT_THROW(mng->SaveToFile(), std::system_error);
-    setrlimit(RLIMIT_FSIZE, &old);
-    signal(SIGXFSZ, oldHandler);
+    {
+        // The write stops half-way, as a crash would stop it.
+        FileSizeLimit limit(200);
+        EXPECT_THROW(mng->SaveToFile(), std::system_error);
+    }
     EXPECT_EQ(FileBytes(file()), before);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
         << "no temporary left";
+}
+
+TEST_F(LinesMngTest, AFailedSaveLeavesMemoryFileAndLiveLinesAsTheyWere) {
+    auto mng = Manager();
+    ASSERT_TRUE(mng->AddLine(Lan("eth0", true)));
+    ASSERT_TRUE(mng->AddLine(Lan("eth1", false)));
+    const std::string before = FileBytes(file());
+    const auto lines = mng->Lines();
+    std::vector<TLineInfo> infos;
+    {
+        std::lock_guard guard(mng->Lock());
+        infos = mng->LineInfos();
+    }
+    TLineInfo changed = infos[1];
+    changed.UserName = "new";
+    changed.Password = "pw";
+    std::string addError, modifyError, deleteError;
+    {
+        FileSizeLimit limit(100);  // less than one record: every save fails
+        addError = ErrorOf([&] { mng->AddLine(Lan("eth2", true)); });
+        modifyError = ErrorOf([&] { mng->ModifyLine(1, changed); });
+        deleteError = ErrorOf([&] { mng->DeleteLine(0); });
+    }
+    for (const std::string& error : {addError, modifyError, deleteError})
+        EXPECT_NE(error.find("cannot write " + file().string()), std::string::npos) << error;
+    EXPECT_EQ(FileBytes(file()), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
+        << "no temporary left";
+    EXPECT_EQ(mng->Lines(), lines);
+    EXPECT_EQ(lines[1]->UserName(), "");
+    EXPECT_EQ(lines[1]->Password(), "");
+    std::lock_guard guard(mng->Lock());
+    EXPECT_EQ(mng->LineInfos(), infos);
+}
+
+TEST_F(LinesMngTest, EndingTheManagerSavesNothing) {
+    auto mng = Manager();
+    ASSERT_TRUE(mng->AddLine(Lan("eth0", true)));
+    // Another writer's content: what the manager holds must not replace it.
+    const std::string other(2 * kLineInfoSize, '\0');
+    std::ofstream(file(), std::ios::binary | std::ios::trunc) << other;
+    mng.reset();
+    EXPECT_EQ(FileBytes(file()), other);
 }
 
 TEST_F(LinesMngTest, ModifyAndDeleteKeepTheListsTogether) {
