@@ -6,14 +6,31 @@ namespace vorta {
 
 void TClubMng::Start(bool master) {
     if (unit_ && master_ == master) return;
+    unit_.reset();  // joins the old unit's thread, which reads master_
     master_ = master;
-    unit_.reset();
+    SetPortFailure({});
     unit_ = std::make_unique<TClubUnit>(master, timing_, lastState_);
     unit_->OnPeerState = [this](TClubUnit&, const std::string&, std::uint8_t state) {
         OnPeerState(state);
     };
     unit_->OnGetClosed = [this](TClubUnit&) { return OnGetClosed(); };
+    unit_->OnIgnored = [this](TClubUnit&, const std::string&) { ++ignored_; };
+    unit_->OnPortState = [this](TClubUnit&, const std::string& failure) {
+        SetPortFailure(failure);
+        if (OnPortFailure) OnPortFailure(failure);
+    };
     unit_->StartMonitor();
+    running_ = true;
+}
+
+std::string TClubMng::PortFailure() const {
+    std::lock_guard lock(failureMutex_);
+    return portFailure_;
+}
+
+void TClubMng::SetPortFailure(const std::string& failure) {
+    std::lock_guard lock(failureMutex_);
+    portFailure_ = failure;
 }
 
 void TClubMng::OnPeerState(std::uint8_t state) {

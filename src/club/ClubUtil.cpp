@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <exception>
-#include <stdexcept>
+#include <system_error>
+#include <utility>
 
 #include "core/StopWait.h"
 
@@ -40,18 +42,15 @@ std::vector<std::uint8_t> HeartbeatStates(std::string_view datagram) {
 }
 
 TClubUnit::TClubUnit(bool master, ClubTiming timing, PeerStateRecord& lastState)
-    : master_(master), timing_(timing), lastState_(lastState) {
+    : master_(master),
+      timing_(std::move(timing)),
+      lastState_(lastState),
+      silentAt_(Clock::now() + timing_.Silence()) {
     wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (master_) {
+    if (master_)
         send_ = CreateSendSocket();
-        return;
-    }
-    receive_ = CreateBoundUdpSocket(timing_.port);
-    if (receive_ == kNoSocket) {
-        if (wake_ >= 0) ::close(wake_);
-        throw std::runtime_error("the heartbeat port " + std::to_string(timing_.port) +
-                                 " cannot be bound");
-    }
+    else
+        Bind();
 }
 
 TClubUnit::~TClubUnit() {
@@ -63,6 +62,8 @@ TClubUnit::~TClubUnit() {
 
 void TClubUnit::StartMonitor() {
     if (monitor_.joinable()) return;
+    // The first bind ran before the callbacks were set: its failure is told now, at once.
+    if (!portFailure_.empty() && OnPortState) OnPortState(*this, portFailure_);
     monitor_ = std::jthread([this](std::stop_token stop) {
         while (!stop.stop_requested()) {
             try {
@@ -92,25 +93,74 @@ void TClubUnit::MasterPass(std::stop_token stop) {
             SendDatagram(send_, timing_.destination, timing_.port, text.data(), text.size());
         }
     }
-    SleepUnlessStopped(stop, timing_.interval + std::chrono::seconds(1));
+    SleepUnlessStopped(stop, timing_.Heartbeat());
 }
 
 void TClubUnit::BackupPass(std::stop_token stop) {
+    if (receive_ == kNoSocket) {
+        // After a failed try the next one waits a heartbeat interval; after silence it is at once.
+        if (!portFailure_.empty()) AwaitRebind(stop);
+        if (stop.stop_requested()) return;
+        const std::string before = portFailure_;
+        const bool bound = Bind();
+        if (portFailure_ != before && OnPortState) OnPortState(*this, portFailure_);
+        if (!bound) return;
+    }
     char buffer[1025];
-    std::string sender;
-    const int timeout = static_cast<int>((timing_.interval + std::chrono::seconds(5)).count());
-    const int received = RecvWithTimeout(receive_, timeout, sender, sizeof buffer, buffer, wake_);
+    Datagram datagram;
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(silentAt_ - Clock::now());
+    const Receipt receipt = ReceiveDatagram(receive_, std::max(wait, std::chrono::milliseconds(0)),
+                                            datagram, buffer, wake_);
     if (stop.stop_requested()) return;
-    if (received > 0) {
-        for (std::uint8_t state :
-             HeartbeatStates(std::string_view(buffer, static_cast<std::size_t>(received))))
-            Report(sender, state);
+    if (receipt == Receipt::Datagram) {
+        Hear(datagram, std::string_view(buffer, std::min(datagram.length, sizeof buffer)));
         return;
     }
-    Report(sender, kPeerSilent);
+    if (receipt == Receipt::Nothing) {
+        if (Clock::now() < silentAt_) return;
+        Report({}, kPeerSilent);
+        silentAt_ = Clock::now() + timing_.Silence();
+    }
+    // A fresh socket after each silence or failed receive; the next pass binds it.
     CloseSocket(receive_);
+    receive_ = kNoSocket;
+}
+
+void TClubUnit::Hear(const Datagram& datagram, std::string_view text) {
+    // Only the master on this LAN may hold the lines down: a unicast or a routed datagram could
+    // come from anywhere. An empty one says nothing.
+    if (datagram.length == 0 || !IsLanBroadcast(datagram)) {
+        if (OnIgnored) OnIgnored(*this, datagram.sender);
+        return;
+    }
+    const std::vector<std::uint8_t> states = HeartbeatStates(text);
+    // Other text on the port is no heartbeat and does not put off silence.
+    if (!states.empty()) silentAt_ = Clock::now() + timing_.Silence();
+    for (const std::uint8_t state : states) Report(datagram.sender, state);
+}
+
+bool TClubUnit::Bind() {
     receive_ = CreateBoundUdpSocket(timing_.port);
-    if (receive_ == kNoSocket) SleepUnlessStopped(stop, timing_.rebindPause);
+    const int error = errno;
+    portFailure_.clear();
+    if (receive_ == kNoSocket)
+        portFailure_ = "the heartbeat port " + std::to_string(timing_.port) +
+                       " cannot be bound: " + std::system_category().message(error);
+    return receive_ != kNoSocket;
+}
+
+// Without the port nothing can be heard, so silence comes due as it would while listening.
+void TClubUnit::AwaitRebind(std::stop_token stop) {
+    const auto retryAt = Clock::now() + timing_.Heartbeat();
+    while (!stop.stop_requested()) {
+        const auto now = Clock::now();
+        if (now >= silentAt_) {
+            Report({}, kPeerSilent);
+            silentAt_ = now + timing_.Silence();
+        }
+        if (now >= retryAt) return;
+        SleepUnlessStopped(stop, std::min(retryAt, silentAt_) - now);
+    }
 }
 
 void TClubUnit::Report(const std::string& sender, std::uint8_t state) {

@@ -1,7 +1,8 @@
 #pragma once
 // One role of this host in a master/backup pair. A master broadcasts "ACTIVE" or "CLOSE" every
 // interval + 1 seconds; a backup listens for it and reports the master's state when it changes:
-// 0 "ACTIVE" heard, 1 "CLOSE" heard, 2 silence for interval + 5 seconds.
+// 0 "ACTIVE" heard, 1 "CLOSE" heard, 2 silence for interval + 5 seconds. A backup hears only
+// broadcasts from the LAN of the interface that takes them.
 
 #include <atomic>
 #include <chrono>
@@ -24,8 +25,12 @@ inline constexpr std::uint8_t kPeerSilent = 2;
 struct ClubTiming {
     std::chrono::seconds interval{40};
     std::uint16_t port = kHeartbeatPort;
-    std::string destination = kLimitedBroadcast;  // tests aim at loopback
-    std::chrono::milliseconds rebindPause{1000};  // after a failed rebind, before the next try
+    std::string destination = kLimitedBroadcast;  // tests aim at loopback's broadcast
+
+    // A master's period; a backup that cannot bind its port tries again after as long.
+    std::chrono::seconds Heartbeat() const { return interval + std::chrono::seconds(1); }
+    // A backup that hears no heartbeat for this long reports silence.
+    std::chrono::seconds Silence() const { return interval + std::chrono::seconds(5); }
 };
 
 // The states a datagram reports, in order: its last line first, then the line before it.
@@ -49,15 +54,24 @@ public:
     using PeerState =
         std::function<void(TClubUnit& unit, const std::string& sender, std::uint8_t state)>;
     using GetClosed = std::function<bool(TClubUnit& unit)>;
+    // A datagram that was no LAN broadcast, or empty.
+    using Ignored = std::function<void(TClubUnit& unit, const std::string& sender)>;
+    // Why a backup cannot bind its port; "" once a later try binds it.
+    using PortState = std::function<void(TClubUnit& unit, const std::string& failure)>;
 
-    // A backup binds its port here; throws std::runtime_error when it cannot.
+    // A backup tries to bind its port here; without it the monitor tries again every heartbeat
+    // interval, hearing nothing meanwhile.
     TClubUnit(bool master, ClubTiming timing, PeerStateRecord& lastState);
     ~TClubUnit();
     TClubUnit(const TClubUnit&) = delete;
     TClubUnit& operator=(const TClubUnit&) = delete;
 
+    // Set before StartMonitor; called from the monitor thread, OnPortState also from
+    // StartMonitor when the first bind failed.
     PeerState OnPeerState;
     GetClosed OnGetClosed;
+    Ignored OnIgnored;
+    PortState OnPortState;
 
     bool IsMaster() const { return master_; }
     void StartMonitor();
@@ -67,11 +81,18 @@ public:
 private:
     void MasterPass(std::stop_token stop);
     void BackupPass(std::stop_token stop);
+    void Hear(const Datagram& datagram, std::string_view text);
+    bool Bind();
+    void AwaitRebind(std::stop_token stop);
     void Report(const std::string& sender, std::uint8_t state);
 
-    bool master_;
-    ClubTiming timing_;
+    using Clock = std::chrono::steady_clock;
+
+    const bool master_;
+    const ClubTiming timing_;
     PeerStateRecord& lastState_;
+    std::string portFailure_;  // the last bind's failure; "" when bound
+    Clock::time_point silentAt_;
     Socket send_ = kNoSocket;
     Socket receive_ = kNoSocket;
     int wake_ = -1;  // eventfd that ends a wait for a datagram

@@ -2,8 +2,9 @@
 # End to end: a master host and a LAN backup host on one LAN (namespaces made here, joined by a
 # bridge, documentation addresses only). The backup releases its lines while the master says
 # "ACTIVE", takes over when the master falls silent or says "CLOSE", and releases again when
-# "ACTIVE" returns. The heartbeat interval is shortened to 1 s for the test. Needs root and
-# ip netns; skips (77) elsewhere.
+# "ACTIVE" returns. A backup whose heartbeat port another program holds runs on without the pair
+# and hears the master once the port is free. The heartbeat interval is shortened to 1 s for the
+# test. Needs root and ip netns; skips (77) elsewhere.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 if [[ $(id -u) != 0 ]]; then
@@ -82,12 +83,38 @@ expect() {  # ROLE WHAT FRAGMENT...
   fail "$what; $role status: $status"
 }
 
-# The backup starts alone: silence is a change from the initial state; it keeps its lines.
+# Another program holds the heartbeat port on the backup's host while it starts.
+holder=
+if command -v python3 >/dev/null; then
+  ip netns exec "$NS_BACKUP" python3 -c 'import socket, time
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind(("", 6666))
+print("held", flush=True)
+time.sleep(600)' >"$work/holder.out" &
+  holder=$!
+  for _ in $(seq 100); do
+    grep -q held "$work/holder.out" 2>/dev/null && break
+    sleep 0.1
+  done
+  grep -q held "$work/holder.out" || fail "the heartbeat port could not be held"
+else
+  echo "python3 is missing: the backup starts with its port free"
+fi
+
+# The backup starts alone: silence is a change from the initial state; it keeps its lines. With
+# its port held it hears nothing, runs on all the same and falls silent the same way.
 start backup backup-lan
 expect backup "a lone backup should report silence and keep its lines" \
-  '"pair":{"role":"backup","peerState":2}' '"linesEnabled":true'
+  '"pair":{"role":"backup","peerState":2,' '"linesEnabled":true'
+if [[ -n $holder ]]; then
+  pgrep -f "^$build/src/app/vorta --data-dir $work/backup --headless" >/dev/null ||
+    fail "the backup should run on while its port is held"
+  kill "$holder"
+  wait "$holder" 2>/dev/null || true
+fi
 
-# The master comes up with its line: its "ACTIVE" makes the backup release its lines.
+# The master comes up with its line: its "ACTIVE" makes the backup release its lines (with the
+# port now free, once the backup's next try binds it).
 start master master
 expect master "the master should run with its line up" '"role":"master"' '"groupState":0'
 expect backup "the backup should release its lines while the master is up" \
