@@ -32,12 +32,16 @@ std::string UsageText() {
            "  config show              print the saved settings\n"
            "  config set NAME VALUE    change one saved setting (UserName, UserPwd, AutoLogon,\n"
            "                           AsService, UpdateSysInfo, AutoRunAsOSStart, IsInNet,\n"
-           "                           IsMasterHost, IsInLANBack)\n"
+           "                           IsMasterHost, IsInLANBack: flags are 1 or 0; ServiceUrl,\n"
+           "                           LineUrlTemplate, ProbeUrl: empty for the default);\n"
+           "                           config set UserPwd - reads the password from stdin\n"
            "  status [--json]          ask the running client for its state\n"
+           "  logon, logoff            log the running client on or off\n"
+           "  domains [--json]         fetch and print the subscriber's domains\n"
            "  lines list [--json]      the lines, numbered from 1\n"
            "  lines add --kind dialup|weblogin|cablemodem|lan --entry NAME [--user NAME\n"
-           "            --password TEXT] [--backup] [--necessary]\n"
-           "  lines modify INDEX [--user NAME] [--password TEXT] [--backup|--main]\n"
+           "            --password TEXT|-] [--backup] [--necessary]\n"
+           "  lines modify INDEX [--user NAME] [--password TEXT|-] [--backup|--main]\n"
            "            [--necessary|--optional]\n"
            "  lines delete INDEX       (through the running client when one runs)\n"
            "  --help, --version\n"
@@ -112,7 +116,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     if (cl.command == Command::Help || cl.command == Command::Version) return cl;
 
     if (words.empty()) {
-        if (cl.json) throw std::invalid_argument("--json goes with the status command");
+        if (cl.json) throw std::invalid_argument("--json goes with status and domains");
         return cl;
     }
     if (cl.headless || cl.service)
@@ -126,9 +130,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         cl.command = Command::Lines;
         return cl;
     }
-    if (words[0] == "status") {
-        if (words.size() != 1) throw std::invalid_argument("status takes no arguments");
-        cl.command = Command::Status;
+    if (words[0] == "status" || words[0] == "logon" || words[0] == "logoff" ||
+        words[0] == "domains") {
+        if (words.size() != 1) throw std::invalid_argument(words[0] + " takes no arguments");
+        cl.command = words[0] == "status"   ? Command::Status
+                     : words[0] == "logon"  ? Command::Logon
+                     : words[0] == "logoff" ? Command::Logoff
+                                            : Command::Domains;
     } else if (words[0] == "config") {
         if (words.size() == 2 && words[1] == "show") {
             cl.command = Command::ConfigShow;
@@ -142,8 +150,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     } else {
         throw std::invalid_argument("unknown command " + words[0]);
     }
-    if (cl.json && cl.command != Command::Status)
-        throw std::invalid_argument("--json goes with the status command");
+    if (cl.json && cl.command != Command::Status && cl.command != Command::Domains)
+        throw std::invalid_argument("--json goes with status and domains");
     return cl;
 }
 

@@ -9,7 +9,18 @@
 
 namespace vorta::app {
 
-enum class Command { Run, Help, Version, ConfigShow, ConfigSet, Status, Lines };
+enum class Command {
+    Run,
+    Help,
+    Version,
+    ConfigShow,
+    ConfigSet,
+    Status,
+    Lines,
+    Logon,
+    Logoff,
+    Domains
+};
 
 struct CommandLine {
     Command command = Command::Run;

@@ -4,15 +4,14 @@
 #include <signal.h>
 
 #include <cstdlib>
-#include <future>
 #include <iostream>
 #include <thread>
 
+#include "app/ChannelRequests.h"
 #include "app/CommandLine.h"
+#include "app/Commands.h"
 #include "app/HeadlessView.h"
 #include "core/Client.h"
-#include "core/LinesCommand.h"
-#include "core/Settings.h"
 #include "lines/LineInfo.h"
 #include "platform/linux/FileSettingsStore.h"
 #include "platform/linux/NetlinkTables.h"
@@ -22,99 +21,14 @@
 #include "platform/linux/SystemdServiceManager.h"
 #include "platform/linux/UnixInstanceChannel.h"
 #include "platform/linux/XdgAutostart.h"
-#include "protocol/ResultCodes.h"
 #include "protocol/ServiceUrls.h"
 #include "service/ServiceHost.h"
 
 namespace {
 
 using namespace vorta;
+using app::kExitUsage;
 constexpr const char* kVersion = "1.0";
-constexpr int kExitUsage = 2;
-constexpr int kExitNotRunning = 3;
-
-std::filesystem::path SettingsFile(const std::filesystem::path& dataDir) {
-    return dataDir / "settings.conf";
-}
-
-int ConfigShow(const std::filesystem::path& dataDir) {
-    platform::FileSettingsStore store(SettingsFile(dataDir));
-    for (std::string_view name : kSettingNames) {
-        std::string value = store.ReadSetting(name);
-        if (name == "UserPwd" && !value.empty()) value = "********";
-        std::cout << name << "=" << value << "\n";
-    }
-    return 0;
-}
-
-int ConfigSet(const std::filesystem::path& dataDir, const std::string& name,
-              const std::string& value) {
-    if (!IsSettingName(name)) {
-        std::cerr << "vorta: unknown setting " << name << "\n";
-        return kExitUsage;
-    }
-    platform::FileSettingsStore store(SettingsFile(dataDir));
-    store.WriteSetting(name, value);
-    return 0;
-}
-
-int Status(const std::filesystem::path& dataDir, bool json) {
-    platform::UnixInstanceChannel channel(dataDir);
-    const auto reply = channel.Ask(json ? platform::kRequestStatusJson : platform::kRequestStatus);
-    if (!reply) {
-        std::cerr << "vorta: no client is running for " << dataDir.string() << "\n";
-        return kExitNotRunning;
-    }
-    std::cout << *reply;
-    return 0;
-}
-
-// Lines requests travel over the instance channel as tab-separated words.
-constexpr const char* kRequestLines = "LINES";
-
-std::string EncodeLinesRequest(const std::vector<std::string>& args) {
-    std::string request = kRequestLines;
-    for (const auto& arg : args) request += "\t" + arg;
-    return request;
-}
-
-std::vector<std::string> DecodeLinesRequest(const std::string& request) {
-    std::vector<std::string> args;
-    std::size_t at = request.find('\t');
-    while (at != std::string::npos) {
-        const std::size_t next = request.find('\t', at + 1);
-        args.push_back(
-            request.substr(at + 1, next == std::string::npos ? std::string::npos : next - at - 1));
-        at = next;
-    }
-    return args;
-}
-
-// The reply carries the exit code on its first line.
-std::string EncodeLinesReply(const LinesCommandResult& result) {
-    return std::to_string(result.exitCode) + "\n" + result.output;
-}
-
-int Lines(const std::filesystem::path& dataDir, const std::vector<std::string>& args) {
-    for (const auto& arg : args)
-        if (arg.find_first_of("\t\n\r") != std::string::npos) {
-            std::cerr << "vorta: a value holds a tab or a line break\n";
-            return kExitUsage;
-        }
-    // A running client holds the lines file: it makes the change so nothing is overwritten.
-    platform::UnixInstanceChannel channel(dataDir);
-    LinesCommandResult result;
-    if (const auto reply = channel.Ask(EncodeLinesRequest(args))) {
-        const std::size_t eol = reply->find('\n');
-        result.exitCode = ResultCodeToInt(reply->substr(0, eol), 1);
-        result.output = eol == std::string::npos ? "" : reply->substr(eol + 1);
-    } else {
-        FileLinesTarget target(dataDir / kLinesFileName);
-        result = RunLinesCommand(args, target);
-    }
-    (result.exitCode == 0 ? std::cout : std::cerr) << result.output;
-    return result.exitCode;
-}
 
 // Blocks the stop signals in every thread; one thread waits for them and ends the loop.
 class SignalWatcher {
@@ -149,7 +63,10 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir) {
         return RunServiceSwitch(services, cl.serviceSwitch, cl.silent,
                                 VortaServiceDefinition(platform::ExecutablePath(), absoluteDataDir),
                                 std::cout, std::cerr);
-    const bool serviceMode = cl.service || services.IsServiceAccount();
+    // A service start is one by systemd under the unit's account, or one asked for; root alone
+    // is no service (sudo vorta beside the running service is a desktop start).
+    const bool underSystemd = std::getenv("INVOCATION_ID") != nullptr;
+    const bool serviceMode = cl.service || (underSystemd && services.IsServiceAccount());
 
     EventLoop loop;
     SignalWatcher signals(loop);
@@ -160,13 +77,14 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir) {
     }
 
     ClientConfig config;
-    config.serviceUrl = cl.serviceUrl.value_or(std::string(kDefaultServiceUrl));
-    config.lineUrlTemplate = cl.lineUrlTemplate.value_or(std::string(kDefaultLineUrlTemplate));
+    // Options override the stored addresses for this run only.
+    config.serviceUrl = cl.serviceUrl.value_or("");
+    config.lineUrlTemplate = cl.lineUrlTemplate.value_or("");
     config.probeUrl = cl.probeUrl.value_or("");
     config.headless = true;
     if (cl.updateRestSeconds) config.updateRest = std::chrono::seconds(*cl.updateRestSeconds);
     // Test-only: the lab shortens the 40-second heartbeat interval of a pair.
-    if (const char* interval = std::getenv("VORTA_TEST_HEARTBEAT_INTERVAL")) {
+    if (const char* interval = platform::TestSetting("VORTA_TEST_HEARTBEAT_INTERVAL")) {
         const int seconds = std::atoi(interval);
         if (seconds > 0) config.clubTiming.interval = std::chrono::seconds(seconds);
     }
@@ -175,7 +93,7 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir) {
                       : *cl.pair == "backup" ? ClientConfig::Pair::Backup
                                              : ClientConfig::Pair::BackupInLan;
 
-    platform::FileSettingsStore store(SettingsFile(dataDir));
+    platform::FileSettingsStore store(dataDir / "settings.conf");
     platform::NetlinkTables network;
     // The pppd paths are settable for labs and unusual installs.
     platform::PppdRemoteAccess ras(network, platform::PppdPaths::FromEnvironment());
@@ -199,45 +117,42 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir) {
     TClient client(config, platform, view, loop, std::move(hooks));
     view.Attach(&client, [&loop] { loop.Quit(); });
 
-    const bool claimed = channel.Claim([&](const std::string& request) -> std::string {
-        if (request == platform::kRequestShow) {
-            loop.Post(ClientEvent(EventId::ClientShow));
-            return "OK\n";
-        }
-        if (request == platform::kRequestStatus || request == platform::kRequestStatusJson) {
-            auto report = std::make_shared<std::promise<std::string>>();
-            auto future = report->get_future();
-            const bool json = request == platform::kRequestStatusJson;
-            loop.Post(ClientEvent(
-                [&client, report, json] { report->set_value(client.StatusReport(json)); }));
-            if (future.wait_for(std::chrono::seconds(5)) != std::future_status::ready)
-                return "the client is busy\n";
-            return future.get();
-        }
-        if (request.starts_with(kRequestLines)) {
-            auto reply = std::make_shared<std::promise<std::string>>();
-            auto future = reply->get_future();
-            loop.Post(ClientEvent([&client, reply, args = DecodeLinesRequest(request)] {
-                LinesCommandResult result{1, "the client has no lines manager\n"};
-                if (TLinesMng* manager = client.LinesMng()) {
-                    ManagerLinesTarget target(*manager);
-                    result = RunLinesCommand(args, target);
-                }
-                reply->set_value(EncodeLinesReply(result));
-            }));
-            if (future.wait_for(std::chrono::seconds(30)) != std::future_status::ready)
-                return "1\nthe client is busy\n";
-            return future.get();
-        }
-        return "unknown request\n";
-    });
+    app::ChannelRequests requests(client, loop, serviceMode);
+    const bool claimed =
+        channel.Claim([&requests](const std::string& request, platform::IRequestContext& context) {
+            try {
+                return requests.Handle(request, context);
+            } catch (const std::exception& e) {
+                // A request that fails is answered and told; the client goes on.
+                std::cerr << "vorta: a request failed: " << e.what() << "\n";
+                return app::EncodeOutcome({1, std::string("vorta: ") + e.what() + "\n"});
+            }
+        });
+    if (!claimed && !serviceMode) {
+        // Another instance holds this data dir: it was asked to show itself unless it did not
+        // answer (it is starting, or its lock file belongs to another user).
+        if (channel.Ask(platform::kRequestShow)) return 0;
+        std::cerr << "vorta: another client holds " << dataDir.string() << " and does not answer\n";
+        return 1;
+    }
     if (!claimed) {
-        if (!serviceMode) return 0;  // another instance holds this data dir
-        std::cerr << "vorta: warning: another client uses " << dataDir.string() << "\n";
+        // A service never runs beside another client of its data dir.
+        const auto who = channel.Ask(platform::kRequestIdentify);
+        std::string holder = "another client";
+        if (who && !who->empty()) {
+            const std::string text = who->substr(0, who->find('\n'));
+            const std::size_t blank = text.find(' ');
+            holder = "a client (pid " + text.substr(0, blank) + ", " +
+                     (blank == std::string::npos ? "unknown" : text.substr(blank + 1)) + " mode)";
+        }
+        std::cerr << "vorta: " << holder << " holds " << dataDir.string()
+                  << "; the service does not start beside it\n";
+        return 1;
     }
 
     client.StartClient(serviceMode);
     loop.Run({});
+    requests.Close();
     client.Shutdown();
     return 0;
 }
@@ -264,13 +179,20 @@ int main(int argc, char** argv) {
                 std::cout << "vorta " << kVersion << "\n";
                 return 0;
             case app::Command::ConfigShow:
-                return ConfigShow(dataDir);
+                return app::ConfigShow(dataDir);
             case app::Command::Lines:
-                return Lines(dataDir, cl.linesArgs);
+                return app::Lines(dataDir, cl.linesArgs);
             case app::Command::ConfigSet:
-                return ConfigSet(dataDir, cl.name, cl.value);
+                return app::ConfigSet(dataDir, cl.name, cl.value);
             case app::Command::Status:
-                return Status(dataDir, cl.json);
+                return app::Status(dataDir, cl.json);
+            case app::Command::Logon:
+                return app::ClientCommand(dataDir, app::kRequestLogon);
+            case app::Command::Logoff:
+                return app::ClientCommand(dataDir, app::kRequestLogoff);
+            case app::Command::Domains:
+                return app::ClientCommand(
+                    dataDir, cl.json ? app::kRequestDomainsJson : app::kRequestDomains);
             case app::Command::Run:
                 return Run(cl, dataDir);
         }

@@ -1,12 +1,15 @@
 #include "core/Client.h"
 
+#include <algorithm>
 #include <exception>
+#include <iostream>
 
 #include "club/NetLib.h"
 #include "core/StatusReport.h"
 #include "lines/LCnc.h"
 #include "lines/LineFactory.h"
 #include "protocol/ResultCodes.h"
+#include "protocol/ServiceUrls.h"
 #include "protocol/TextCodec.h"
 
 namespace vorta {
@@ -86,6 +89,7 @@ TClient::TClient(ClientConfig config, ClientPlatform platform, IClientView& view
       loop_(loop),
       hooks_(std::move(hooks)) {
     loop_.SetHandler([this](const ClientEvent& event) { HandleEvent(event); });
+    loop_.SetFailureHandler([this](const std::string& what) { ReportFailure(what); });
     timerLineState_ = loop_.AddTimer(
         kLineStateInterval, [this] { OnTimerLineState(); }, false);
     // The upload timer runs from the window's creation, in either mode.
@@ -105,9 +109,8 @@ void TClient::StartClient(bool serviceMode) {
     // 1.
     if (platform_.network != nullptr) {
         routes_ = std::make_unique<TIpRoutes>(*platform_.network);
-        lineServices_ = std::make_unique<LineServices>(
-            LineServices{*routes_, platform_.ras,
-                         config_.probeUrl.empty() ? kDefaultProbeUrl : config_.probeUrl});
+        lineServices_ = std::make_unique<LineServices>(LineServices{
+            *routes_, platform_.ras, UrlInUse(config_.probeUrl, "ProbeUrl", kDefaultProbeUrl)});
         linesMng_ = std::make_unique<TLinesMng>(
             TLinesMng::Options{platform_.linesFile, *lineServices_, [this] {
                                    const Settings s = settings_.Get();
@@ -116,6 +119,12 @@ void TClient::StartClient(bool serviceMode) {
     }
     // 2.
     clubMng_ = std::make_unique<TClubMng>(linesMng_.get(), config_.clubTiming);
+    // A heartbeat port that cannot be bound leaves the client running without the pair.
+    clubMng_->OnPortFailure = [this](const std::string& failure) {
+        const std::string text = failure.empty() ? "the heartbeat port is bound again"
+                                                 : failure + "; the pair is retried every 41 s";
+        loop_.Post(ClientEvent([this, text] { AddLog(1, text); }));
+    };
     if (const Settings s = settings_.Get(); s.IsInNet) clubMng_->Start(s.IsMasterHost);
     if (linesMng_) {
         const Settings s = settings_.Get();
@@ -125,6 +134,9 @@ void TClient::StartClient(bool serviceMode) {
     // 3.
     autoLogonPending_ = false;
     log_.Clear();
+    if (linesMng_ && !linesMng_->LoadError().empty())
+        AddLog(2, "the lines file could not be read; no lines this run and it is not rewritten: " +
+                      linesMng_->LoadError());
     FillLineList();
     // 4-5. The tray hint and the exit action belong to the front end (ServiceMode() tells it).
     // 6.
@@ -133,10 +145,14 @@ void TClient::StartClient(bool serviceMode) {
     // 7.
     dnsCache_ = std::make_unique<TDnsCache>(config_.resolver ? config_.resolver
                                                              : TDnsCache::Resolver(ResolveHost));
-    // 8.
+    // 8. The service's addresses: this run's options, else the stored settings, else the
+    // built-in defaults.
     settings_.Update([&](Settings& s) {
-        s.ServiceUrl = config_.serviceUrl;
-        s.LineUrlTemplate = config_.lineUrlTemplate;
+        s.ServiceUrl = UrlInUse(config_.serviceUrl, "ServiceUrl", kDefaultServiceUrl);
+        s.LineUrlTemplate =
+            UrlInUse(config_.lineUrlTemplate, "LineUrlTemplate", kDefaultLineUrlTemplate);
+        s.ProbeUrl = lineServices_ ? lineServices_->probeUrl
+                                   : UrlInUse(config_.probeUrl, "ProbeUrl", kDefaultProbeUrl);
     });
     view_.MemoNative = kMemoNativeText;
     // 9.
@@ -239,30 +255,53 @@ void TClient::SaveSettings() {
     s.AsService = view_.ChkBoxRunAsService;
     s.AutoRunAsOSStart = view_.ChkBoxStartup;
     s.UpdateSysInfo = view_.suiCheckBoxUpdateSysInfo;
-    settings_.Update([&](Settings& shared) { shared = s; });
-
-    platform::ISettingsStore& store = platform_.settings;
-    store.WriteSetting("UserName", s.UserName);
-    store.WriteSetting("UserPwd", s.UserPwd);
-    store.WriteSetting("AutoLogon", FlagText(s.AutoLogon));
-    store.WriteSetting("AsService", FlagText(s.AsService));
-    store.WriteSetting("UpdateSysInfo", FlagText(s.UpdateSysInfo));
-    store.WriteSetting("AutoRunAsOSStart", FlagText(s.AutoRunAsOSStart));
-    platform_.autostart.SetAutostart(s.AutoRunAsOSStart);
-
     s.IsInNet = view_.cbIsInNet;
     s.IsMasterHost = view_.rbAsMaster;
     s.IsInLANBack = view_.cbInLANBack;
-    settings_.Update([&](Settings& shared) {
-        shared.IsInNet = s.IsInNet;
-        shared.IsMasterHost = s.IsMasterHost;
-        shared.IsInLANBack = s.IsInLANBack;
-    });
-    store.WriteSetting("IsInNet", FlagText(s.IsInNet));
-    store.WriteSetting("IsMasterHost", FlagText(s.IsMasterHost));
-    store.WriteSetting("IsInLANBack", FlagText(s.IsInLANBack));
+    settings_.Update([&](Settings& shared) { shared = s; });
+    StoreSettings(s);
+    WriteAutostart(s.AutoRunAsOSStart);
     // 5. A changed role restarts the unit; clearing IsInNet leaves a running one alone.
     if (s.IsInNet && clubMng_) clubMng_->Start(s.IsMasterHost);
+}
+
+void TClient::StoreSettings(const Settings& s) {
+    platform::ISettingsStore& store = platform_.settings;
+    try {
+        store.WriteSetting("UserName", s.UserName);
+        store.WriteSetting("UserPwd", s.UserPwd);
+        store.WriteSetting("AutoLogon", FlagText(s.AutoLogon));
+        store.WriteSetting("AsService", FlagText(s.AsService));
+        store.WriteSetting("UpdateSysInfo", FlagText(s.UpdateSysInfo));
+        store.WriteSetting("AutoRunAsOSStart", FlagText(s.AutoRunAsOSStart));
+        store.WriteSetting("IsInNet", FlagText(s.IsInNet));
+        store.WriteSetting("IsMasterHost", FlagText(s.IsMasterHost));
+        store.WriteSetting("IsInLANBack", FlagText(s.IsInLANBack));
+        settingsError_.clear();
+    } catch (const std::exception& e) {
+        // The values stay in memory and the next save tries again.
+        if (settingsError_ == e.what()) return;
+        settingsError_ = e.what();
+        AddLog(2, "settings could not be saved: " + settingsError_);
+    }
+}
+
+void TClient::WriteAutostart(bool enabled) {
+    try {
+        platform_.autostart.SetAutostart(enabled);
+        autostartError_.clear();
+    } catch (const std::exception& e) {
+        if (autostartError_ == e.what()) return;
+        autostartError_ = e.what();
+        AddLog(2, "autostart could not be written: " + autostartError_);
+    }
+}
+
+std::string TClient::UrlInUse(const std::string& override, const char* name,
+                              std::string_view fallback) {
+    if (!override.empty()) return override;
+    std::string stored = platform_.settings.ReadSetting(name);
+    return stored.empty() ? std::string(fallback) : stored;
 }
 
 void TClient::Shutdown() {
@@ -523,6 +562,7 @@ void TClient::Notify(const std::string& text) {
 
 void TClient::AddLog(unsigned char kind, const std::string& text) {
     log_.AddLog(kind, text);
+    ++logCount_;
     frontEnd_.LogAdded();
 }
 
@@ -619,9 +659,114 @@ std::string TClient::StatusReport(bool json) const {
     if (clubMng_ && clubMng_->Running()) {
         snapshot.pairRole = clubMng_->IsMaster() ? "master" : "backup";
         snapshot.peerState = clubMng_->LastState().Last();
+        snapshot.ignoredDatagrams = clubMng_->IgnoredDatagrams();
+        snapshot.pairFailure = clubMng_->PortFailure();
     }
     snapshot.domains = session_.ServiceList();
+    const Settings s = settings_.Get();
+    snapshot.serviceUrl = s.ServiceUrl;
+    snapshot.lineUrlTemplate = s.LineUrlTemplate;
+    snapshot.probeUrl = s.ProbeUrl;
+    snapshot.uploadAllowed = s.UpdateSysInfo;
+    if (s.UpdateSysInfo) snapshot.uploadNotice = kMemoNativeText;
     return json ? FormatStatusJson(snapshot) : FormatStatusText(snapshot);
+}
+
+void TClient::ReportFailure(const std::string& what) {
+    AddLog(2, "an action failed and was abandoned: " + what);
+    // The headless front end prints the log itself; a window's log is not on stderr.
+    if (!config_.headless)
+        std::cerr << "vorta: an action failed and was abandoned: " << what << "\n";
+}
+
+std::string TClient::LogSince(std::uint64_t before) const {
+    const auto count = static_cast<std::size_t>(
+        std::min<std::uint64_t>(logCount_ - before, static_cast<std::uint64_t>(log_.size())));
+    std::string out;
+    for (std::size_t i = count; i-- > 0;) out += log_[i].Text + "\n";
+    return out;
+}
+
+CommandOutcome TClient::ConfigSet(const std::string& name, const std::string& value) {
+    if (std::string why = SettingValueError(name, value); !why.empty())
+        return {2, "vorta: " + why + "\n"};
+    try {
+        platform_.settings.WriteSetting(name, value);
+    } catch (const std::exception& e) {
+        return {1, "vorta: " + name + " could not be saved: " + e.what() + "\n"};
+    }
+    const bool on = value == "1";
+    std::string note;
+    if (name == "UserName") {
+        view_.EditUserName = value;
+        settings_.Update([&](Settings& s) { s.UserName = value; });
+    } else if (name == "UserPwd") {
+        view_.EditPassword = value;
+        settings_.Update([&](Settings& s) { s.UserPwd = value; });
+    } else if (name == "AutoLogon") {
+        view_.ChkBoxSavePwd = on;
+        settings_.Update([&](Settings& s) { s.AutoLogon = on; });
+    } else if (name == "AsService") {
+        view_.ChkBoxRunAsService = on;
+        settings_.Update([&](Settings& s) { s.AsService = on; });
+    } else if (name == "UpdateSysInfo") {
+        view_.suiCheckBoxUpdateSysInfo = on;
+        settings_.Update([&](Settings& s) { s.UpdateSysInfo = on; });
+    } else if (name == "AutoRunAsOSStart") {
+        view_.ChkBoxStartup = on;
+        settings_.Update([&](Settings& s) { s.AutoRunAsOSStart = on; });
+        WriteAutostart(on);
+    } else if (name == "IsInNet" || name == "IsMasterHost" || name == "IsInLANBack") {
+        if (name == "IsInNet") view_.cbIsInNet = on;
+        if (name == "IsMasterHost") view_.rbAsMaster = on, view_.rbAsSlave = !on;
+        if (name == "IsInLANBack") view_.cbInLANBack = on;
+        ApplyInNetRule();
+        settings_.Update([&](Settings& s) {
+            s.IsInNet = view_.cbIsInNet;
+            s.IsMasterHost = view_.rbAsMaster;
+            s.IsInLANBack = view_.cbInLANBack;
+        });
+        if (view_.cbIsInNet && clubMng_) clubMng_->Start(view_.rbAsMaster);
+    } else if (name == "ServiceUrl" || name == "LineUrlTemplate") {
+        const bool service = name == "ServiceUrl";
+        const std::string& override = service ? config_.serviceUrl : config_.lineUrlTemplate;
+        if (override.empty()) {
+            const std::string url =
+                UrlInUse("", name.c_str(), service ? kDefaultServiceUrl : kDefaultLineUrlTemplate);
+            settings_.Update(
+                [&](Settings& s) { (service ? s.ServiceUrl : s.LineUrlTemplate) = url; });
+        } else {
+            note = " (this run keeps the address given on its command line)";
+        }
+    } else if (name == "ProbeUrl") {
+        note = " (in use from the client's next start)";
+    }
+    frontEnd_.StateChanged();
+    return {0, name + " saved" + note + "\n"};
+}
+
+CommandOutcome TClient::CommandLogon() {
+    if (loggedOn_) return {0, "logged on as " + settings_.Get().UserName + " already\n"};
+    const std::uint64_t before = logCount_;
+    BtnLogonClick();
+    return {loggedOn_ ? 0 : 1, LogSince(before)};
+}
+
+CommandOutcome TClient::CommandLogoff() {
+    if (!loggedOn_) return {0, "not logged on\n"};
+    const std::uint64_t before = logCount_;
+    BtnLogonClick();
+    return {loggedOn_ ? 1 : 0, LogSince(before)};
+}
+
+CommandOutcome TClient::CommandDomains(bool json) {
+    const Settings s = settings_.Get();
+    if (!FetchServiceList(s.ServiceUrl, s.UserName, s.UserPwd, session_))
+        return {1, "vorta: " + LastErrorText() + "\n"};
+    StartServiceListThread();
+    FillDomainTree();
+    const auto list = session_.ServiceList();
+    return {0, json ? FormatDomainsJson(list.get()) + "\n" : FormatDomainsText(list.get())};
 }
 
 }  // namespace vorta

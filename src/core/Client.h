@@ -36,6 +36,7 @@
 namespace vorta {
 
 struct ClientConfig {
+    // The service's addresses for this run only; empty: the stored setting, else the default.
     std::string serviceUrl;
     std::string lineUrlTemplate;
     std::string probeUrl;  // the connectivity probe of web-login lines
@@ -69,6 +70,12 @@ struct ClientHooks {
     std::function<void()> startSysInfoUpload;  // the one upload of a run
     // Runs the program's own install (or uninstall) run; true when it succeeded.
     std::function<bool(bool install)> installService;
+};
+
+// What a command sent to the running client answers: an exit code and the text to show.
+struct CommandOutcome {
+    int exitCode = 0;
+    std::string output;
 };
 
 inline constexpr std::chrono::milliseconds kLineStateInterval{2600};
@@ -129,6 +136,17 @@ public:
     // "STATUS" / "STATUS JSON" of the instance channel.
     std::string StatusReport(bool json) const;
 
+    // Commands from the command line, through the instance channel. Each runs on the loop's
+    // thread and answers with the messages the window would show.
+    // Stores one setting (validated) and applies it to the running client.
+    CommandOutcome ConfigSet(const std::string& name, const std::string& value);
+    CommandOutcome CommandLogon();
+    CommandOutcome CommandLogoff();
+    // The refresh button's exchange, then the domains with their resources.
+    CommandOutcome CommandDomains(bool json);
+    // Logs a failure that reached the loop (and stderr when a window shows the log).
+    void ReportFailure(const std::string& what);
+
     ViewState& View() { return view_; }
     const TLogList& Log() const { return log_; }
     SharedSettings& SettingsRecord() { return settings_; }
@@ -152,6 +170,13 @@ private:
     void SetTrayState(TrayState state);
     void StartServiceListThread();
     void ApplyInNetRule();
+    // Writes the settings; a failure keeps the values in memory and is logged once per cause.
+    void StoreSettings(const Settings& s);
+    void WriteAutostart(bool enabled);
+    // The stored URL setting `name`, unless this run overrides it; the default when empty.
+    std::string UrlInUse(const std::string& override, const char* name, std::string_view fallback);
+    // Texts of the log entries added after the `before`th, oldest first, one a line.
+    std::string LogSince(std::uint64_t before) const;
 
     ClientConfig config_;
     ClientPlatform platform_;
@@ -169,6 +194,9 @@ private:
     bool started_ = false;
     bool serviceMode_ = false;
     bool shutDown_ = false;
+    std::uint64_t logCount_ = 0;  // entries ever added to the log
+    std::string settingsError_;   // the cause last logged for a failed settings save
+    std::string autostartError_;  // the same for the autostart entry
 
     int timerLineState_ = -1;
     int timerUpdateSysInfo_ = -1;

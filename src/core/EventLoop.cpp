@@ -1,5 +1,7 @@
 #include "core/EventLoop.h"
 
+#include <exception>
+
 namespace vorta {
 
 void EventLoop::SetWakeup(std::function<void()> wakeup) {
@@ -43,11 +45,13 @@ std::optional<EventLoop::Clock::time_point> EventLoop::ProcessDue() {
             event = std::move(queue_.front());
             queue_.pop_front();
         }
-        if (event.id == EventId::Invoke) {
-            if (event.call) event.call();
-        } else if (handler_) {
-            handler_(event);
-        }
+        Guarded([&] {
+            if (event.id == EventId::Invoke) {
+                if (event.call) event.call();
+            } else if (handler_) {
+                handler_(event);
+            }
+        });
     }
     std::optional<Clock::time_point> next;
     for (std::size_t i = 0; i < timers_.size(); ++i) {
@@ -55,7 +59,7 @@ std::optional<EventLoop::Clock::time_point> EventLoop::ProcessDue() {
         const auto now = Clock::now();
         if (timers_[i].due <= now) {
             timers_[i].due = now + timers_[i].interval;
-            timers_[i].onTick();  // may change timers_' flags, never its size
+            Guarded(timers_[i].onTick);  // may change timers_' flags, never its size
         }
         if (timers_[i].enabled && (!next || timers_[i].due < *next)) next = timers_[i].due;
     }
@@ -72,6 +76,23 @@ void EventLoop::Run(std::stop_token stop) {
         else
             changed_.wait(guard, stop, ready);
         if (quit_ || stop.stop_requested()) return;
+    }
+}
+
+void EventLoop::Guarded(const std::function<void()>& work) {
+    std::string what;
+    try {
+        work();
+        return;
+    } catch (const std::exception& e) {
+        what = e.what();
+    } catch (...) {
+        what = "an unknown error";
+    }
+    // No fault ends the client: the failure is told, and the next event runs.
+    try {
+        if (onFailure_) onFailure_(what);
+    } catch (...) {
     }
 }
 

@@ -44,6 +44,10 @@ public:
     using Handler = std::function<void(const ClientEvent&)>;
 
     void SetHandler(Handler handler) { handler_ = std::move(handler); }
+    // Told of every exception that leaves an event or a timer; the loop carries on.
+    void SetFailureHandler(std::function<void(const std::string& what)> onFailure) {
+        onFailure_ = std::move(onFailure);
+    }
     // Called (from the posting thread) after each post, for a loop driven from outside.
     void SetWakeup(std::function<void()> wakeup);
 
@@ -74,7 +78,11 @@ private:
     std::deque<ClientEvent> queue_;
     bool quit_ = false;
     std::function<void()> wakeup_;
+    // Runs `work`, handing any exception to the failure handler.
+    void Guarded(const std::function<void()>& work);
+
     Handler handler_;
+    std::function<void(const std::string&)> onFailure_;
     std::vector<Timer> timers_;  // touched only on the loop's thread
 };
 

@@ -2,10 +2,53 @@
 
 #include <algorithm>
 
+#include "protocol/ServiceUrls.h"
+
 namespace vorta {
 
 bool IsSettingName(std::string_view name) {
     return std::find(kSettingNames.begin(), kSettingNames.end(), name) != kSettingNames.end();
+}
+
+bool IsFlagSetting(std::string_view name) {
+    return name == "AutoLogon" || name == "AsService" || name == "UpdateSysInfo" ||
+           name == "AutoRunAsOSStart" || name == "IsInNet" || name == "IsMasterHost" ||
+           name == "IsInLANBack";
+}
+
+namespace {
+
+bool IsWebUrl(std::string_view url) {
+    const bool scheme = url.starts_with("http://") || url.starts_with("https://");
+    return scheme && !UrlHost(url).empty() &&
+           url.find_first_of(" \t\r\n") == std::string_view::npos;
+}
+
+}  // namespace
+
+std::string SettingValueError(std::string_view name, std::string_view value) {
+    const std::string quoted = "\"" + std::string(value) + "\"";
+    if (!IsSettingName(name)) return "unknown setting " + std::string(name);
+    if (IsFlagSetting(name)) {
+        if (value == "0" || value == "1") return {};
+        return std::string(name) + " takes 1 or 0, not " + quoted;
+    }
+    if (value.find_first_of("\r\n") != std::string_view::npos)
+        return std::string(name) + " cannot hold a line break";
+    if (value.empty() || (name != "ServiceUrl" && name != "ProbeUrl" && name != "LineUrlTemplate"))
+        return {};
+    if (!IsWebUrl(value))
+        return std::string(name) + " must be an http:// or https:// URL with a host, not " + quoted;
+    if (name == "LineUrlTemplate") {
+        const std::string host = UrlHost(value);
+        const std::size_t at = value.find("%s");
+        if (host.find("%s") == std::string::npos || host.find("%s") != host.rfind("%s") ||
+            FormatLineUrl(value, 1).empty() || at == std::string_view::npos)
+            return "LineUrlTemplate must hold exactly one %s, in its host name (line%s.example), "
+                   "and no other %: " +
+                   quoted;
+    }
+    return {};
 }
 
 }  // namespace vorta

@@ -14,20 +14,28 @@ struct Settings {
     bool AutoLogon = false;         // remember the password and log on by itself
     bool AsService = false;         // installed as the system service
     bool AutoRunAsOSStart = false;  // started with the user's session
-    std::string ServiceUrl;
-    std::string LineUrlTemplate;
-    bool UpdateSysInfo = true;  // the system description may be uploaded
-    bool IsInNet = false;       // part of a master/backup pair
+    std::string ServiceUrl;  // in use: the run's override, else the stored one, else the default
+    std::string LineUrlTemplate;  // the same
+    std::string ProbeUrl;         // the same; a change takes effect at the next start
+    bool UpdateSysInfo = true;    // the system description may be uploaded
+    bool IsInNet = false;         // part of a master/backup pair
     bool IsMasterHost = false;
     bool IsInLANBack = false;  // the backup host shares the master's LAN
 };
 
-// Stored value names, in the order SaveSettings writes them.
-inline constexpr std::array<std::string_view, 9> kSettingNames = {
-    "UserName",         "UserPwd", "AutoLogon",    "AsService",  "UpdateSysInfo",
-    "AutoRunAsOSStart", "IsInNet", "IsMasterHost", "IsInLANBack"};
+// Stored value names: the nine in the order SaveSettings writes them, then the service's
+// addresses (empty: the built-in default), which only `config set` writes.
+inline constexpr std::array<std::string_view, 12> kSettingNames = {
+    "UserName", "UserPwd",      "AutoLogon",   "AsService",  "UpdateSysInfo",   "AutoRunAsOSStart",
+    "IsInNet",  "IsMasterHost", "IsInLANBack", "ServiceUrl", "LineUrlTemplate", "ProbeUrl"};
 
 bool IsSettingName(std::string_view name);
+bool IsFlagSetting(std::string_view name);
+
+// Why `value` cannot be stored under `name`; empty when it can. Flags are "1" or "0"; the
+// service URL and the probe URL are http or https URLs with a host; the line URL template is
+// one whose host holds exactly one "%s" (and no other "%"). An empty URL means the default.
+std::string SettingValueError(std::string_view name, std::string_view value);
 
 // "1" is true; every other text, the empty one included, is false.
 inline bool SettingFlag(std::string_view value) {

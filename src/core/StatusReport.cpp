@@ -47,8 +47,11 @@ std::string FormatStatusText(const StatusSnapshot& status) {
     out << "\n";
     out << "lines: " << status.lines.size() << "  enabled: " << (status.linesEnabled ? "yes" : "no")
         << "  group state: " << status.groupState << "\n";
-    if (!status.pairRole.empty())
-        out << "pair: " << status.pairRole << "  peer state: " << status.peerState << "\n";
+    if (!status.pairRole.empty()) {
+        out << "pair: " << status.pairRole << "  peer state: " << status.peerState
+            << "  ignored datagrams: " << status.ignoredDatagrams << "\n";
+        if (!status.pairFailure.empty()) out << "  " << status.pairFailure << "\n";
+    }
     for (const LineRow& line : status.lines) {
         out << "  " << (line.IsActive ? "up  " : "down") << "  "
             << (line.MasterGroup ? "主组" : "备组") << "  " << line.EntryName
@@ -57,16 +60,12 @@ std::string FormatStatusText(const StatusSnapshot& status) {
         if (!line.Reason.empty()) out << "  not reported: " << line.Reason;
         out << "\n";
     }
-    const std::size_t count = status.domains ? status.domains->Domains.size() : 0;
-    out << "domains: " << count << "\n";
-    if (status.domains) {
-        for (const auto& domain : status.domains->Domains) {
-            out << "  " << domain.DomainName << domain.SuffixName << "\n";
-            for (const auto& resource : domain.Resources)
-                out << "    " << resource.KeyName << "  " << resource.ResourceType << "  "
-                    << resource.KeyValue << "\n";
-        }
-    }
+    out << "service URL: " << status.serviceUrl << "\n"
+        << "line URL template: " << status.lineUrlTemplate << "\n"
+        << "probe URL: " << status.probeUrl << "\n";
+    out << "system information upload: " << (status.uploadAllowed ? "allowed" : "off") << "\n";
+    if (!status.uploadNotice.empty()) out << "  " << status.uploadNotice << "\n";
+    out << FormatDomainsText(status.domains.get());
     return out.str();
 }
 
@@ -79,6 +78,8 @@ std::string FormatStatusJson(const StatusSnapshot& status) {
         << ",\"text\":" << JsonString(status.lastErrorText)
         << "},\"pair\":{\"role\":" << JsonString(status.pairRole)
         << ",\"peerState\":" << status.peerState
+        << ",\"ignoredDatagrams\":" << status.ignoredDatagrams
+        << ",\"failure\":" << JsonString(status.pairFailure)
         << "},\"linesEnabled\":" << (status.linesEnabled ? "true" : "false")
         << ",\"groupState\":" << status.groupState << ",\"lines\":[";
     for (std::size_t i = 0; i < status.lines.size(); ++i) {
@@ -90,9 +91,35 @@ std::string FormatStatusJson(const StatusSnapshot& status) {
             << ",\"address\":" << JsonString(line.IpAddress)
             << ",\"reason\":" << JsonString(line.Reason) << "}";
     }
-    out << "],\"domains\":[";
-    if (status.domains) {
-        const auto& domains = status.domains->Domains;
+    out << "],\"urls\":{\"service\":" << JsonString(status.serviceUrl)
+        << ",\"lineTemplate\":" << JsonString(status.lineUrlTemplate)
+        << ",\"probe\":" << JsonString(status.probeUrl)
+        << "},\"sysInfoUpload\":{\"allowed\":" << (status.uploadAllowed ? "true" : "false")
+        << ",\"notice\":" << JsonString(status.uploadNotice) << "},\"domains\":";
+    out << FormatDomainsJson(status.domains.get());
+    out << "}\n";
+    return out.str();
+}
+
+std::string FormatDomainsText(const TGetServiceListResp* domains) {
+    std::ostringstream out;
+    out << "domains: " << (domains ? domains->Domains.size() : 0) << "\n";
+    if (domains) {
+        for (const auto& domain : domains->Domains) {
+            out << "  " << domain.DomainName << domain.SuffixName << "\n";
+            for (const auto& resource : domain.Resources)
+                out << "    " << resource.KeyName << "  " << resource.ResourceType << "  "
+                    << resource.KeyValue << "\n";
+        }
+    }
+    return out.str();
+}
+
+std::string FormatDomainsJson(const TGetServiceListResp* list) {
+    std::ostringstream out;
+    out << "[";
+    if (list) {
+        const auto& domains = list->Domains;
         for (std::size_t i = 0; i < domains.size(); ++i) {
             out << (i ? "," : "")
                 << "{\"name\":" << JsonString(domains[i].DomainName + domains[i].SuffixName)
@@ -105,7 +132,7 @@ std::string FormatStatusJson(const StatusSnapshot& status) {
             out << "]}";
         }
     }
-    out << "]}\n";
+    out << "]";
     return out.str();
 }
 

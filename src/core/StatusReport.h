@@ -1,6 +1,7 @@
 #pragma once
 // What `vorta status` prints: the logon state, the last error, the lines and the domains.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,11 +24,23 @@ struct StatusSnapshot {
     bool linesEnabled = true;
     int groupState = 0;
     int peerState = 0;
+    std::uint64_t ignoredDatagrams = 0;  // heartbeats not taken: not a broadcast from the LAN
+    std::string pairFailure;             // why the heartbeat port is not bound, if it is not
     std::shared_ptr<TGetServiceListResp> domains;
+    // The service's addresses in use.
+    std::string serviceUrl, lineUrlTemplate, probeUrl;
+    // Whether the system description may be uploaded, and the notice shown while it may.
+    bool uploadAllowed = true;
+    std::string uploadNotice;
 };
 
 std::string FormatStatusText(const StatusSnapshot& status);
 std::string FormatStatusJson(const StatusSnapshot& status);
+
+// The domains with their resources ("domains: N" and one block a domain); none: no list yet.
+std::string FormatDomainsText(const TGetServiceListResp* domains);
+// The same as a JSON array.
+std::string FormatDomainsJson(const TGetServiceListResp* domains);
 
 // `text` as a JSON string literal, quotes included.
 std::string JsonString(std::string_view text);

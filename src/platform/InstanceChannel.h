@@ -1,6 +1,7 @@
 #pragma once
 // One client per data dir, and a channel through which other processes talk to it.
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -12,15 +13,52 @@ namespace vorta::platform {
 inline constexpr const char* kRequestShow = "SHOW";
 inline constexpr const char* kRequestStatus = "STATUS";
 inline constexpr const char* kRequestStatusJson = "STATUS JSON";
+// "PID MODE": which process holds the data dir, and in which mode.
+inline constexpr const char* kRequestIdentify = "WHO";
+
+// The connection a request came by, as its handler sees it.
+class IRequestContext {
+public:
+    virtual ~IRequestContext() = default;
+    // True once the asker has withdrawn the request (it asked to cancel, or hung up). A handler
+    // that has not started the work then drops it.
+    virtual bool Withdrawn() = 0;
+    // Tells the asker that the work has started and will be finished whatever happens.
+    virtual void Started() = 0;
+};
+
+// How a request ended, seen from the asker.
+struct ChannelReply {
+    enum class Outcome {
+        NotRunning,  // no instance holds the data dir's channel
+        Answered,    // `text` is the answer
+        Withdrawn,   // no answer in time; the request was withdrawn before it started
+        Unfinished,  // no answer in time, but the instance had started the work
+    } outcome = Outcome::NotRunning;
+    std::string text;
+};
 
 class IInstanceChannel {
 public:
+    using Handler = std::function<std::string(const std::string& request, IRequestContext&)>;
     virtual ~IInstanceChannel() = default;
     // Becomes the one instance, answering requests with `handler` on a thread of its own.
     // False when another instance holds the data dir.
-    virtual bool Claim(std::function<std::string(const std::string& request)> handler) = 0;
-    // Sends one request to the running instance; nothing when none runs or it does not answer.
-    virtual std::optional<std::string> Ask(const std::string& request) = 0;
+    virtual bool Claim(Handler handler) = 0;
+    bool Claim(std::function<std::string(const std::string& request)> handler) {
+        return Claim([h = std::move(handler)](const std::string& request, IRequestContext&) {
+            return h(request);
+        });
+    }
+    // Sends one request and waits up to `timeout` for its answer; past that the request is
+    // withdrawn unless the instance has started it.
+    virtual ChannelReply Request(const std::string& request, std::chrono::milliseconds timeout) = 0;
+    // The answer within ten seconds; nothing when none runs or it does not answer.
+    std::optional<std::string> Ask(const std::string& request) {
+        ChannelReply reply = Request(request, std::chrono::seconds(10));
+        if (reply.outcome != ChannelReply::Outcome::Answered) return std::nullopt;
+        return std::move(reply.text);
+    }
 };
 
 }  // namespace vorta::platform

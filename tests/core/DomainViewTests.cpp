@@ -89,7 +89,8 @@ TEST(StatusReport, TextAndJsonCarryTheState) {
     EXPECT_NE(json.find(R"("address":"203.0.113.7","reason":"no route on eth1"})"),
               std::string::npos)
         << json;
-    EXPECT_NE(json.find(R"("pair":{"role":"backup","peerState":1},"linesEnabled":false,)"
+    EXPECT_NE(json.find(R"("pair":{"role":"backup","peerState":1,"ignoredDatagrams":0,)"
+                        R"("failure":""},"linesEnabled":false,)"
                         R"("groupState":2)"),
               std::string::npos)
         << json;

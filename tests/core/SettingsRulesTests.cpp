@@ -102,12 +102,36 @@ TEST(SettingsRules, SaveWritesEveryValueInOrderAndSetsAutostart) {
     EXPECT_EQ(s.UserPwd, "p w");
 }
 
-TEST(SettingsRules, FailedSaveStopsTheLogonTransition) {
+TEST(SettingsRules, FailedSaveKeepsTheValuesAndIsLoggedOncePerCause) {
     ClientHarness h;
+    const auto count = [&](const std::string& text) {
+        int n = 0;
+        for (std::size_t i = 0; i < h.client->Log().size(); ++i)
+            n += h.client->Log()[i].Text == text;
+        return n;
+    };
+    const std::string failed = "settings could not be saved: write: Permission denied";
     h.store.failWrites = true;
-    EXPECT_THROW(h.client->SetLoggedOn(), std::system_error);
-    EXPECT_FALSE(h.client->LoggedOn());
-    EXPECT_EQ(h.client->View().BtnLogonCaption, "登录");
+    h.client->View().EditUserName = "alice";
+    h.client->SetLoggedOn();
+    EXPECT_TRUE(h.client->LoggedOn()) << "the logon goes on without its save";
+    EXPECT_EQ(h.client->SettingsRecord().Get().UserName, "alice") << "kept in memory";
+    h.client->SaveSettings();
+    EXPECT_EQ(count(failed), 1) << "once per cause";
+
+    h.store.failWrites = false;
+    h.client->SaveSettings();
+    EXPECT_EQ(h.store.values["UserName"], "alice") << "the next save writes it";
+    h.store.failWrites = true;
+    h.client->SaveSettings();
+    EXPECT_EQ(count(failed), 2) << "a failure after a success is told again";
+
+    // A failing autostart write is told and skipped as well.
+    h.store.failWrites = false;
+    h.autostart.failure = "cannot remove /x/autostart/VortaClient.desktop: Not a directory";
+    h.client->SaveSettings();
+    h.client->SaveSettings();
+    EXPECT_EQ(count("autostart could not be written: " + h.autostart.failure), 1);
 }
 
 TEST(SettingsRules, OptionBoxesRefuseContradictions) {

@@ -52,7 +52,9 @@ class FakeAutostart : public platform::IAutostart {
 public:
     bool set = false;
     int calls = 0;
+    std::string failure;  // thrown as the write's error when set
     void SetAutostart(bool enabled) override {
+        if (!failure.empty()) throw std::runtime_error(failure);
         set = enabled;
         ++calls;
     }

@@ -40,9 +40,10 @@ out=$("$program" --data-dir "$data" '\uninstall') || fail "the uninstall run fai
 if "$program" --data-dir "$data" -uninstall -silent 2>"$work/err.log"; then fail "a second uninstall succeeded"; fi
 grep -q '卸载Vorta服务失败: VortaService is not installed' "$work/err.log" || fail "no reason given"
 
-# Starts a plain client on the data dir and waits for its status.
+# Starts a client on the data dir (the arguments go before the program: env settings) and waits
+# for its status.
 start_client() {
-  "$program" --data-dir "$data" --service-url http://127.0.0.1:9/vorta/ 2>"$work/client.log" &
+  env "$@" "$program" --data-dir "$data" --service-url http://127.0.0.1:9/vorta/ 2>"$work/client.log" &
   client=$!
   status=
   for _ in $(seq 100); do
@@ -52,9 +53,20 @@ start_client() {
   done
 }
 
-# A unit that starts as this account makes a plain start run in service mode.
+# A unit that starts as this account makes a start by systemd run in service mode; the same
+# account starting it by hand (sudo vorta beside the service) is a desktop start.
 printf '[Service]\nUser=%s\nExecStart=/bin/true\n' "$(id -un)" >"$unit"
 start_client
+[[ $status == '{"serviceMode":false,'* ]] || fail "a start by hand ran as the service: $status"
+# A service start beside it does not run: it names the running client and fails.
+if "$program" --data-dir "$data" --service 2>"$work/second.log"; then fail "a second client ran"; fi
+grep -q "a client (pid $client, desktop mode) holds $data" "$work/second.log" ||
+  fail "the refusal does not name the client: $(cat "$work/second.log")"
+"$program" --data-dir "$data" status >/dev/null || fail "the running client was disturbed"
+kill -TERM "$client"
+wait "$client" || fail "the client exited with $?"
+client=
+start_client INVOCATION_ID=0123456789abcdef
 [[ $status == '{"serviceMode":true,'* ]] || fail "not in service mode: $status"
 
 # SIGTERM ends it cleanly: exit status 0, the instance channel gone.

@@ -93,7 +93,7 @@ UNIT
 cmp "$work/unit" "$root$unit" || { diff "$work/unit" "$root$unit" >&2 || true; fail "unit text"; }
 
 desktop=$root$prefix/share/applications/vorta.desktop
-for line in '[Desktop Entry]' 'Type=Application' 'Name=Vorta客户端' 'Exec=vorta' 'Icon=vorta' \
+for line in '[Desktop Entry]' 'Type=Application' 'Name=Vorta客户端' 'Icon=vorta' 'Terminal=true' \
             'Categories=Network;'; do
   grep -qxF "$line" "$desktop" || fail "desktop entry lacks '$line'"
 done
@@ -102,6 +102,42 @@ if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$desktop" || fail "desktop-file-validate"
 else
   echo "note: desktop-file-validate is missing (package desktop-file-utils); not validated"
+fi
+
+# Its command shows `vorta status` and keeps the terminal open until a key. Run here the way a
+# launcher would (bash's word splitting and quotes stand in for the entry's quoting), with a fake
+# vorta and a pipe for the keyboard.
+exec_line=$(sed -n 's/^Exec=//p' "$desktop")
+[[ $exec_line != *%* ]] || fail "desktop entry Exec has field codes: $exec_line"
+mkdir -p "$work/desktop-bin"
+cat >"$work/desktop-bin/vorta" <<FAKE
+#!/bin/sh
+echo "\$*" >>"$work/vorta.calls"
+echo "the status of the client"
+FAKE
+chmod +x "$work/desktop-bin/vorta"
+mkfifo "$work/keyboard"
+PATH="$work/desktop-bin:$PATH" bash -c "eval exec $(printf %q "$exec_line")" \
+  <"$work/keyboard" >"$work/terminal" 2>&1 &
+launched=$!
+exec 3>"$work/keyboard"
+for _ in $(seq 100); do
+  grep -q 'the status of the client' "$work/terminal" && break
+  sleep 0.05
+done
+grep -q 'the status of the client' "$work/terminal" || fail "the desktop entry shows no status: $(cat "$work/terminal")"
+[[ $(cat "$work/vorta.calls") == status ]] || fail "the desktop entry runs 'vorta $(cat "$work/vorta.calls")'"
+sleep 0.5
+kill -0 "$launched" 2>/dev/null || fail "the desktop entry's terminal closes before a key is pressed"
+echo >&3
+exec 3>&-
+for _ in $(seq 100); do
+  kill -0 "$launched" 2>/dev/null || break
+  sleep 0.05
+done
+if kill -0 "$launched" 2>/dev/null; then
+  kill "$launched"
+  fail "the desktop entry's terminal stays open after a key"
 fi
 
 svg=$root$prefix/share/icons/hicolor/scalable/apps/vorta.svg
@@ -117,9 +153,10 @@ sections=$(readelf -S "$program")
 [[ $sections != *.debug_info* ]] || fail "the program is not stripped"
 [[ $("$program" --version) == "vorta $version" ]] || fail "--version: $("$program" --version)"
 
-# Maintainer scripts: executable, they reload systemd (and stop the service before removal) only
-# where it runs (run here once as if it did, once as if not, by pointing their check at a scratch
-# directory), never enable or start the unit, and a failing systemctl does not fail them.
+# Maintainer scripts: executable, they reload systemd (stop the service before removal, restart a
+# running one after an upgrade) only where it runs (run here once as if it did, once as if not, by
+# pointing their check at a scratch directory), never enable or start the unit, and a failing
+# systemctl does not fail them.
 dpkg-deb -e "$deb" "$work/control"
 mkdir -p "$work/bin" "$work/systemd-running"
 cat >"$work/bin/systemctl" <<FAKE
@@ -130,22 +167,24 @@ FAKE
 chmod +x "$work/bin/systemctl"
 for state in running absent; do
   rm -f "$work/systemctl.calls"
-  for script in postinst:configure prerm:upgrade prerm:remove postrm:remove postrm:purge; do
-    name=${script%%:*} arg=${script#*:}
+  for script in postinst:configure prerm:upgrade 'postinst:configure 0.9' prerm:remove postrm:remove \
+                postrm:purge; do
+    name=${script%%:*} args=${script#*:}
     [[ $(stat -c %a "$work/control/$name") == 755 ]] || fail "$name is not mode 755"
     grep -qF '[ -d /run/systemd/system ]' "$work/control/$name" || fail "$name: no systemd check"
     sed "s|/run/systemd/system|$work/systemd-$state|g" "$work/control/$name" >"$work/$name"
     chmod +x "$work/$name"
-    PATH="$work/bin:$PATH" "$work/$name" "$arg" || fail "$name $arg failed (systemd $state)"
+    # shellcheck disable=SC2086 # the arguments are words
+    PATH="$work/bin:$PATH" "$work/$name" $args || fail "$name $args failed (systemd $state)"
   done
   expected=
   [[ $state == absent ]] ||
-    expected=$'--system daemon-reload\n--system stop VortaService.service\n--system daemon-reload\n--system daemon-reload'
+    expected=$'--system daemon-reload\n--system daemon-reload\n--system try-restart VortaService.service\n--system stop VortaService.service\n--system daemon-reload\n--system daemon-reload'
   calls=$(cat "$work/systemctl.calls" 2>/dev/null || true)
   [[ $calls == "$expected" ]] || fail "systemd $state: systemctl calls '$calls', expected '$expected'"
 done
 ! cat "$work/control/postinst" "$work/control/prerm" "$work/control/postrm" | grep -v '^[[:space:]]*#' \
-  | grep -E '\b(enable|start|restart|reload-or-restart)\b' \
+  | grep -E '(^|[^-[:alnum:]])(enable|start|restart|reload-or-restart)\b' \
   || fail "a maintainer script enables or starts the unit"
 
 echo "package ok: $(basename "$deb")"

@@ -2,7 +2,9 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include <atomic>
 #include <fstream>
+#include <thread>
 
 #include "TempDir.h"
 #include "platform/linux/UnixInstanceChannel.h"
@@ -69,6 +71,44 @@ TEST(InstanceChannel, WorksBelowPathsLongerThanASocketAddress) {
     UnixInstanceChannel channel(deep);
     ASSERT_TRUE(channel.Claim(Echo("deep:")));
     EXPECT_EQ(UnixInstanceChannel(deep).Ask("Q"), std::optional<std::string>("deep:Q\n"));
+}
+
+TEST(InstanceChannel, AnUnansweredRequestIsWithdrawnUnlessItsWorkStarted) {
+    TempDir dir;
+    UnixInstanceChannel instance(dir.path());
+    std::atomic<bool> busy{true}, started{false}, done{false};
+    // Stands in for a client whose loop is busy: the work starts only when the loop is free, or
+    // is dropped when its asker withdraws it first.
+    ASSERT_TRUE(instance.Claim([&](const std::string& request, IRequestContext& context) {
+        while (busy) {
+            if (context.Withdrawn()) return std::string("dropped\n");
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        context.Started();
+        started = true;
+        if (request == "SLOW") std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        done = true;
+        return std::string("done\n");
+    }));
+    UnixInstanceChannel asker(dir.path());
+    const ChannelReply withdrawn = asker.Request("CHANGE", std::chrono::milliseconds(200));
+    EXPECT_EQ(withdrawn.outcome, ChannelReply::Outcome::Withdrawn);
+    EXPECT_FALSE(started) << "withdrawn work was done";
+
+    busy = false;
+    const ChannelReply unfinished = asker.Request("SLOW", std::chrono::milliseconds(200));
+    EXPECT_EQ(unfinished.outcome, ChannelReply::Outcome::Unfinished)
+        << "work that started is never reported as not done";
+    for (int i = 0; i < 300 && !done; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(done) << "started work is finished";
+
+    const ChannelReply answered = asker.Request("FAST", std::chrono::seconds(5));
+    EXPECT_EQ(answered.outcome, ChannelReply::Outcome::Answered);
+    EXPECT_EQ(answered.text, "done\n");
+    EXPECT_EQ(
+        UnixInstanceChannel(dir.path() / "none").Request("X", std::chrono::seconds(1)).outcome,
+        ChannelReply::Outcome::NotRunning);
 }
 
 }  // namespace

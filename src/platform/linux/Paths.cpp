@@ -21,4 +21,12 @@ std::filesystem::path ExecutablePath() {
     return ec ? std::filesystem::path() : path;
 }
 
+const char* TestSetting(const char* name) {
+#ifndef VORTA_TEST_HOOKS
+    if (::geteuid() == 0) return nullptr;
+#endif
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
 }  // namespace vorta::platform

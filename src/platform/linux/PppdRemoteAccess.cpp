@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "platform/AtomicFile.h"
+#include "platform/linux/Paths.h"
 
 extern char** environ;
 
@@ -156,7 +157,7 @@ std::string PeerInterface(const fs::path& peersDir, const std::string& entry) {
 PppdPaths PppdPaths::FromEnvironment() {
     PppdPaths paths;
     const auto take = [](const char* variable, fs::path& field) {
-        if (const char* value = std::getenv(variable); value && *value) field = value;
+        if (const char* value = TestSetting(variable)) field = value;
     };
     take("VORTA_PPPD", paths.program);
     take("VORTA_PPP_PEERS_DIR", paths.peersDir);

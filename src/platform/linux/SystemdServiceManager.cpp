@@ -1,5 +1,7 @@
 #include "platform/linux/SystemdServiceManager.h"
 
+#include "platform/linux/Paths.h"
+
 #include <pwd.h>
 #include <strings.h>
 #include <unistd.h>
@@ -47,8 +49,8 @@ std::string CurrentUserName() {
 }
 
 SystemdServiceManager SystemdServiceManager::FromEnvironment() {
-    const char* unitDir = std::getenv("VORTA_SYSTEMD_UNIT_DIR");
-    const char* systemctl = std::getenv("VORTA_SYSTEMCTL");
+    const char* unitDir = TestSetting("VORTA_SYSTEMD_UNIT_DIR");
+    const char* systemctl = TestSetting("VORTA_SYSTEMCTL");
     std::vector<std::filesystem::path> search;
     if (unitDir == nullptr) search = {"/usr/lib/systemd/system", "/lib/systemd/system"};
     return SystemdServiceManager(unitDir ? unitDir : kDefaultUnitDir, std::move(search),

@@ -20,6 +20,12 @@ namespace {
 
 constexpr std::size_t kMaxRequest = 4096;
 constexpr std::size_t kMaxReply = 16u << 20;
+// Lines of the channel's own between the asker and the instance, beside the request and the
+// answer: the asker withdraws a request it waited too long for; the instance says whether the
+// work had started (it then finishes it) or was dropped.
+constexpr std::string_view kCancel = "CANCEL\n";
+constexpr std::string_view kStartedMark = "\x06\n";
+constexpr std::string_view kDroppedMark = "\x15\n";
 
 // The socket address for `path`. A path too long for sun_path is reached through the data
 // dir's descriptor in /proc, which `dirFd` keeps open.
@@ -86,7 +92,16 @@ UnixInstanceChannel::~UnixInstanceChannel() {
     if (lockFd_ >= 0) ::close(lockFd_);  // releases the lock
 }
 
-bool UnixInstanceChannel::Claim(std::function<std::string(const std::string&)> handler) {
+bool UnixInstanceChannel::Lock() {
+    if (lockFd_ >= 0) return false;
+    CreatePrivateDirectories(dir_);
+    UniqueFd lock(::open(LockPath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (lock.get() < 0 || ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) return false;
+    lockFd_ = lock.release();
+    return true;
+}
+
+bool UnixInstanceChannel::Claim(Handler handler) {
     if (lockFd_ >= 0) return false;
     CreatePrivateDirectories(dir_);
     UniqueFd lock(::open(LockPath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
@@ -112,7 +127,43 @@ bool UnixInstanceChannel::Claim(std::function<std::string(const std::string&)> h
     return true;
 }
 
-void UnixInstanceChannel::Serve(std::function<std::string(const std::string&)> handler) {
+namespace {
+
+// One request's connection, as its handler sees it.
+class Connection : public IRequestContext {
+public:
+    explicit Connection(int fd) : fd_(fd) {}
+    bool Withdrawn() override {
+        if (withdrawn_) return true;
+        pollfd pfd{fd_, POLLIN, 0};
+        if (::poll(&pfd, 1, 0) <= 0) return false;
+        char buffer[64];
+        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+        // A cancel line, or the asker gone: either way nobody waits for this work any more.
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR) ||
+            (pfd.revents & (POLLHUP | POLLERR)) != 0 ||
+            (n > 0 && std::string_view(buffer, static_cast<std::size_t>(n)).find("CANCEL") !=
+                          std::string_view::npos))
+            withdrawn_ = true;
+        return withdrawn_;
+    }
+    void Started() override {
+        if (started_) return;
+        started_ = true;
+        WriteAll(fd_, kStartedMark);
+    }
+    bool started() const { return started_; }
+    bool withdrawn() const { return withdrawn_; }
+
+private:
+    int fd_;
+    bool started_ = false;
+    bool withdrawn_ = false;
+};
+
+}  // namespace
+
+void UnixInstanceChannel::Serve(Handler handler) {
     for (;;) {
         pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {
@@ -128,23 +179,63 @@ void UnixInstanceChannel::Serve(std::function<std::string(const std::string&)> h
         if (!ReadUntil(conn.get(), request, '\n', kMaxRequest)) continue;
         request = request.substr(0, request.find('\n'));
         if (!request.empty() && request.back() == '\r') request.pop_back();
-        WriteAll(conn.get(), handler(request));
+        Connection connection(conn.get());
+        std::string answer = handler(request, connection);
+        if (connection.withdrawn() && !connection.started()) answer = kDroppedMark;
+        WriteAll(conn.get(), answer);
     }
 }
 
-std::optional<std::string> UnixInstanceChannel::Ask(const std::string& request) {
+ChannelReply UnixInstanceChannel::Request(const std::string& request,
+                                          std::chrono::milliseconds timeout) {
+    ChannelReply reply;
     sockaddr_un addr{};
     UniqueFd dirFd;
-    if (!MakeAddress(SocketPath(), addr, dirFd)) return std::nullopt;
+    if (!MakeAddress(SocketPath(), addr, dirFd)) return reply;
     UniqueFd conn(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (conn.get() < 0) return std::nullopt;
-    if (::connect(conn.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
-        return std::nullopt;
+    if (conn.get() < 0) return reply;
+    if (::connect(conn.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return reply;
+    reply.outcome = ChannelReply::Outcome::Withdrawn;
     SetTimeouts(conn.get(), 10);
-    if (!WriteAll(conn.get(), request + "\n")) return std::nullopt;
-    ::shutdown(conn.get(), SHUT_WR);
-    std::string reply;
-    if (!ReadUntil(conn.get(), reply, '\0', kMaxReply)) return std::nullopt;
+    if (!WriteAll(conn.get(), request + "\n")) return reply;
+
+    // Reads what comes until the end of the answer, `until`, or (with `verdictOnly`) the
+    // instance's word on a withdrawn request; true at the end of the answer.
+    std::string received;
+    const auto readUntil = [&](std::chrono::steady_clock::time_point until, bool verdictOnly) {
+        char buffer[4096];
+        while (received.size() < kMaxReply) {
+            if (verdictOnly && received.starts_with(kStartedMark)) return false;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                until - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return false;
+            pollfd pfd{conn.get(), POLLIN, 0};
+            const int ready = ::poll(&pfd, 1, static_cast<int>(left.count()));
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready <= 0) return false;
+            const ssize_t n = ::recv(conn.get(), buffer, sizeof buffer, 0);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return true;
+            received.append(buffer, static_cast<std::size_t>(n));
+        }
+        return true;
+    };
+    bool complete = readUntil(std::chrono::steady_clock::now() + timeout, false);
+    if (!complete) {
+        // Withdraw the request, then learn whether the instance had started it after all.
+        WriteAll(conn.get(), kCancel);
+        complete = readUntil(std::chrono::steady_clock::now() + std::chrono::seconds(5), true);
+    }
+    const bool started = received.starts_with(kStartedMark);
+    if (started) received.erase(0, kStartedMark.size());
+    if (received == kDroppedMark) return reply;  // withdrawn before it started
+    if (!complete) {
+        // No word either way: the work may still be done.
+        reply.outcome = ChannelReply::Outcome::Unfinished;
+        return reply;
+    }
+    reply.outcome = ChannelReply::Outcome::Answered;
+    reply.text = std::move(received);
     return reply;
 }
 

@@ -19,14 +19,18 @@ public:
     UnixInstanceChannel(const UnixInstanceChannel&) = delete;
     UnixInstanceChannel& operator=(const UnixInstanceChannel&) = delete;
 
-    bool Claim(std::function<std::string(const std::string&)> handler) override;
-    std::optional<std::string> Ask(const std::string& request) override;
+    using IInstanceChannel::Claim;
+    bool Claim(Handler handler) override;
+    ChannelReply Request(const std::string& request, std::chrono::milliseconds timeout) override;
+    // Takes the data dir's instance lock without serving (for a command that edits the files
+    // while no client runs); false when a client holds it. Released with this object.
+    bool Lock();
 
     std::filesystem::path SocketPath() const { return dir_ / kInstanceName; }
     std::filesystem::path LockPath() const { return dir_ / (std::string(kInstanceName) + ".lock"); }
 
 private:
-    void Serve(std::function<std::string(const std::string&)> handler);
+    void Serve(Handler handler);
 
     std::filesystem::path dir_;
     int lockFd_ = -1;

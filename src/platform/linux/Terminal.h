@@ -1,0 +1,13 @@
+#pragma once
+// Reading a secret the user types, so that it never stands on a command line.
+
+#include <string>
+
+namespace vorta::platform {
+
+// One line from standard input without its line end: typed without echo after `prompt` (on
+// stderr) when standard input is a terminal, else read as it comes (a pipe, a file). Throws
+// std::runtime_error when standard input has nothing.
+std::string ReadSecret(const std::string& prompt);
+
+}  // namespace vorta::platform

@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Faults a user meets that must not end the client: a settings store it cannot write, a file
+# where the autostart folder should be, the heartbeat port held by another program. The client
+# goes on, tells each once, and keeps answering.
+set -euo pipefail
+build=$1
+work=$(mktemp -d)
+chmod 755 "$work"
+client= service= holder=
+cleanup() {
+  kill $client $holder $service 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; echo "--- client log" >&2; cat "$work/client.log" >&2 || true; exit 1; }
+
+"$build/tools/devservice/vorta-devservice" --port 0 >"$work/service.log" 2>&1 &
+service=$!
+for _ in $(seq 100); do
+  url=$(sed -n 's/^vorta-devservice listening on \(http:[^ ]*\).*/\1/p' "$work/service.log")
+  [[ -n ${url:-} ]] && break
+  sleep 0.05
+done
+[[ -n ${url:-} ]] || fail "the development service did not start"
+
+program=$build/src/app/vorta
+data=$work/data
+vorta=("$program" --data-dir "$data")
+"${vorta[@]}" config set UserName demo
+printf 'demo123\n' | "${vorta[@]}" config set UserPwd -
+"${vorta[@]}" config set ServiceUrl "$url"
+mkdir -p "$work/xdg" "$work/home"
+: >"$work/xdg/autostart" # a file where the autostart folder should be
+
+runner=()
+store_fault=0
+if [[ $(id -u) == 0 ]]; then
+  # A store the client cannot write: its folder is shared and sticky (it can add its own files,
+  # the lock and the socket), the settings file belongs to root.
+  chmod 1777 "$data"
+  chmod 644 "$data/settings.conf"
+  rm -f "$data"/*.lock # left by the root commands above; the client makes its own
+  chown nobody "$work/home"
+  runner=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+  store_fault=1
+else
+  echo "note: the unwritable settings store needs root to be made; that part is skipped"
+fi
+
+# Another program holds the heartbeat port: here a second client listening as a backup.
+"$program" --data-dir "$work/holder" --headless --pair backup --service-url http://127.0.0.1:9/ \
+  2>"$work/holder.log" &
+holder=$!
+sleep 0.5
+
+env HOME="$work/home" XDG_CONFIG_HOME="$work/xdg" "${runner[@]}" "${vorta[@]}" --headless \
+  --pair backup 2>"$work/client.log" &
+client=$!
+for _ in $(seq 200); do
+  grep -q '登陆成功！' "$work/client.log" && break
+  sleep 0.05
+done
+grep -q '登陆成功！' "$work/client.log" || fail "no logon"
+kill -0 "$client" || fail "the client ended"
+"${vorta[@]}" logoff >/dev/null || fail "logoff"
+"${vorta[@]}" logon >/dev/null || fail "the password kept in memory did not log on again"
+
+count() { grep -c "$1" "$work/client.log" || true; }
+(($(count 'autostart could not be written: ') == 1)) || fail "the autostart failure should be told once"
+if ((store_fault)); then
+  (($(count 'settings could not be saved: ') == 1)) || fail "the settings failure should be told once"
+  [[ $(stat -c %U "$data/settings.conf") == root ]] || fail "the store was replaced"
+fi
+(($(count '6666') >= 1)) || fail "the busy heartbeat port was not told"
+"${vorta[@]}" status >/dev/null || fail "status"
+
+kill -TERM "$client"
+wait "$client" || fail "the client exited with $?"
+client=
+echo "faults smoke test passed"
