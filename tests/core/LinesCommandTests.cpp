@@ -8,12 +8,15 @@
 #include <fstream>
 
 #include "FakeNetworkTables.h"
+#include "FileSizeLimit.h"
 #include "TempDir.h"
 #include "core/LinesCommand.h"
 #include "lines/LinesMng.h"
 
 namespace vorta {
 namespace {
+
+using test::FileSizeLimit;
 
 using Args = std::vector<std::string>;
 
@@ -26,27 +29,6 @@ LinesCommandResult RunOn(const std::filesystem::path& file, const Args& args) {
     FileLinesTarget target(file);
     return RunLinesCommand(args, target);
 }
-
-// While it lives, a write past `bytes` into a file fails (EFBIG), as on a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) : oldHandler_(signal(SIGXFSZ, SIG_IGN)) {
-        getrlimit(RLIMIT_FSIZE, &old_);
-        rlimit small = old_;
-        small.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        signal(SIGXFSZ, oldHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    void (*oldHandler_)(int);
-    rlimit old_{};
-};
 
 // Lines over tables in memory, for a manager of the tests' own.
 struct Services {

@@ -15,14 +15,8 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; echo "--- client log" >&2; cat "$work/client.log" >&2 || true; exit 1; }
 
-"$build/tools/devservice/vorta-devservice" --port 0 >"$work/service.log" 2>&1 &
-service=$!
-for _ in $(seq 100); do
-  url=$(sed -n 's/^vorta-devservice listening on \(http:[^ ]*\).*/\1/p' "$work/service.log")
-  [[ -n ${url:-} ]] && break
-  sleep 0.05
-done
-[[ -n ${url:-} ]] || fail "the development service did not start"
+source "$(dirname "$0")/devservice.sh"
+start_devservice "$build" "$work/service.log"
 
 program=$build/src/app/vorta
 data=$work/data

@@ -10,6 +10,7 @@
 
 #include "FakeNetworkTables.h"
 #include "FakeRemoteAccess.h"
+#include "FileSizeLimit.h"
 #include "TempDir.h"
 #include "WaitFor.h"
 #include "lines/LDailx.h"
@@ -18,6 +19,8 @@
 
 namespace vorta {
 namespace {
+
+using test::FileSizeLimit;
 
 using test::FakeNetworkTables;
 using test::Ip;
@@ -38,27 +41,6 @@ std::string FileBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
-
-// While it lives, a write past `bytes` into a file fails (EFBIG), as on a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) : oldHandler_(signal(SIGXFSZ, SIG_IGN)) {
-        getrlimit(RLIMIT_FSIZE, &old_);
-        rlimit small = old_;
-        small.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        signal(SIGXFSZ, oldHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    void (*oldHandler_)(int);
-    rlimit old_{};
-};
 
 // What `change` threw; empty when it threw nothing.
 template <typename Change>

@@ -1,0 +1,13 @@
+# Sourced by the program tests: `start_devservice BUILD LOG` starts the development service on a
+# free loopback port; it sets $service (its pid) and $url (its base URL), or fails.
+start_devservice() {
+  "$1/tools/devservice/vorta-devservice" --port 0 >"$2" 2>&1 &
+  service=$!
+  url=
+  for _ in $(seq 100); do
+    url=$(sed -n 's/^vorta-devservice listening on \(http:[^ ]*\).*/\1/p' "$2")
+    [[ -n $url ]] && return 0
+    sleep 0.05
+  done
+  fail "the development service did not start"
+}
