@@ -119,13 +119,14 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir) {
 
     app::ChannelRequests requests(client, loop, serviceMode);
     const bool claimed =
-        channel.Claim([&requests](const std::string& request, platform::IRequestContext& context) {
+        channel.Claim([&](const std::string& request, platform::IRequestContext& context) {
             try {
                 return requests.Handle(request, context);
             } catch (const std::exception& e) {
                 // A request that fails is answered and told; the client goes on.
-                std::cerr << "vorta: a request failed: " << e.what() << "\n";
-                return app::EncodeOutcome({1, std::string("vorta: ") + e.what() + "\n"});
+                const std::string what = e.what();
+                loop.Post(ClientEvent([&client, what] { client.ReportFailure(what); }));
+                return app::EncodeOutcome({1, "vorta: " + what + "\n"});
             }
         });
     if (!claimed && !serviceMode) {
