@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # demo.sh BUILD_DIR [client options...]: starts the development service on a free loopback port
-# and a headless client logged on as its demo subscriber, in a fresh data dir, until Ctrl-C.
+# and a headless client logged on as its demo subscriber, in a fresh data dir, until Ctrl-C (or
+# for VORTA_DEMO_SECONDS).
 set -euo pipefail
 build=$(cd "$1" && pwd)
 shift
@@ -33,11 +34,17 @@ tail_pid=$!
 
 vorta=("$build/src/app/vorta" --data-dir "$work/data")
 "${vorta[@]}" config set UserName demo
-"${vorta[@]}" config set UserPwd demo123
+printf 'demo123\n' | "${vorta[@]}" config set UserPwd -
 "${vorta[@]}" config set AutoLogon 1
-echo "headless client logging on as demo; Ctrl-C ends the demo"
+limit=()
+if [[ -n ${VORTA_DEMO_SECONDS:-} ]]; then
+  limit=(timeout --foreground --preserve-status "$VORTA_DEMO_SECONDS")
+  echo "headless client logging on as demo; the demo ends after $VORTA_DEMO_SECONDS s"
+else
+  echo "headless client logging on as demo; Ctrl-C ends the demo"
+fi
 status=0
 # Every line reports to the same loopback service; the line number travels in the query.
-"${vorta[@]}" --headless --service-url "$url" --line-url-template "${url}?line=%s" "$@" || status=$?
+"${limit[@]}" "${vorta[@]}" --headless --service-url "$url" --line-url-template "${url}?line=%s" "$@" || status=$?
 kill "$tail_pid" 2>/dev/null || true
 exit "$status"
