@@ -206,10 +206,11 @@ void TLinesMng::Run(std::stop_token stop) {
                 continue;
             }
             KeepGroup(kMasterGroup);
-            for (int i = 1; i <= 40; ++i) {
-                if (!SleepUnlessStopped(stop, options_.slice)) return;
-                if (i == 21) RefreshState();
-            }
+            // A cycle is 40 slices with a refresh after the 21st and the 40th; the thread sleeps
+            // until each of them rather than waking every slice.
+            if (!SleepUnlessStopped(stop, options_.slice * 21)) return;
+            RefreshState();
+            if (!SleepUnlessStopped(stop, options_.slice * 19)) return;
             RefreshState();
             if (GroupState != 0)
                 KeepGroup(kBackupGroup);
