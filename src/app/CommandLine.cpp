@@ -53,7 +53,9 @@ std::string UsageText() {
            "  --line-url-template URL  per-line gateway URL with one %s for the line number\n"
            "  --probe-url URL          connectivity probe of web-login lines\n"
            "  --pair master|backup|backup-lan  join a master/backup pair at start (headless)\n"
-           "  --update-rest SECONDS    rest of the address report loop after a pass (default 40)\n";
+           "  --update-rest SECONDS    rest of the address report loop after a pass (default 40)\n"
+           "  --verbose                also print why exchanges failed and what errors the client\n"
+           "                           otherwise keeps silent about\n";
 }
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -96,6 +98,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             cl.headless = true;
         else if (arg == "--json")
             cl.json = true;
+        else if (arg == "--verbose")
+            cl.verbose = true;
         else if (arg == "--help" || arg == "-h")
             cl.command = Command::Help;
         else if (arg == "--version")

@@ -30,6 +30,7 @@ struct CommandLine {
     bool silent = false;   // -silent: the install run says nothing when it succeeds
     bool service = false;  // --service: run as the system service
     bool json = false;
+    bool verbose = false;  // --verbose: the debug log on stderr
     std::optional<std::string> dataDir;
     std::optional<std::string> serviceUrl;
     std::optional<std::string> lineUrlTemplate;

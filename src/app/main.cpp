@@ -21,6 +21,7 @@
 #include "platform/linux/SystemdServiceManager.h"
 #include "platform/linux/UnixInstanceChannel.h"
 #include "platform/linux/XdgAutostart.h"
+#include "protocol/DebugLog.h"
 #include "protocol/ServiceUrls.h"
 #include "service/ServiceHost.h"
 
@@ -171,6 +172,9 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path dataDir =
         cl.dataDir ? std::filesystem::path(*cl.dataDir) : platform::DefaultDataDir();
+    if (cl.verbose)
+        SetDebugSink(
+            [](const std::string& text) { std::cerr << "vorta: debug: " << text << "\n"; });
     try {
         switch (cl.command) {
             case app::Command::Help:

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "core/StopWait.h"
+#include "protocol/DebugLog.h"
 
 namespace vorta {
 
@@ -68,7 +69,8 @@ void TClubUnit::StartMonitor() {
         while (!stop.stop_requested()) {
             try {
                 master_ ? MasterPass(stop) : BackupPass(stop);
-            } catch (const std::exception&) {
+            } catch (const std::exception& e) {
+                Debug(std::string("heartbeat pass: ") + e.what());
                 // Nothing is logged; the next pass goes on.
             }
         }

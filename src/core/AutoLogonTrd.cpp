@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "core/StopWait.h"
+#include "protocol/DebugLog.h"
 
 namespace vorta {
 
@@ -12,7 +13,8 @@ TAutoLogonTrd::TAutoLogonTrd(Hooks hooks, std::chrono::milliseconds period)
               try {
                   if (hooks.shouldTry() && hooks.tryLogon(stop) && !stop.stop_requested())
                       hooks.onSuccess();
-              } catch (const std::exception&) {
+              } catch (const std::exception& e) {
+                  Debug(std::string("automatic logon: ") + e.what());
                   // Auto logon failures are silent; the next round tries again.
               }
               SleepUnlessStopped(stop, period);

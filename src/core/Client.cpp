@@ -8,6 +8,7 @@
 #include "core/StatusReport.h"
 #include "lines/LCnc.h"
 #include "lines/LineFactory.h"
+#include "protocol/DebugLog.h"
 #include "protocol/ResultCodes.h"
 #include "protocol/ServiceUrls.h"
 #include "protocol/TextCodec.h"
@@ -444,7 +445,8 @@ bool TClient::SwitchService(bool install) {
     bool done = false;
     try {
         done = hooks_.installService && hooks_.installService(install);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        Debug(std::string("service install run: ") + e.what());
         done = false;
     }
     frontEnd_.MessageBox(install ? (done ? kInstallDone : kInstallFailed)
@@ -598,7 +600,8 @@ void TClient::FillLineList() {
             }
             view_.Lines = std::move(rows);
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        Debug(std::string("line list: ") + e.what());
         // A list that cannot be read keeps what it showed.
     }
     frontEnd_.StateChanged();

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "club/NetLib.h"
+#include "protocol/DebugLog.h"
 
 namespace vorta {
 
@@ -14,7 +15,8 @@ std::string TDnsCache::Resolve(const std::string& host) {
     std::vector<std::string> addresses;
     try {
         addresses = resolver_(host);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        Debug(std::string("name lookup: ") + e.what());
         // Not found this time; nothing is cached.
     }
     if (addresses.empty()) return {};

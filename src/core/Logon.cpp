@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "protocol/DebugLog.h"
 #include "protocol/HttpRequest.h"
 #include "protocol/ResultCodes.h"
 
@@ -66,7 +67,8 @@ bool QueryUserProfile(const std::string& serviceUrl, const std::string& userName
         }
         RecordServiceError(ResultCodeToInt(resp->Result, kResultExchangeFailed));
         return false;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        Debug(std::string("profile query: ") + e.what());
         return false;
     }
 }
@@ -90,7 +92,8 @@ bool FetchServiceList(const std::string& serviceUrl, const std::string& userName
         }
         session.SetServiceList(std::move(resp));
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        Debug(std::string("service list: ") + e.what());
         RecordServiceError(kResultExchangeFailed, "连接服务器异常！");
         return false;
     }
@@ -114,7 +117,8 @@ ServiceListOutcome RequestServiceList(const std::string& serviceUrl, const std::
         }
         session.SetServiceList(std::move(resp));
         return ServiceListOutcome::Ok;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        Debug(std::string("service list: ") + e.what());
         return ServiceListOutcome::NoAnswer;
     }
 }

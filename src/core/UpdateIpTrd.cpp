@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "core/StopWait.h"
+#include "protocol/DebugLog.h"
 #include "protocol/HttpRequest.h"
 #include "protocol/ServiceUrls.h"
 
@@ -19,7 +20,8 @@ void TUpdateIpTrd::Execute(std::stop_token stop) {
     while (!stop.stop_requested()) {
         try {
             Cycle(stop);
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
+            Debug(std::string("address report cycle: ") + e.what());
             // A line removed meanwhile, a malformed answer: the next cycle goes on.
         }
     }

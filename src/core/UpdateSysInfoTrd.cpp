@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "protocol/DebugLog.h"
 #include "protocol/HttpRequest.h"
 #include "protocol/ResultCodes.h"
 
@@ -106,8 +107,11 @@ TUpdateSysInfoTrd::TUpdateSysInfoTrd(TSysInfo& sysInfo, SysInfoUploadTarget targ
     : thread_([this, &sysInfo, target = std::move(target)](std::stop_token stop) {
           try {
               UploadSysInfo(sysInfo, target, stop);
-          } catch (...) {
+          } catch (const std::exception& e) {
               // Whatever failed ends the upload without a word; nothing is retried.
+              Debug(std::string("system information upload: ") + e.what());
+          } catch (...) {
+              Debug("system information upload: an unknown error");
           }
           finished_ = true;
       }) {}

@@ -4,6 +4,7 @@
 
 #include "club/NetLib.h"
 #include "lines/WebLoginForm.h"
+#include "protocol/DebugLog.h"
 #include "protocol/HttpRequest.h"
 #include "protocol/ServiceUrls.h"
 #include "protocol/TextCodec.h"
@@ -82,7 +83,8 @@ bool TCNCLine::Authenticate() {
         std::string reply;
         if (!Fetch("POST", target, body, reply, nullptr)) return result;
         result = reply.find(kLogonFailed) == std::string::npos;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        Debug(std::string("web login: ") + e.what());
         // A page that is no login form, a host that cannot be resolved, or no HTTP handle: the
         // attempt ends as it stands.
     }

@@ -1,4 +1,5 @@
 #include "lines/LDailx.h"
+#include "protocol/DebugLog.h"
 
 #include <strings.h>
 
@@ -68,7 +69,8 @@ int TDailLine::Connect() {
             engine_->GetProjection(engine_->Handle());
             SetIpAddress(engine_->ClientIP());
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        Debug(std::string("dial: ") + e.what());
         // A missing remote access layer or a failing call ends the attempt.
     }
     return result;

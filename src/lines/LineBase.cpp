@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "core/StopWait.h"
+#include "protocol/DebugLog.h"
 
 namespace vorta {
 
@@ -48,7 +49,8 @@ void TBaseLine::Initialize() {
                     pass = 0;
                     Authenticate();
                 }
-            } catch (const std::exception&) {
+            } catch (const std::exception& e) {
+                Debug(std::string("keep pass: ") + e.what());
                 // The next pass tries again.
             }
             SleepUnlessStopped(stop, services_.keepPeriod);

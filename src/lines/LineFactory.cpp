@@ -5,6 +5,7 @@
 #include "lines/LCnc.h"
 #include "lines/LDailx.h"
 #include "lines/LSimpleLines.h"
+#include "protocol/DebugLog.h"
 #include "protocol/TextCodec.h"
 
 namespace vorta {
@@ -37,7 +38,8 @@ std::shared_ptr<TBaseLine> TLineFactory::CreateLine(int index, LineServices& ser
                 return nullptr;
         }
         line->Initialize();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        Debug(std::string("creating a line: ") + e.what());
         return nullptr;
     }
     return line;

@@ -7,6 +7,7 @@
 
 #include "core/StopWait.h"
 #include "lines/LineFactory.h"
+#include "protocol/DebugLog.h"
 
 namespace vorta {
 
@@ -61,7 +62,8 @@ bool TLinesMng::Attach(std::shared_ptr<TBaseLine> line, TLineInfo info) {
         infos_.reserve(infos_.size() + 1);
         lines_.push_back(line);
         infos_.push_back(std::move(info));
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        Debug(std::string("adding a line: ") + e.what());
         return false;
     }
     line->Authenticate();
@@ -82,7 +84,8 @@ bool TLinesMng::AddLine(TLineInfo info) {
     if (Attach(std::move(line), std::move(info))) return true;
     try {
         Save(infos_);  // the file should not hold a line that does not run
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        Debug(std::string("saving the lines file: ") + e.what());
         // It is loaded at the next start instead.
     }
     return false;
@@ -140,7 +143,8 @@ void TLinesMng::RefreshState() {
                 if (info.IsActive) info.IpAddress = FitToSlot(line->GetIpAddress(), kIpAddressMax);
                 if (info.IsNecessary && !info.IsActive)
                     (info.MasterGroup ? masterFailing : backupFailing) = true;
-            } catch (const std::exception&) {
+            } catch (const std::exception& e) {
+                Debug(std::string("reading a line's state: ") + e.what());
                 // This line is left as it was.
             }
         }
@@ -216,7 +220,8 @@ void TLinesMng::Run(std::stop_token stop) {
                 KeepGroup(kBackupGroup);
             else
                 ReleaseGroup(kBackupGroup);
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
+            Debug(std::string("lines cycle: ") + e.what());
             // The next cycle starts afresh.
         }
     }

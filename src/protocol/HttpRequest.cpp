@@ -9,6 +9,7 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "protocol/DebugLog.h"
 #include "protocol/TextCodec.h"
 #include "protocol/Xml.h"
 
@@ -141,24 +142,43 @@ std::string CharsetOf(const char* contentType) {
     return charset;
 }
 
-// Drives one transfer to its end. False on any failure, a stop request or an idle time-out.
-bool Perform(CURL* easy, Exchange& exchange, const HttpTimeouts& limits, std::stop_token stop) {
+// Drives one transfer to its end. False on any failure, a stop request or an idle time-out,
+// with the reason in `why`.
+bool Perform(CURL* easy, Exchange& exchange, const HttpTimeouts& limits, std::stop_token stop,
+             std::string& why) {
     std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
-    if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK) return false;
+    if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK) {
+        why = "the transfer cannot be started";
+        return false;
+    }
     bool ok = false;
     {
         // Wakes the poll below the moment a stop is requested.
         std::stop_callback wake(stop, [m = multi.get()] { curl_multi_wakeup(m); });
         for (;;) {
             int running = 0;
-            if (curl_multi_perform(multi.get(), &running) != CURLM_OK) break;
+            if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+                why = "the transfer failed";
+                break;
+            }
             if (running == 0) {
                 int queued = 0;
                 CURLMsg* msg = curl_multi_info_read(multi.get(), &queued);
                 ok = msg != nullptr && msg->msg == CURLMSG_DONE && msg->data.result == CURLE_OK;
+                // libcurl refuses a too large answer by its announced length before any byte.
+                if (msg != nullptr && msg->msg == CURLMSG_DONE &&
+                    msg->data.result == CURLE_FILESIZE_EXCEEDED)
+                    exchange.tooLarge = true;
+                if (!ok)
+                    why = msg != nullptr && msg->msg == CURLMSG_DONE
+                              ? curl_easy_strerror(msg->data.result)
+                              : "the transfer ended without a result";
                 break;
             }
-            if (stop.stop_requested()) break;
+            if (stop.stop_requested()) {
+                why = "stopped";
+                break;
+            }
 
             // Once connected, a pause longer than the send or receive time-out ends the exchange;
             // resolving and connecting are bounded by libcurl's connect time-out.
@@ -170,13 +190,19 @@ bool Perform(CURL* easy, Exchange& exchange, const HttpTimeouts& limits, std::st
                 const milliseconds limit = sending ? limits.send : limits.receive;
                 const auto idle =
                     std::chrono::duration_cast<milliseconds>(Clock::now() - exchange.lastActivity);
-                if (idle >= limit) break;
+                if (idle >= limit) {
+                    why = std::string(sending ? "sending" : "waiting for the answer") +
+                          " timed out after " + std::to_string(limit.count()) + " ms";
+                    break;
+                }
                 wait = std::min(wait, limit - idle);
             }
             wait = std::max(wait, milliseconds{1});
             if (curl_multi_poll(multi.get(), nullptr, 0, static_cast<int>(wait.count()), nullptr) !=
-                CURLM_OK)
+                CURLM_OK) {
+                why = "the transfer's wait failed";
                 break;
+            }
         }
     }
     curl_multi_remove_handle(multi.get(), easy);
@@ -224,10 +250,15 @@ void HttpRequest(std::string_view method, std::string_view url, std::string_view
                  std::string* redirect) {
     response.clear();
     if (redirect != nullptr) redirect->clear();
-    if (url.empty()) return;
+    // Callers see only an empty answer; the debug log learns why.
+    const auto failed = [&](const std::string& why) {
+        if (DebugEnabled())
+            Debug("HTTP " + std::string(method) + " " + std::string(url) + ": " + why);
+    };
+    if (url.empty()) return failed("no URL");
 
     HttpLockGuard guard(stop);
-    if (!guard.held()) return;
+    if (!guard.held()) return failed("stopped while waiting for another exchange");
 
     EnsureCurlInitialised();
     std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
@@ -274,7 +305,7 @@ void HttpRequest(std::string_view method, std::string_view url, std::string_view
     std::unique_ptr<curl_slist, SlistDeleter> resolve;
     if (!route.address.empty()) {
         const std::string entry = ResolveEntry(urlText, route.address);
-        if (entry.empty()) return;
+        if (entry.empty()) return failed("the URL cannot be pinned to " + route.address);
         resolve.reset(curl_slist_append(nullptr, entry.c_str()));
         curl_easy_setopt(h, CURLOPT_RESOLVE, resolve.get());
         curl_easy_setopt(h, CURLOPT_IPRESOLVE, CURL_IPRESOLVE_V4);
@@ -294,7 +325,11 @@ void HttpRequest(std::string_view method, std::string_view url, std::string_view
     std::unique_ptr<curl_slist, SlistDeleter> headers(raw);
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
 
-    if (!Perform(h, exchange, limits, stop) || exchange.tooLarge) return;
+    std::string why;
+    const bool performed = Perform(h, exchange, limits, stop, why);
+    if (exchange.tooLarge)
+        return failed("the answer is larger than " + std::to_string(kMaxAnswerBytes) + " bytes");
+    if (!performed) return failed(why);
 
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
@@ -302,9 +337,9 @@ void HttpRequest(std::string_view method, std::string_view url, std::string_view
         char* target = nullptr;
         curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &target);
         if (target != nullptr) *redirect = target;
-        return;
+        return failed("redirected (" + std::to_string(status) + ") to " + *redirect);
     }
-    if (status != 200) return;
+    if (status != 200) return failed("status " + std::to_string(status));
     char* contentType = nullptr;
     curl_easy_getinfo(h, CURLINFO_CONTENT_TYPE, &contentType);
     const std::string charset = CharsetOf(contentType);
@@ -313,11 +348,12 @@ void HttpRequest(std::string_view method, std::string_view url, std::string_view
         // The document's own declaration decides its encoding; the HTTP charset only fills in
         // for a document that names none.
         xml::DocPtr doc = xml::Parse(exchange.body, charset.empty() ? nullptr : charset.c_str());
-        if (!doc) return;
+        if (!doc) return failed("the answer is not a well-formed XML document");
         try {
             response = xml::ToUtf8Text(doc.get());
-        } catch (const xml::XmlError&) {
+        } catch (const xml::XmlError& e) {
             response.clear();
+            failed(std::string("the answer cannot be read as text: ") + e.what());
         }
         return;
     }

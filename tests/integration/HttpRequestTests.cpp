@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "DevServiceFixture.h"
+#include "protocol/DebugLog.h"
 #include "protocol/Messages.h"
 #include "protocol/TextCodec.h"
 
@@ -283,6 +284,37 @@ TEST_F(HttpRequestTest, RoutedExchangeGoesToItsAddressByItsInterfaceOrNowhere) {
     HttpRequest("GET", BaseUrl() + "/logo1.gif", "", response, false, {}, {}, &target);
     EXPECT_EQ(response, "");
     EXPECT_EQ(target, BaseUrl() + "/portal/page");
+}
+
+TEST_F(HttpRequestTest, EveryEmptyAnswerTellsTheDebugLogWhy) {
+    std::vector<std::string> told;
+    SetDebugSink([&told](const std::string& text) { told.push_back(text); });
+    const auto why = [&](auto&& exchange) {
+        told.clear();
+        exchange();
+        return told.empty() ? std::string("(nothing)") : told.back();
+    };
+    const std::string refused =
+        "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/vorta/vorta.dll/";
+    EXPECT_NE(why([&] {
+                  std::string r;
+                  HttpRequest("POST", refused, "x", r, true);
+              }).find("POST " + refused + ": Couldn't connect"),
+              std::string::npos);
+    service.setFault(Exchange::Profile, test::Status(500));
+    EXPECT_NE(why([&] { Post(ProfileQuery()); }).find(": status 500"), std::string::npos);
+    service.setFault(Exchange::Profile, test::Body("Service Unavailable"));
+    EXPECT_NE(why([&] { Post(ProfileQuery()); }).find("not a well-formed XML document"),
+              std::string::npos);
+    service.setFault(Exchange::Profile, test::Body(std::string(kMaxAnswerBytes + 1024, 'x')));
+    EXPECT_NE(why([&] { Post(ProfileQuery(), false); }).find("larger than"), std::string::npos);
+    SetHttpTimeouts({milliseconds(1000), milliseconds(1000), milliseconds(300), milliseconds(300)});
+    service.setFault(Exchange::Profile, test::Delay(20000));
+    EXPECT_NE(why([&] { Post(ProfileQuery()); }).find("waiting for the answer timed out"),
+              std::string::npos);
+    service.clearFaults();
+    EXPECT_EQ(why([&] { Post(ProfileQuery()); }), "(nothing)") << "a good answer tells nothing";
+    SetDebugSink({});
 }
 
 }  // namespace
