@@ -8,6 +8,7 @@
 #include "WaitFor.h"
 #include "lines/DialUp.h"
 
+#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -109,7 +110,15 @@ TEST(PppdRemoteAccess, HangUpEndsTheLinkAndWaitsForIt) {
     TDialUp dial(ras);
     dial.Entry = "isp";
     dial.DialMode = TDialMode::dmAsync;
-    ASSERT_EQ(dial.Dial(), 0);
+    // The client blocks its stop signals in every thread; pppd must not inherit that.
+    sigset_t stops, before;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGTERM);
+    sigaddset(&stops, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stops, &before);
+    const int dialled = dial.Dial();
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    ASSERT_EQ(dialled, 0);
     const auto pid = static_cast<pid_t>(dial.Handle());
     const auto pidFile = box.temp.path() / "run" / "ppp-isp.pid";
     for (int i = 0; i < 200 && !std::filesystem::exists(pidFile); ++i)
@@ -119,9 +128,12 @@ TEST(PppdRemoteAccess, HangUpEndsTheLinkAndWaitsForIt) {
     ASSERT_EQ(ras.GetConnectStatus(pid, state), 0);
     EXPECT_EQ(state, 2) << "running, no address yet";
 
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(dial.HangUp(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5))
+        << "SIGTERM ended it, not the SIGKILL after the grace";
     EXPECT_NE(::kill(pid, 0), 0) << "gone when HangUp returns";
-    EXPECT_FALSE(std::filesystem::exists(pidFile));
+    EXPECT_FALSE(std::filesystem::exists(pidFile)) << "it cleaned up as on SIGTERM";
     EXPECT_EQ(ras.GetConnectStatus(pid, state), platform::kRasInvalidHandle);
 }
 

@@ -21,6 +21,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/linux/Paths.h"
+#include "platform/linux/Process.h"
 
 extern char** environ;
 
@@ -419,7 +420,10 @@ int PppdRemoteAccess::Dial(const RasDialParams& params, RasHandle& handle, Notif
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    // pppd must answer SIGTERM (hang-up) and its other signals, whatever this thread blocks.
+    const CleanSpawnAttributes attributes;
+    const int spawned =
+        posix_spawn(&pid, program.c_str(), &actions, attributes.get(), argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) return kPppdNotStarted;
     {

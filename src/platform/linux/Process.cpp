@@ -6,12 +6,24 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 
 #include "platform/linux/UniqueFd.h"
 
 extern char** environ;
 
 namespace vorta::platform {
+
+CleanSpawnAttributes::CleanSpawnAttributes() {
+    posix_spawnattr_init(&attributes_);
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t all;
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attributes_, &none);
+    posix_spawnattr_setsigdefault(&attributes_, &all);
+    posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+}
 
 ProcessResult RunProgram(const std::vector<std::string>& argv, bool captureOutput) {
     ProcessResult result;
@@ -29,7 +41,9 @@ ProcessResult RunProgram(const std::vector<std::string>& argv, bool captureOutpu
     for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     pid_t pid = -1;
-    const int spawned = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    const CleanSpawnAttributes attributes;
+    const int spawned =
+        ::posix_spawnp(&pid, args[0], &actions, attributes.get(), args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     writeEnd.reset();
     if (spawned != 0) return result;

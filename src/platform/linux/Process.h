@@ -1,6 +1,8 @@
 #pragma once
 // Running a helper program (systemctl, this program's own install run) and waiting for it.
 
+#include <spawn.h>
+
 #include <string>
 #include <vector>
 
@@ -9,6 +11,21 @@ namespace vorta::platform {
 struct ProcessResult {
     int exitCode = -1;   // -1 when it could not start or did not exit normally
     std::string output;  // its standard output (when captured), at most 64 KiB
+};
+
+// Spawn attributes that give a child a clean start: no blocked signals and every signal's
+// default action. The client blocks its stop signals in every thread for its own watcher; a
+// child that inherited that mask could not be stopped with SIGTERM.
+class CleanSpawnAttributes {
+public:
+    CleanSpawnAttributes();
+    ~CleanSpawnAttributes() { posix_spawnattr_destroy(&attributes_); }
+    CleanSpawnAttributes(const CleanSpawnAttributes&) = delete;
+    CleanSpawnAttributes& operator=(const CleanSpawnAttributes&) = delete;
+    const posix_spawnattr_t* get() const { return &attributes_; }
+
+private:
+    posix_spawnattr_t attributes_;
 };
 
 // Runs `argv` (argv[0] looked up in PATH) with stdin on /dev/null and stderr inherited, and
