@@ -53,6 +53,15 @@ std::optional<int> SendCommand(platform::UnixInstanceChannel& channel, const std
     return outcome.exitCode;
 }
 
+// With no client answering, a command edits the files under the lock a client takes; false
+// (and said) when a client holds it without answering.
+bool LockForFiles(platform::UnixInstanceChannel& channel, const std::filesystem::path& dataDir) {
+    if (channel.Lock()) return true;
+    std::cerr << "vorta: a client holds " << dataDir.string()
+              << " but does not answer; nothing was changed\n";
+    return false;
+}
+
 bool HasWireBreak(const std::string& value) {
     return value.find_first_of("\t\n\r") != std::string::npos;
 }
@@ -92,11 +101,7 @@ int ConfigSet(const std::filesystem::path& dataDir, const std::string& name, std
     if (const auto sent = SendCommand(channel, EncodeRequest(kRequestConfig, {name, value})))
         return *sent;
     // No client: the file is changed under the lock a starting client would take.
-    if (!channel.Lock()) {
-        std::cerr << "vorta: a client holds " << dataDir.string()
-                  << " but does not answer; nothing was changed\n";
-        return 1;
-    }
+    if (!LockForFiles(channel, dataDir)) return 1;
     platform::FileSettingsStore(SettingsFile(dataDir)).WriteSetting(name, value);
     return 0;
 }
@@ -134,11 +139,7 @@ int Lines(const std::filesystem::path& dataDir, std::vector<std::string> args) {
     // A running client holds the lines file: it makes the change so nothing is overwritten.
     platform::UnixInstanceChannel channel(dataDir);
     if (const auto sent = SendCommand(channel, EncodeRequest(kRequestLines, args))) return *sent;
-    if (!channel.Lock()) {
-        std::cerr << "vorta: a client holds " << dataDir.string()
-                  << " but does not answer; nothing was changed\n";
-        return 1;
-    }
+    if (!LockForFiles(channel, dataDir)) return 1;
     FileLinesTarget target(dataDir / kLinesFileName);
     const LinesCommandResult result = RunLinesCommand(args, target);
     (result.exitCode == 0 ? std::cout : std::cerr) << result.output;

@@ -122,9 +122,8 @@ void TClient::StartClient(bool serviceMode) {
     clubMng_ = std::make_unique<TClubMng>(linesMng_.get(), config_.clubTiming);
     // A heartbeat port that cannot be bound leaves the client running without the pair.
     clubMng_->OnPortFailure = [this](const std::string& failure) {
-        const std::string text = failure.empty() ? "the heartbeat port is bound again"
-                                                 : failure + "; the pair is retried every 41 s";
-        loop_.Post(ClientEvent([this, text] { AddLog(1, text); }));
+        PostLog(1, failure.empty() ? "the heartbeat port is bound again"
+                                   : failure + "; the pair is retried every 41 s");
     };
     if (const Settings s = settings_.Get(); s.IsInNet) clubMng_->Start(s.IsMasterHost);
     if (linesMng_) {
@@ -193,9 +192,7 @@ void TClient::StartClient(bool serviceMode) {
     if (linesMng_ && routes_)
         updateIpTrd_ = std::make_unique<TUpdateIpTrd>(
             TUpdateIpTrd::Context{settings_, *linesMng_, *dnsCache_, *routes_, config_.updateRest,
-                                  [this](const std::string& text) {
-                                      loop_.Post(ClientEvent([this, text] { AddLog(1, text); }));
-                                  }});
+                                  [this](const std::string& text) { PostLog(1, text); }});
     if (config_.pair != ClientConfig::Pair::None) {
         view_.cbIsInNet = true;
         view_.rbAsMaster = config_.pair == ClientConfig::Pair::Master;
@@ -281,9 +278,7 @@ void TClient::StoreSettings(const Settings& s) {
         settingsError_.clear();
     } catch (const std::exception& e) {
         // The values stay in memory and the next save tries again.
-        if (settingsError_ == e.what()) return;
-        settingsError_ = e.what();
-        AddLog(2, "settings could not be saved: " + settingsError_);
+        TellOnce(settingsError_, "settings could not be saved: ", e.what());
     }
 }
 
@@ -292,10 +287,14 @@ void TClient::WriteAutostart(bool enabled) {
         platform_.autostart.SetAutostart(enabled);
         autostartError_.clear();
     } catch (const std::exception& e) {
-        if (autostartError_ == e.what()) return;
-        autostartError_ = e.what();
-        AddLog(2, "autostart could not be written: " + autostartError_);
+        TellOnce(autostartError_, "autostart could not be written: ", e.what());
     }
+}
+
+void TClient::TellOnce(std::string& lastCause, const std::string& what, const std::string& cause) {
+    if (lastCause == cause) return;
+    lastCause = cause;
+    AddLog(2, what + cause);
 }
 
 std::string TClient::UrlInUse(const std::string& override, const char* name,
@@ -469,11 +468,9 @@ void TClient::ActionExit() {
         if (serviceStop_.joinable()) return;
         serviceStop_ = std::jthread([this](std::stop_token stop) {
             try {
-                if (!platform_.services.StopOwnService(stop))
-                    loop_.Post(ClientEvent([this] { AddLog(1, "Vorta服务没有停止"); }));
+                if (!platform_.services.StopOwnService(stop)) PostLog(1, "Vorta服务没有停止");
             } catch (const std::exception& e) {
-                const std::string text = e.what();
-                loop_.Post(ClientEvent([this, text] { AddLog(1, text); }));
+                PostLog(1, e.what());
             }
         });
     }));
@@ -560,6 +557,10 @@ void TClient::TreeViewDNSClick(DomainSelection selection) {
 void TClient::Notify(const std::string& text) {
     AddLog(0, text);
     frontEnd_.ShowHint(text);
+}
+
+void TClient::PostLog(unsigned char kind, std::string text) {
+    loop_.Post(ClientEvent([this, kind, text = std::move(text)] { AddLog(kind, text); }));
 }
 
 void TClient::AddLog(unsigned char kind, const std::string& text) {
@@ -734,8 +735,10 @@ CommandOutcome TClient::ConfigSet(const std::string& name, const std::string& va
         const bool service = name == "ServiceUrl";
         const std::string& override = service ? config_.serviceUrl : config_.lineUrlTemplate;
         if (override.empty()) {
-            const std::string url =
-                UrlInUse("", name.c_str(), service ? kDefaultServiceUrl : kDefaultLineUrlTemplate);
+            // As UrlInUse would read it back: empty is the default.
+            const std::string url = !value.empty() ? value
+                                                   : std::string(service ? kDefaultServiceUrl
+                                                                         : kDefaultLineUrlTemplate);
             settings_.Update(
                 [&](Settings& s) { (service ? s.ServiceUrl : s.LineUrlTemplate) = url; });
         } else {

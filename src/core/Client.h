@@ -127,6 +127,8 @@ public:
     // Log.
     void Notify(const std::string& text);
     void AddLog(unsigned char kind, const std::string& text);
+    // AddLog from any thread: the entry is added on the loop's thread.
+    void PostLog(unsigned char kind, std::string text);
 
     // Timers and events.
     void OnTimerLineState();
@@ -173,6 +175,8 @@ private:
     // Writes the settings; a failure keeps the values in memory and is logged once per cause.
     void StoreSettings(const Settings& s);
     void WriteAutostart(bool enabled);
+    // Logs `what` + `cause` unless `cause` is the one last logged there, which it then becomes.
+    void TellOnce(std::string& lastCause, const std::string& what, const std::string& cause);
     // The stored URL setting `name`, unless this run overrides it; the default when empty.
     std::string UrlInUse(const std::string& override, const char* name, std::string_view fallback);
     // Texts of the log entries added after the `before`th, oldest first, one a line.

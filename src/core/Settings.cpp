@@ -40,10 +40,8 @@ std::string SettingValueError(std::string_view name, std::string_view value) {
     if (!IsWebUrl(value))
         return std::string(name) + " must be an http:// or https:// URL with a host, not " + quoted;
     if (name == "LineUrlTemplate") {
-        const std::string host = UrlHost(value);
-        const std::size_t at = value.find("%s");
-        if (host.find("%s") == std::string::npos || host.find("%s") != host.rfind("%s") ||
-            FormatLineUrl(value, 1).empty() || at == std::string_view::npos)
+        // FormatLineUrl takes exactly one %s and no other %; that one must stand in the host.
+        if (FormatLineUrl(value, 1).empty() || UrlHost(value).find("%s") == std::string::npos)
             return "LineUrlTemplate must hold exactly one %s, in its host name (line%s.example), "
                    "and no other %: " +
                    quoted;

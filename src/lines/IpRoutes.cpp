@@ -199,38 +199,34 @@ std::string TIpRoutes::RunRouteAdd(platform::Ip4 destination, platform::Ip4 gate
     return {};
 }
 
-void TIpRoutes::RemoveHostRoutes(const std::string& entry) {
-    const std::string owner = OwnerKey(entry);
+template <typename Predicate>
+void TIpRoutes::RemoveOwnedIf(Predicate remove) {
     std::lock_guard guard(lock_);
     for (auto it = owned_.begin(); it != owned_.end();) {
-        if (it->second.owner != owner) {
+        if (!remove(it->second.owner)) {
             ++it;
             continue;
         }
         tables_.DeleteHostRoute(it->first, it->second.gateway, it->second.index);
         it = owned_.erase(it);
     }
+}
+
+void TIpRoutes::RemoveHostRoutes(const std::string& entry) {
+    const std::string owner = OwnerKey(entry);
+    RemoveOwnedIf([&](const std::string& of) { return of == owner; });
 }
 
 void TIpRoutes::KeepHostRoutesOf(const std::vector<std::string>& entries) {
     std::vector<std::string> keep;
     for (const auto& entry : entries) keep.push_back(OwnerKey(entry));
-    std::lock_guard guard(lock_);
-    for (auto it = owned_.begin(); it != owned_.end();) {
-        if (std::find(keep.begin(), keep.end(), it->second.owner) != keep.end()) {
-            ++it;
-            continue;
-        }
-        tables_.DeleteHostRoute(it->first, it->second.gateway, it->second.index);
-        it = owned_.erase(it);
-    }
+    RemoveOwnedIf([&](const std::string& of) {
+        return std::find(keep.begin(), keep.end(), of) == keep.end();
+    });
 }
 
 void TIpRoutes::RemoveAllHostRoutes() {
-    std::lock_guard guard(lock_);
-    for (const auto& [destination, route] : owned_)
-        tables_.DeleteHostRoute(destination, route.gateway, route.index);
-    owned_.clear();
+    RemoveOwnedIf([](const std::string&) { return true; });
 }
 
 }  // namespace vorta

@@ -69,6 +69,9 @@ private:
     };
     // The next hop of the first main-table default route on interface `index`.
     bool FindDefaultRoute(std::uint32_t index, platform::Ip4& gateway);
+    // Removes the routes this client added whose owner `remove` picks.
+    template <typename Predicate>
+    void RemoveOwnedIf(Predicate remove);
     // Puts the route in place for `owner`; empty, or why it could not be.
     std::string RunRouteAdd(platform::Ip4 destination, platform::Ip4 gateway, std::uint32_t index,
                             const std::string& owner);

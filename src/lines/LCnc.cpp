@@ -49,8 +49,7 @@ bool TCNCLine::Fetch(const std::string& method, const std::string& url, const st
                      std::string& answer, std::string* redirect) {
     const std::string host = UrlHost(url);
     if (host.empty()) return false;
-    const auto addresses = ResolveHost(host);
-    if (addresses.empty()) return false;
+    const auto addresses = ResolveHost(host);  // throws when there is none
     const TRouteResult route =
         services_.routes.AddHostRoute(EntryName(), IpAddressField(), addresses.front());
     if (!route) return false;

@@ -153,6 +153,35 @@ TEST(PppdRemoteAccess, LinkThatNeverComesUpTimesOut) {
     EXPECT_FALSE(box.CredentialsLeft());
 }
 
+// A synchronous dial of the sandbox's "isp" on a thread of its own, stopped once `ready` holds:
+// what it answered, how long it took to answer after the stop, and its pppd.
+struct StoppedDial {
+    int rc = -1;
+    Clock::duration took{};
+    pid_t pid = 0;
+};
+template <typename Ready>
+StoppedDial StopDialWhen(PppdSandbox& box, const platform::PppdPaths& paths, Ready ready) {
+    FakeNetworkTables tables;
+    platform::PppdRemoteAccess ras(tables, paths);
+    TDialUp dial(ras);
+    dial.DialMode = TDialMode::dmSync;
+    dial.Entry = "isp";
+    StoppedDial result;
+    Clock::time_point returned;
+    std::jthread dialing([&](std::stop_token stop) {
+        result.rc = dial.Dial(stop);
+        returned = Clock::now();
+    });
+    if (!WaitFor(ready)) ADD_FAILURE() << "the dial never got that far";
+    result.pid = box.PidIn("ppp-isp.pid");
+    const auto requested = Clock::now();
+    dialing.request_stop();
+    dialing.join();
+    result.took = returned - requested;
+    return result;
+}
+
 TEST(PppdRemoteAccess, StopEndsADialInProgressWithinASecond) {
     // hang ends on SIGTERM; stubborn ignores it and must be SIGKILLed within the bound, though
     // an ordinary hang-up would give it ten seconds.
@@ -160,27 +189,13 @@ TEST(PppdRemoteAccess, StopEndsADialInProgressWithinASecond) {
         SCOPED_TRACE(mode);
         PppdSandbox box;
         box.Peer("isp", "fake-mode " + mode + "\n");
-        FakeNetworkTables tables;
-        auto paths = box.Paths(FAKE_PPPD);
+        const auto paths = box.Paths(FAKE_PPPD);
         ASSERT_GE(paths.hangUpGrace, 10s);
-        platform::PppdRemoteAccess ras(tables, paths);
-        TDialUp dial(ras);
-        dial.DialMode = TDialMode::dmSync;
-        dial.Entry = "isp";
-        std::atomic<int> rc{-1};
-        Clock::time_point returned;
-        std::jthread dialing([&](std::stop_token stop) {
-            rc = dial.Dial(stop);
-            returned = Clock::now();
-        });
-        ASSERT_TRUE(WaitFor([&] { return box.PidIn("ppp-isp.pid") != 0; }));
-        const pid_t pid = box.PidIn("ppp-isp.pid");
-        const auto requested = Clock::now();
-        dialing.request_stop();
-        dialing.join();
-        EXPECT_LT(returned - requested, 1500ms);
-        EXPECT_EQ(rc, platform::kRasDialStopped);
-        EXPECT_NE(::kill(pid, 0), 0) << "pppd is gone";
+        const StoppedDial dial =
+            StopDialWhen(box, paths, [&] { return box.PidIn("ppp-isp.pid") != 0; });
+        EXPECT_LT(dial.took, 1500ms);
+        EXPECT_EQ(dial.rc, platform::kRasDialStopped);
+        EXPECT_NE(::kill(dial.pid, 0), 0) << "pppd is gone";
         EXPECT_FALSE(box.CredentialsLeft());
         if (mode == "stubborn") {
             EXPECT_NE(box.Log("isp").find("TERM ignored"), std::string::npos)
@@ -192,28 +207,13 @@ TEST(PppdRemoteAccess, StopEndsADialInProgressWithinASecond) {
     {
         PppdSandbox box;
         box.Peer("isp", "fake-mode stubborn\n");
-        FakeNetworkTables tables;
         auto paths = box.Paths(FAKE_PPPD);
         paths.dialTimeout = 200ms;
-        platform::PppdRemoteAccess ras(tables, paths);
-        TDialUp dial(ras);
-        dial.DialMode = TDialMode::dmSync;
-        dial.Entry = "isp";
-        std::atomic<int> rc{-1};
-        Clock::time_point returned;
-        std::jthread dialing([&](std::stop_token stop) {
-            rc = dial.Dial(stop);
-            returned = Clock::now();
-        });
-        ASSERT_TRUE(
-            WaitFor([&] { return box.Log("isp").find("TERM ignored") != std::string::npos; }));
-        const pid_t pid = box.PidIn("ppp-isp.pid");
-        const auto requested = Clock::now();
-        dialing.request_stop();
-        dialing.join();
-        EXPECT_LT(returned - requested, 1500ms);
-        EXPECT_EQ(rc, platform::kPppdTimedOut);
-        EXPECT_NE(::kill(pid, 0), 0) << "pppd is gone";
+        const StoppedDial dial = StopDialWhen(
+            box, paths, [&] { return box.Log("isp").find("TERM ignored") != std::string::npos; });
+        EXPECT_LT(dial.took, 1500ms);
+        EXPECT_EQ(dial.rc, platform::kPppdTimedOut);
+        EXPECT_NE(::kill(dial.pid, 0), 0) << "pppd is gone";
     }
 
     // An asynchronous dial reports the stop.

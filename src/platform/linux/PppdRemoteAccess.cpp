@@ -12,13 +12,13 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
-#include <condition_variable>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <string_view>
 #include <thread>
 
+#include "core/StopWait.h"
 #include "platform/AtomicFile.h"
 #include "platform/linux/Paths.h"
 #include "platform/linux/Process.h"
@@ -372,8 +372,6 @@ void PppdRemoteAccess::End(pid_t pid, std::chrono::milliseconds grace, std::stop
 
 int PppdRemoteAccess::AwaitLink(pid_t pid, std::stop_token stop) {
     const auto deadline = Clock::now() + paths_.dialTimeout;
-    std::mutex pause;
-    std::condition_variable_any wake;
     for (;;) {
         if (const auto code = Reap(pid)) {
             std::lock_guard guard(lock_);
@@ -390,8 +388,7 @@ int PppdRemoteAccess::AwaitLink(pid_t pid, std::stop_token stop) {
             End(pid, paths_.hangUpGrace, stop);
             return kPppdTimedOut;
         }
-        std::unique_lock guard(pause);
-        wake.wait_for(guard, stop, kPoll, [] { return false; });
+        SleepUnlessStopped(stop, kPoll);
     }
 }
 

@@ -92,20 +92,24 @@ UnixInstanceChannel::~UnixInstanceChannel() {
     if (lockFd_ >= 0) ::close(lockFd_);  // releases the lock
 }
 
-bool UnixInstanceChannel::Lock() {
-    if (lockFd_ >= 0) return false;
+UniqueFd UnixInstanceChannel::TakeLock() {
+    if (lockFd_ >= 0) return UniqueFd();
     CreatePrivateDirectories(dir_);
     UniqueFd lock(::open(LockPath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-    if (lock.get() < 0 || ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) return false;
+    if (lock.get() < 0 || ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) return UniqueFd();
+    return lock;
+}
+
+bool UnixInstanceChannel::Lock() {
+    UniqueFd lock = TakeLock();
+    if (!lock.valid()) return false;
     lockFd_ = lock.release();
     return true;
 }
 
 bool UnixInstanceChannel::Claim(Handler handler) {
-    if (lockFd_ >= 0) return false;
-    CreatePrivateDirectories(dir_);
-    UniqueFd lock(::open(LockPath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-    if (lock.get() < 0 || ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) return false;
+    UniqueFd lock = TakeLock();
+    if (!lock.valid()) return false;
 
     // Holding the lock, any socket file found here was left by a process that died.
     ::unlink(SocketPath().c_str());

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/InstanceChannel.h"
+#include "platform/linux/UniqueFd.h"
 
 namespace vorta::platform {
 
@@ -31,6 +32,9 @@ public:
 
 private:
     void Serve(Handler handler);
+    // The data dir's lock file, locked; an invalid descriptor when another process holds it
+    // (or this object already does).
+    UniqueFd TakeLock();
 
     std::filesystem::path dir_;
     int lockFd_ = -1;
