@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "FuzzSupport.h"
-#include "club/NetLib.h"
+#include "base/Url.h"
 #include "protocol/ServiceUrls.h"
 
 namespace vorta {

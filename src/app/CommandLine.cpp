@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
-#include <strings.h>
+#include "base/AsciiText.h"
+
 #include <charconv>
 #include <stdexcept>
 
@@ -9,7 +10,7 @@ namespace {
 
 bool IsSwitch(const std::string& arg, const char* word) {
     return arg.size() > 1 && (arg[0] == '-' || arg[0] == '/' || arg[0] == '\\') &&
-           strcasecmp(arg.c_str() + 1, word) == 0;
+           AsciiIEquals(std::string_view(arg).substr(1), word);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include <system_error>
 #include <utility>
 
-#include "core/StopWait.h"
+#include "base/StopWait.h"
 #include "protocol/DebugLog.h"
 
 namespace vorta {

@@ -1,5 +1,5 @@
 #pragma once
-// Small URL helpers shared by the web-login line and anything else that speaks plain HTTP forms.
+// UDP datagrams for the master/backup heartbeat, and host name resolution.
 
 #include <chrono>
 #include <cstddef>
@@ -9,16 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Url.h"
+
 namespace vorta {
-
-// Form encoding, byte by byte: ASCII letters and digits stay, a blank becomes "+", every other
-// byte becomes "%XX" with upper-case hex digits. Multi-byte characters are encoded per byte.
-std::string UrlEncode(std::string_view text);
-
-// Splits "[http://]host[:port][/path]". Without a ":" the port is "80"; without a "/" `path` is
-// left as it was, so callers set its default first. A leading "http://" is recognised in any
-// letter case.
-void SplitUrl(const std::string& url, std::string& host, std::string& port, std::string& path);
 
 // UDP sockets for the master/backup heartbeat. -1 stands for no socket.
 using Socket = int;

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "club/NetLib.h"
+#include "base/Url.h"
 #include "protocol/DebugLog.h"
 
 namespace vorta {

@@ -1,6 +1,6 @@
 #include "core/GetServiceTrd.h"
 
-#include "core/StopWait.h"
+#include "base/StopWait.h"
 #include "protocol/ResultCodes.h"
 
 namespace vorta {

@@ -1,6 +1,6 @@
 #include "core/LinesCommand.h"
 
-#include <strings.h>
+#include "base/AsciiText.h"
 
 #include <charconv>
 #include <optional>
@@ -160,8 +160,7 @@ std::vector<TLineInfo> FileLinesTarget::Records() {
 int FileLinesTarget::IndexOfEntry(const std::string& entryName) {
     int found = -1;
     for (std::size_t i = 0; i < records_.size(); ++i)
-        if (strcasecmp(records_[i].EntryName.c_str(), entryName.c_str()) == 0)
-            found = static_cast<int>(i);
+        if (AsciiIEquals(records_[i].EntryName, entryName)) found = static_cast<int>(i);
     return found;
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "core/StopWait.h"
+#include "base/StopWait.h"
 #include "protocol/DebugLog.h"
 #include "protocol/HttpRequest.h"
 #include "protocol/ServiceUrls.h"

@@ -1,6 +1,6 @@
 #include "lines/IpRoutes.h"
 
-#include <strings.h>
+#include "base/AsciiText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -67,7 +67,7 @@ std::string TIpRoutes::GetConnectionAdapterName(const std::string& connection) {
     const auto links = tables_.Links();
     if (!links) return {};
     for (const auto& link : *links)
-        if (strcasecmp(link.name.c_str(), connection.c_str()) == 0) return link.name;
+        if (AsciiIEquals(link.name, connection)) return link.name;
     return {};
 }
 

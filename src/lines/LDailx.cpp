@@ -1,7 +1,7 @@
 #include "lines/LDailx.h"
-#include "protocol/DebugLog.h"
 
-#include <strings.h>
+#include "base/AsciiText.h"
+#include "protocol/DebugLog.h"
 
 #include <exception>
 #include <stdexcept>
@@ -17,7 +17,7 @@ std::string OwnSpelling(const std::vector<std::string>& entries, const std::stri
     std::string found;
     for (const auto& name : entries) {
         if (name == entry) return name;
-        if (found.empty() && strcasecmp(name.c_str(), entry.c_str()) == 0) found = name;
+        if (found.empty() && AsciiIEquals(name, entry)) found = name;
     }
     return found;
 }

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "core/StopWait.h"
+#include "base/StopWait.h"
 #include "protocol/DebugLog.h"
 
 namespace vorta {

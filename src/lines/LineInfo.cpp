@@ -101,7 +101,7 @@ void WriteLinesFile(const std::filesystem::path& file, const std::vector<TLineIn
         content.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     }
     // Never truncate-then-write: a crash in between would lose every line.
-    platform::WriteFileAtomically(file, content, 0600);
+    platform::WriteFileAtomically(file, content, platform::kOwnerOnly);
 }
 
 std::string NewLineId() {

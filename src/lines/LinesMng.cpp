@@ -1,11 +1,11 @@
 #include "lines/LinesMng.h"
 
-#include <strings.h>
+#include "base/AsciiText.h"
 
 #include <exception>
 #include <stdexcept>
 
-#include "core/StopWait.h"
+#include "base/StopWait.h"
 #include "lines/LineFactory.h"
 #include "protocol/DebugLog.h"
 
@@ -124,8 +124,7 @@ int TLinesMng::IndexOfEntry(const std::string& entryName) {
     std::lock_guard guard(lock_);
     int found = -1;
     for (std::size_t i = 0; i < infos_.size(); ++i)
-        if (strcasecmp(infos_[i].EntryName.c_str(), entryName.c_str()) == 0)
-            found = static_cast<int>(i);
+        if (AsciiIEquals(infos_[i].EntryName, entryName)) found = static_cast<int>(i);
     return found;
 }
 

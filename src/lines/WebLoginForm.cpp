@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "club/NetLib.h"
+#include "base/Url.h"
 #include "protocol/ServiceUrls.h"
 #include "protocol/TextCodec.h"
 

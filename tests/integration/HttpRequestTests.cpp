@@ -10,6 +10,8 @@
 #include <thread>
 
 #include "DevServiceFixture.h"
+
+#include "base/AsciiText.h"
 #include "protocol/DebugLog.h"
 #include "protocol/Messages.h"
 #include "protocol/TextCodec.h"
@@ -180,7 +182,7 @@ TEST_F(HttpRequestTest, XmlModeSendsTheThreeHeadersAndPlainModeNone) {
     ASSERT_EQ(requests.size(), 2u);
     auto header = [](const devservice::RecordedRequest& r, const std::string& name) {
         for (const auto& [key, value] : r.headers)
-            if (strcasecmp(key.c_str(), name.c_str()) == 0) return value;
+            if (AsciiIEquals(key, name)) return value;
         return std::string("<absent>");
     };
     EXPECT_EQ(header(requests[0], "charset"), "UTF-8");

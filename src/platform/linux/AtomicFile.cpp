@@ -26,14 +26,15 @@ void CreatePrivateDirectories(const std::filesystem::path& dir) {
     if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) Fail("cannot create", dir);
 }
 
-void WriteFileAtomically(const std::filesystem::path& path, std::string_view content, mode_t mode) {
+void WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
+                         std::filesystem::perms mode) {
     const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : ".";
     CreatePrivateDirectories(dir);
     std::string temp = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
     UniqueFd fd(::mkstemp(temp.data()));
     if (fd.get() < 0) Fail("cannot create a temporary file for", path);
     auto discard = [&] { ::unlink(temp.c_str()); };
-    if (::fchmod(fd.get(), mode) != 0) {
+    if (::fchmod(fd.get(), static_cast<mode_t>(mode)) != 0) {
         const int saved = errno;
         discard();
         errno = saved;

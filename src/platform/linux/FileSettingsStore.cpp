@@ -98,7 +98,7 @@ void FileSettingsStore::WriteSetting(std::string_view name, std::string_view val
         out << key << '=' << EscapeSettingValue(stored) << '\n';
     }
     if (!replaced) out << name << '=' << EscapeSettingValue(value) << '\n';
-    WriteFileAtomically(file_, out.str(), 0600);
+    WriteFileAtomically(file_, out.str(), kOwnerOnly);
 }
 
 }  // namespace vorta::platform

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/linux/Guard.h"
 // Settings kept as UTF-8 "Name=Value" lines in one file, mode 0600 (it holds the password).
 
 #include <filesystem>

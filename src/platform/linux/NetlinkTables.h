@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/linux/Guard.h"
 // The network tables through rtnetlink (libnl-route-3), with the DHCP and DNS facts that the
 // kernel does not hold read from the DHCP clients' and resolvers' own files.
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/linux/Guard.h"
 // Where the client keeps its files.
 
 #include <filesystem>

@@ -18,7 +18,7 @@
 #include <string_view>
 #include <thread>
 
-#include "core/StopWait.h"
+#include "base/StopWait.h"
 #include "platform/AtomicFile.h"
 #include "platform/linux/Paths.h"
 #include "platform/linux/Process.h"

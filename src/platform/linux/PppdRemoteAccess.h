@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/linux/Guard.h"
 // The remote access layer on pppd: entries are the peer files, a dial runs
 // `pppd call ENTRY file CREDENTIALS linkname ENTRY nodetach`, a connection is a running pppd
 // (named by its linkname pid file, or by `call`/`linkname` on its command line when it was

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/linux/Guard.h"
 // Running a helper program (systemctl, this program's own install run) and waiting for it.
 
 #include <spawn.h>

@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "core/StopWait.h"
+#include "base/StopWait.h"
 #include "platform/AtomicFile.h"
 #include "platform/linux/Process.h"
 #include "protocol/TextCodec.h"
@@ -157,7 +157,7 @@ void Require(int exitCode, const std::string& what) {
 void SystemdServiceManager::InstallService(const ServiceDefinition& service) {
     const std::string text = UnitText(service);
     try {
-        WriteFileAtomically(unitDir_ / UnitName(service.name), text, 0644);
+        WriteFileAtomically(unitDir_ / UnitName(service.name), text, kWorldReadable);
     } catch (const std::exception& e) {
         throw std::runtime_error("cannot write the unit file: " + std::string(e.what()));
     }

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/linux/Guard.h"
 // The service manager on systemd. A service is installed when its unit file is in the unit dir
 // (where the install run writes it) or a unit of that name elsewhere in systemd's search path
 // is enabled; the account is the unit's User=, root when it names none.

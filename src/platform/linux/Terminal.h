@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/linux/Guard.h"
 // Reading a secret the user types, so that it never stands on a command line.
 
 #include <string>

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/linux/Guard.h"
 // Owns one file descriptor.
 
 #include <unistd.h>

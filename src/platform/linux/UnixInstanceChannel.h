@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/linux/Guard.h"
 // Single instance per data dir: an advisory lock on a file in the data dir marks the running
 // client (the kernel drops it when the process dies, so a crash never blocks a new start), and
 // a Unix-domain socket beside it, named after the main window class, carries requests to it.

@@ -55,7 +55,7 @@ std::filesystem::path XdgAutostart::DefaultDir() {
 
 void XdgAutostart::SetAutostart(bool enabled) {
     if (enabled) {
-        WriteFileAtomically(EntryFile(), EntryText(command_), 0644);
+        WriteFileAtomically(EntryFile(), EntryText(command_), kWorldReadable);
         return;
     }
     std::error_code ec;

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/linux/Guard.h"
 // Autostart through an XDG autostart entry "VortaClient.desktop".
 
 #include <filesystem>

@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "core/StopWait.h"
+#include "base/StopWait.h"
 
 namespace vorta {
 namespace {
