@@ -15,6 +15,7 @@
 #include "club/ClubMng.h"
 #include "core/AutoLogonTrd.h"
 #include "core/ClientView.h"
+#include "core/CommandOutcome.h"
 #include "core/DnsCache.h"
 #include "core/EventLoop.h"
 #include "core/GetServiceTrd.h"
@@ -70,12 +71,6 @@ struct ClientHooks {
     std::function<void()> startSysInfoUpload;  // the one upload of a run
     // Runs the program's own install (or uninstall) run; true when it succeeded.
     std::function<bool(bool install)> installService;
-};
-
-// What a command sent to the running client answers: an exit code and the text to show.
-struct CommandOutcome {
-    int exitCode = 0;
-    std::string output;
 };
 
 inline constexpr std::chrono::milliseconds kLineStateInterval{2600};

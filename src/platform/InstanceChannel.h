@@ -1,5 +1,6 @@
 #pragma once
-// One client per data dir, and a channel through which other processes talk to it.
+// One client per data dir, and a channel through which other processes talk to it. The channel
+// carries lines of text; what they say is the host's business.
 
 #include <chrono>
 #include <functional>
@@ -8,13 +9,6 @@
 #include <string>
 
 namespace vorta::platform {
-
-// Requests one process sends the running client.
-inline constexpr const char* kRequestShow = "SHOW";
-inline constexpr const char* kRequestStatus = "STATUS";
-inline constexpr const char* kRequestStatusJson = "STATUS JSON";
-// "PID MODE": which process holds the data dir, and in which mode.
-inline constexpr const char* kRequestIdentify = "WHO";
 
 // The connection a request came by, as its handler sees it.
 class IRequestContext {
@@ -53,6 +47,9 @@ public:
     // Sends one request and waits up to `timeout` for its answer; past that the request is
     // withdrawn unless the instance has started it.
     virtual ChannelReply Request(const std::string& request, std::chrono::milliseconds timeout) = 0;
+    // Takes the data dir's instance lock without serving (for a command that edits the files
+    // while no client runs); false when a client holds it. Released with this object.
+    virtual bool Lock() = 0;
     // The answer within ten seconds; nothing when none runs or it does not answer.
     std::optional<std::string> Ask(const std::string& request) {
         ChannelReply reply = Request(request, std::chrono::seconds(10));

@@ -21,12 +21,12 @@ auto Echo(const std::string& prefix) {
 TEST(InstanceChannel, OneInstancePerDataDirAndRequestsReachIt) {
     TempDir dir;
     UnixInstanceChannel first(dir.path() / "data");
-    EXPECT_FALSE(first.Ask(kRequestShow)) << "nobody runs yet";
+    EXPECT_FALSE(first.Ask("SHOW")) << "nobody runs yet";
     ASSERT_TRUE(first.Claim(Echo("first:")));
 
     UnixInstanceChannel second(dir.path() / "data");
     EXPECT_FALSE(second.Claim(Echo("second:")));
-    EXPECT_EQ(second.Ask(kRequestStatus), std::optional<std::string>("first:STATUS\n"));
+    EXPECT_EQ(second.Ask("STATUS"), std::optional<std::string>("first:STATUS\n"));
 
     // Another data dir has its own instance.
     UnixInstanceChannel other(dir.path() / "other");
@@ -60,7 +60,7 @@ TEST(InstanceChannel, StaleSocketOfACrashedInstanceNeverBlocks) {
     }
     std::ofstream(dir.path() / (std::string(kInstanceName) + ".lock")) << "";
     UnixInstanceChannel channel(dir.path());
-    EXPECT_FALSE(channel.Ask(kRequestShow));
+    EXPECT_FALSE(channel.Ask("SHOW"));
     ASSERT_TRUE(channel.Claim(Echo("new:")));
     EXPECT_EQ(UnixInstanceChannel(dir.path()).Ask("A"), std::optional<std::string>("new:A\n"));
 }

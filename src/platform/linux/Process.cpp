@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <csignal>
 
+#include "platform/ThisProcess.h"
 #include "platform/linux/UniqueFd.h"
 
 extern char** environ;
@@ -62,6 +63,14 @@ ProcessResult RunProgram(const std::vector<std::string>& argv, bool captureOutpu
         if (errno != EINTR) return result;
     if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     return result;
+}
+
+}  // namespace vorta::platform
+
+namespace vorta::platform {
+
+std::int64_t CurrentProcessId() {
+    return ::getpid();
 }
 
 }  // namespace vorta::platform

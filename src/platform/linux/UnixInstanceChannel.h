@@ -24,9 +24,7 @@ public:
     using IInstanceChannel::Claim;
     bool Claim(Handler handler) override;
     ChannelReply Request(const std::string& request, std::chrono::milliseconds timeout) override;
-    // Takes the data dir's instance lock without serving (for a command that edits the files
-    // while no client runs); false when a client holds it. Released with this object.
-    bool Lock();
+    bool Lock() override;
 
     std::filesystem::path SocketPath() const { return dir_ / kInstanceName; }
     std::filesystem::path LockPath() const { return dir_ / (std::string(kInstanceName) + ".lock"); }

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace vorta::app {
+#include "host/ChannelProtocol.h"
+
+namespace vorta::cli {
 
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitNotRunning = 3;
@@ -18,6 +20,6 @@ int Status(const std::filesystem::path& dataDir, bool json);
 // `args` are the words after "lines"; "--password -" reads the password from standard input.
 int Lines(const std::filesystem::path& dataDir, std::vector<std::string> args);
 // logon, logoff and domains: only through the running client.
-int ClientCommand(const std::filesystem::path& dataDir, const std::string& request);
+int ClientCommand(const std::filesystem::path& dataDir, const host::ChannelRequest& request);
 
-}  // namespace vorta::app
+}  // namespace vorta::cli

@@ -1,31 +1,22 @@
-#include "app/Commands.h"
+#include "cli/Commands.h"
 
 #include <chrono>
 #include <iostream>
 #include <optional>
 
-#include "app/ChannelRequests.h"
 #include "core/LinesCommand.h"
 #include "core/Settings.h"
+#include "host/ChannelProtocol.h"
+#include "host/HostPlatform.h"
 #include "lines/LineInfo.h"
-#include "platform/linux/FileSettingsStore.h"
-#include "platform/linux/Terminal.h"
-#include "platform/linux/UnixInstanceChannel.h"
 
-namespace vorta::app {
+namespace vorta::cli {
 namespace {
 
+using host::ChannelRequest;
+using host::RequestKind;
 using platform::ChannelReply;
 using Outcome = ChannelReply::Outcome;
-
-// How long a command waits for the client: a status is quick unless the client is busy; a
-// change may wait for an exchange ahead of it and its own (each bounded by the time-outs).
-constexpr std::chrono::seconds kStatusWait{15};
-constexpr std::chrono::seconds kChangeWait{300};
-
-std::filesystem::path SettingsFile(const std::filesystem::path& dataDir) {
-    return dataDir / "settings.conf";
-}
 
 const char* kVisibleWarning =
     "vorta: warning: a password on the command line can be seen by other users; give \"-\" "
@@ -44,34 +35,31 @@ int Unanswered(const ChannelReply& reply, std::chrono::seconds waited) {
 }
 
 // Sends a command request and prints its outcome; nothing when no client runs.
-std::optional<int> SendCommand(platform::UnixInstanceChannel& channel, const std::string& request) {
-    const ChannelReply reply = channel.Request(request, kChangeWait);
+std::optional<int> SendCommand(platform::IInstanceChannel& channel, const ChannelRequest& request) {
+    const std::chrono::seconds wait = host::WaitFor(request.kind);
+    const ChannelReply reply = channel.Request(host::EncodeRequest(request), wait);
     if (reply.outcome == Outcome::NotRunning) return std::nullopt;
-    if (reply.outcome != Outcome::Answered) return Unanswered(reply, kChangeWait);
-    const CommandOutcome outcome = DecodeOutcome(reply.text);
+    if (reply.outcome != Outcome::Answered) return Unanswered(reply, wait);
+    const CommandOutcome outcome = host::DecodeOutcome(reply.text);
     (outcome.exitCode == 0 ? std::cout : std::cerr) << outcome.output;
     return outcome.exitCode;
 }
 
 // With no client answering, a command edits the files under the lock a client takes; false
 // (and said) when a client holds it without answering.
-bool LockForFiles(platform::UnixInstanceChannel& channel, const std::filesystem::path& dataDir) {
+bool LockForFiles(platform::IInstanceChannel& channel, const std::filesystem::path& dataDir) {
     if (channel.Lock()) return true;
     std::cerr << "vorta: a client holds " << dataDir.string()
               << " but does not answer; nothing was changed\n";
     return false;
 }
 
-bool HasWireBreak(const std::string& value) {
-    return value.find_first_of("\t\n\r") != std::string::npos;
-}
-
 }  // namespace
 
 int ConfigShow(const std::filesystem::path& dataDir) {
-    platform::FileSettingsStore store(SettingsFile(dataDir));
+    const auto store = host::OpenSettings(dataDir);
     for (std::string_view name : kSettingNames) {
-        std::string value = store.ReadSetting(name);
+        std::string value = store->ReadSetting(name);
         if (name == "UserPwd" && !value.empty()) value = "********";
         std::cout << name << "=" << value << "\n";
     }
@@ -85,7 +73,7 @@ int ConfigSet(const std::filesystem::path& dataDir, const std::string& name, std
     }
     if (name == "UserPwd") {
         if (value == "-")
-            value = platform::ReadSecret("password: ");
+            value = host::ReadSecret("password: ");
         else
             std::cerr << kVisibleWarning;
     }
@@ -93,30 +81,29 @@ int ConfigSet(const std::filesystem::path& dataDir, const std::string& name, std
         std::cerr << "vorta: " << why << "\n";
         return kExitUsage;
     }
-    if (HasWireBreak(value)) {
+    if (host::HasWireBreak(value)) {
         std::cerr << "vorta: a value cannot hold a tab\n";
         return kExitUsage;
     }
-    platform::UnixInstanceChannel channel(dataDir);
-    if (const auto sent = SendCommand(channel, EncodeRequest(kRequestConfig, {name, value})))
+    const auto channel = host::OpenChannel(dataDir);
+    if (const auto sent = SendCommand(*channel, {RequestKind::Config, false, {name, value}}))
         return *sent;
     // No client: the file is changed under the lock a starting client would take.
-    if (!LockForFiles(channel, dataDir)) return 1;
-    platform::FileSettingsStore(SettingsFile(dataDir)).WriteSetting(name, value);
+    if (!LockForFiles(*channel, dataDir)) return 1;
+    host::OpenSettings(dataDir)->WriteSetting(name, value);
     return 0;
 }
 
 int Status(const std::filesystem::path& dataDir, bool json) {
-    platform::UnixInstanceChannel channel(dataDir);
-    const ChannelReply reply = channel.Request(
-        json ? platform::kRequestStatusJson : platform::kRequestStatus, kStatusWait);
+    const std::chrono::seconds wait = host::WaitFor(RequestKind::Status);
+    const ChannelReply reply = host::OpenChannel(dataDir)->Request(
+        host::EncodeRequest({RequestKind::Status, json, {}}), wait);
     if (reply.outcome == Outcome::NotRunning) {
         std::cerr << "vorta: no client is running for " << dataDir.string() << "\n";
         return kExitNotRunning;
     }
     if (reply.outcome != Outcome::Answered) {
-        std::cerr << "vorta: the client is busy: it did not answer in " << kStatusWait.count()
-                  << " s\n";
+        std::cerr << "vorta: the client is busy: it did not answer in " << wait.count() << " s\n";
         return 1;
     }
     std::cout << reply.text;
@@ -127,30 +114,29 @@ int Lines(const std::filesystem::path& dataDir, std::vector<std::string> args) {
     for (std::size_t i = 0; i + 1 < args.size(); ++i) {
         if (args[i] != "--password") continue;
         if (args[i + 1] == "-")
-            args[i + 1] = platform::ReadSecret("password: ");
+            args[i + 1] = host::ReadSecret("password: ");
         else
             std::cerr << kVisibleWarning;
     }
     for (const auto& arg : args)
-        if (HasWireBreak(arg)) {
+        if (host::HasWireBreak(arg)) {
             std::cerr << "vorta: a value holds a tab or a line break\n";
             return kExitUsage;
         }
     // A running client holds the lines file: it makes the change so nothing is overwritten.
-    platform::UnixInstanceChannel channel(dataDir);
-    if (const auto sent = SendCommand(channel, EncodeRequest(kRequestLines, args))) return *sent;
-    if (!LockForFiles(channel, dataDir)) return 1;
+    const auto channel = host::OpenChannel(dataDir);
+    if (const auto sent = SendCommand(*channel, {RequestKind::Lines, false, args})) return *sent;
+    if (!LockForFiles(*channel, dataDir)) return 1;
     FileLinesTarget target(dataDir / kLinesFileName);
     const LinesCommandResult result = RunLinesCommand(args, target);
     (result.exitCode == 0 ? std::cout : std::cerr) << result.output;
     return result.exitCode;
 }
 
-int ClientCommand(const std::filesystem::path& dataDir, const std::string& request) {
-    platform::UnixInstanceChannel channel(dataDir);
-    if (const auto sent = SendCommand(channel, request)) return *sent;
+int ClientCommand(const std::filesystem::path& dataDir, const host::ChannelRequest& request) {
+    if (const auto sent = SendCommand(*host::OpenChannel(dataDir), request)) return *sent;
     std::cerr << "vorta: no client is running for " << dataDir.string() << "\n";
     return kExitNotRunning;
 }
 
-}  // namespace vorta::app
+}  // namespace vorta::cli

@@ -1,0 +1,136 @@
+#include "host/ChannelDispatcher.h"
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+#include "core/LinesCommand.h"
+#include "host/ChannelProtocol.h"
+#include "platform/ThisProcess.h"
+
+namespace vorta::host {
+namespace {
+
+// One request's work on the loop, shared by the channel thread that waits for it.
+struct Pending {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool started = false, dropped = false, done = false;
+    std::string answer;
+
+    void Answer(std::string text) {
+        {
+            std::lock_guard guard(lock);
+            if (done) return;
+            answer = std::move(text);
+            done = true;
+        }
+        changed.notify_all();
+    }
+};
+
+std::string Failed(const std::string& what) {
+    return EncodeOutcome({1, "vorta: the client could not do it: " + what + "\n"});
+}
+
+}  // namespace
+
+std::string ChannelDispatcher::OnLoop(platform::IRequestContext& context,
+                                      std::function<void(Reply)> work) {
+    auto pending = std::make_shared<Pending>();
+    loop_.Post(ClientEvent([this, pending, work = std::move(work)] {
+        {
+            std::lock_guard guard(pending->lock);
+            if (pending->dropped) return;
+            pending->started = true;
+        }
+        try {
+            work([pending](std::string answer) { pending->Answer(std::move(answer)); });
+        } catch (const std::exception& e) {
+            client_.ReportFailure(e.what());
+            pending->Answer(Failed(e.what()));
+        }
+    }));
+    // The wait wakes now and then to learn whether the asker withdrew the request, which only
+    // its connection tells; an idle client has no request and no such wait.
+    bool told = false;
+    for (;;) {
+        std::unique_lock guard(pending->lock);
+        if (pending->changed.wait_for(guard, std::chrono::milliseconds(100),
+                                      [&] { return pending->done; }))
+            return pending->answer;
+        if (pending->started) {
+            guard.unlock();
+            if (closing_)
+                return EncodeOutcome(
+                    {1, "vorta: the client closed before it finished; it may not have happened\n"});
+            if (!told) context.Started();
+            told = true;
+            continue;
+        }
+        // Not started: the asker may withdraw it, and a closing client never starts it.
+        guard.unlock();
+        const bool gone = closing_ || context.Withdrawn();
+        guard.lock();
+        if (gone && !pending->started) {
+            pending->dropped = true;
+            return EncodeOutcome({1, "vorta: the client is closing; nothing was changed\n"});
+        }
+    }
+}
+
+std::string ChannelDispatcher::OnLoopNow(platform::IRequestContext& context,
+                                         std::function<std::string()> work) {
+    return OnLoop(context, [work = std::move(work)](Reply reply) { reply(work()); });
+}
+
+std::string ChannelDispatcher::Handle(const std::string& text, platform::IRequestContext& context) {
+    try {
+        return Dispatch(text, context);
+    } catch (const std::exception& e) {
+        const std::string what = e.what();
+        loop_.Post(ClientEvent([this, what] { client_.ReportFailure(what); }));
+        return EncodeOutcome({1, "vorta: " + what + "\n"});
+    }
+}
+
+std::string ChannelDispatcher::Dispatch(const std::string& text,
+                                        platform::IRequestContext& context) {
+    const std::optional<ChannelRequest> request = DecodeRequest(text);
+    if (!request) return std::string(kUnknownRequest);
+    const bool json = request->json;
+    switch (request->kind) {
+        case RequestKind::Show:
+            loop_.Post(ClientEvent(EventId::ClientShow));
+            return std::string(kShown);
+        case RequestKind::Identify:
+            return EncodeIdentity({platform::CurrentProcessId(), serviceMode_});
+        case RequestKind::Status:
+            return OnLoopNow(context, [this, json] { return client_.StatusReport(json); });
+        case RequestKind::Lines:
+            return OnLoopNow(context, [this, args = request->args] {
+                LinesCommandResult result{1, "the client has no lines manager\n"};
+                if (TLinesMng* manager = client_.LinesMng()) {
+                    ManagerLinesTarget target(*manager);
+                    result = RunLinesCommand(args, target);
+                }
+                return EncodeOutcome({result.exitCode, result.output});
+            });
+        case RequestKind::Config:
+            if (request->args.size() != 2)
+                return EncodeOutcome({2, "vorta: a bad config request\n"});
+            return OnLoopNow(context, [this, args = request->args] {
+                return EncodeOutcome(client_.ConfigSet(args[0], args[1]));
+            });
+        case RequestKind::Logon:
+            return OnLoopNow(context, [this] { return EncodeOutcome(client_.CommandLogon()); });
+        case RequestKind::Logoff:
+            return OnLoopNow(context, [this] { return EncodeOutcome(client_.CommandLogoff()); });
+        case RequestKind::Domains:
+            return OnLoopNow(context,
+                             [this, json] { return EncodeOutcome(client_.CommandDomains(json)); });
+    }
+    return std::string(kUnknownRequest);
+}
+
+}  // namespace vorta::host

@@ -1,0 +1,42 @@
+#pragma once
+// The running client's side of the instance channel: decodes each request, runs its work on the
+// client's loop and encodes the answer. Requests arrive on the channel's own thread.
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include "core/Client.h"
+#include "core/EventLoop.h"
+#include "platform/InstanceChannel.h"
+
+namespace vorta::host {
+
+class ChannelDispatcher {
+public:
+    ChannelDispatcher(TClient& client, EventLoop& loop, bool serviceMode)
+        : client_(client), loop_(loop), serviceMode_(serviceMode) {}
+
+    // Runs on the channel's thread. Work for the client goes to its loop; the request waits for
+    // it until it is done, or drops it when the asker withdraws it before it started. A failure
+    // is answered and reported to the client, which goes on.
+    std::string Handle(const std::string& text, platform::IRequestContext& context);
+    // From now on requests are answered "closing" instead of waiting for the loop, and requests
+    // whose work started but can no longer finish are answered as such.
+    void Close() { closing_ = true; }
+
+private:
+    // Called once with the encoded answer, on the loop's thread, at once or when the work ends.
+    using Reply = std::function<void(std::string answer)>;
+    std::string Dispatch(const std::string& text, platform::IRequestContext& context);
+    std::string OnLoop(platform::IRequestContext& context, std::function<void(Reply)> work);
+    // Work that answers at once.
+    std::string OnLoopNow(platform::IRequestContext& context, std::function<std::string()> work);
+
+    TClient& client_;
+    EventLoop& loop_;
+    bool serviceMode_;
+    std::atomic<bool> closing_{false};
+};
+
+}  // namespace vorta::host

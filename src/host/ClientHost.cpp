@@ -1,0 +1,68 @@
+#include "host/ClientHost.h"
+
+#include "host/ChannelProtocol.h"
+
+namespace vorta::host {
+
+ClientHost::ClientHost(HostPlatform& platform, ClientConfig config, IClientView& view,
+                       bool serviceMode)
+    : platform_(platform),
+      serviceMode_(serviceMode),
+      stopRequests_(platform.watchStopRequests
+                        ? platform.watchStopRequests([this] { loop_.Quit(); })
+                        : nullptr),
+      client_(std::move(config), platform.ForClient(), view, loop_,
+              ClientHooks{{}, platform.installService}),
+      dispatcher_(client_, loop_, serviceMode) {}
+
+ClientHost::~ClientHost() {
+    Stop();
+}
+
+std::string ClientHost::Holder() {
+    std::string holder = "another client";
+    if (const auto who = platform_.channel->Ask(EncodeRequest({RequestKind::Identify}))) {
+        if (const auto identity = DecodeIdentity(*who))
+            holder = "a client (pid " + std::to_string(identity->pid) + ", " +
+                     (identity->service ? "service" : "desktop") + " mode)";
+    }
+    return holder;
+}
+
+ClientHost::Outcome ClientHost::Start(std::string& refusal) {
+    platform::IInstanceChannel& channel = *platform_.channel;
+    const std::string show = EncodeRequest({RequestKind::Show});
+    // A running client of this data dir is asked to show itself instead.
+    if (!serviceMode_ && channel.Ask(show)) return Outcome::OtherShown;
+    const bool claimed =
+        channel.Claim([this](const std::string& request, platform::IRequestContext& context) {
+            return dispatcher_.Handle(request, context);
+        });
+    if (!claimed && !serviceMode_) {
+        // It was asked to show itself unless it did not answer (it is starting, or its lock
+        // file belongs to another user).
+        if (channel.Ask(show)) return Outcome::OtherShown;
+        refusal = "another client holds " + platform_.dataDir.string() + " and does not answer";
+        return Outcome::Refused;
+    }
+    if (!claimed) {
+        refusal = Holder() + " holds " + platform_.dataDir.string() +
+                  "; the service does not start beside it";
+        return Outcome::Refused;
+    }
+    client_.StartClient(serviceMode_);
+    return Outcome::Started;
+}
+
+void ClientHost::Run() {
+    loop_.Run({});
+}
+
+void ClientHost::Stop() {
+    if (stopped_) return;
+    stopped_ = true;
+    dispatcher_.Close();
+    client_.Shutdown();
+}
+
+}  // namespace vorta::host

@@ -1,0 +1,49 @@
+#pragma once
+// The operating system's objects for one run of the client, made by the one MakePlatform of
+// the OS the program is built for, and the few OS services the front ends and commands need.
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/Client.h"
+#include "platform/InstanceChannel.h"
+#include "platform/StopRequests.h"
+
+namespace vorta::host {
+
+struct HostPlatform {
+    std::filesystem::path dataDir;  // absolute
+    std::unique_ptr<platform::ISettingsStore> settings;
+    std::unique_ptr<platform::IServiceManager> services;
+    std::unique_ptr<platform::IAutostart> autostart;
+    std::unique_ptr<platform::INetworkTables> network;
+    std::unique_ptr<platform::IRemoteAccess> ras;
+    std::unique_ptr<platform::IInstanceChannel> channel;
+    platform::StopRequestWatcher watchStopRequests;
+    // Runs the program's own install (or uninstall) run; true when it succeeded.
+    std::function<bool(bool install)> installService;
+    // True when the service manager started this process under the service's account.
+    bool startedAsService = false;
+
+    // What the client is given of all this.
+    ClientPlatform ForClient() const;
+};
+
+// Every object of a client run on the data dir `dataDir`.
+std::unique_ptr<HostPlatform> MakePlatform(const std::filesystem::path& dataDir);
+
+// The same OS services one by one, for commands that need no client.
+std::filesystem::path DefaultDataDir();
+std::filesystem::path ExecutablePath();
+std::unique_ptr<platform::ISettingsStore> OpenSettings(const std::filesystem::path& dataDir);
+std::unique_ptr<platform::IInstanceChannel> OpenChannel(const std::filesystem::path& dataDir);
+std::unique_ptr<platform::IServiceManager> OpenServiceManager();
+// Reads a secret from the terminal without echo (a line of standard input elsewhere).
+std::string ReadSecret(const std::string& prompt);
+// Test-only settings of the run (a shorter heartbeat) that the OS's test hooks allow.
+void ApplyTestSettings(ClientConfig& config);
+
+}  // namespace vorta::host

@@ -1,0 +1,87 @@
+// The Linux objects of a client run: settings file, systemd, XDG autostart, rtnetlink, pppd and
+// the Unix-domain instance channel.
+#include <cstdlib>
+
+#include "host/HostPlatform.h"
+#include "lines/LineInfo.h"
+#include "platform/linux/FileSettingsStore.h"
+#include "platform/linux/NetlinkTables.h"
+#include "platform/linux/Paths.h"
+#include "platform/linux/PppdRemoteAccess.h"
+#include "platform/linux/Process.h"
+#include "platform/linux/SignalWatcher.h"
+#include "platform/linux/SystemdServiceManager.h"
+#include "platform/linux/Terminal.h"
+#include "platform/linux/UnixInstanceChannel.h"
+#include "platform/linux/XdgAutostart.h"
+#include "service/ServiceHost.h"
+
+namespace vorta::host {
+
+std::filesystem::path DefaultDataDir() {
+    return platform::DefaultDataDir();
+}
+
+std::filesystem::path ExecutablePath() {
+    return platform::ExecutablePath();
+}
+
+std::unique_ptr<platform::ISettingsStore> OpenSettings(const std::filesystem::path& dataDir) {
+    return std::make_unique<platform::FileSettingsStore>(dataDir / "settings.conf");
+}
+
+std::unique_ptr<platform::IInstanceChannel> OpenChannel(const std::filesystem::path& dataDir) {
+    return std::make_unique<platform::UnixInstanceChannel>(dataDir);
+}
+
+std::unique_ptr<platform::IServiceManager> OpenServiceManager() {
+    return std::make_unique<platform::SystemdServiceManager>(
+        platform::SystemdServiceManager::FromEnvironment());
+}
+
+std::string ReadSecret(const std::string& prompt) {
+    return platform::ReadSecret(prompt);
+}
+
+void ApplyTestSettings(ClientConfig& config) {
+    // The lab shortens the 40-second heartbeat interval of a pair.
+    if (const char* interval = platform::TestSetting("VORTA_TEST_HEARTBEAT_INTERVAL")) {
+        const int seconds = std::atoi(interval);
+        if (seconds > 0) config.clubTiming.interval = std::chrono::seconds(seconds);
+    }
+}
+
+std::unique_ptr<HostPlatform> MakePlatform(const std::filesystem::path& dataDir) {
+    auto made = std::make_unique<HostPlatform>();
+    // The unit and the autostart entry name the data dir whatever the current dir.
+    made->dataDir = std::filesystem::absolute(dataDir);
+    made->settings = OpenSettings(dataDir);
+    made->services = OpenServiceManager();
+    auto network = std::make_unique<platform::NetlinkTables>();
+    // The pppd paths are settable for labs and unusual installs.
+    made->ras = std::make_unique<platform::PppdRemoteAccess>(
+        *network, platform::PppdPaths::FromEnvironment());
+    made->network = std::move(network);
+    // Autostart runs the program by its full path, with the data dir when it is not the default.
+    std::vector<std::string> command = {platform::ExecutablePath().string()};
+    if (made->dataDir != platform::DefaultDataDir())
+        command.insert(command.end(), {"--data-dir", made->dataDir.string()});
+    made->autostart = std::make_unique<platform::XdgAutostart>(platform::XdgAutostart::DefaultDir(),
+                                                               std::move(command));
+    made->channel = OpenChannel(dataDir);
+    made->watchStopRequests = [](std::function<void()> onStop) {
+        return std::make_unique<platform::SignalWatcher>(std::move(onStop));
+    };
+    made->installService = [dir = made->dataDir](bool install) {
+        const std::filesystem::path program = platform::ExecutablePath();
+        if (program.empty()) return false;
+        return platform::RunProgram(ServiceSwitchCommand(program, dir, install)).exitCode == 0;
+    };
+    // A service start is one by systemd under the unit's account; root alone is no service
+    // (sudo vorta beside the running service is a desktop start).
+    made->startedAsService =
+        std::getenv("INVOCATION_ID") != nullptr && made->services->IsServiceAccount();
+    return made;
+}
+
+}  // namespace vorta::host

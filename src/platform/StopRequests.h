@@ -1,0 +1,19 @@
+#pragma once
+// The operating system's ways of asking a foreground program to stop (a terminal's interrupt,
+// a termination request), delivered as one call on a thread of the watcher's own.
+
+#include <functional>
+#include <memory>
+
+namespace vorta::platform {
+
+class IStopRequests {
+public:
+    virtual ~IStopRequests() = default;
+};
+
+// Watches until the returned object is destroyed; `onStop` runs at most once per request.
+using StopRequestWatcher =
+    std::function<std::unique_ptr<IStopRequests>(std::function<void()> onStop)>;
+
+}  // namespace vorta::platform
