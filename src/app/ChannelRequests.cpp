@@ -6,7 +6,7 @@
 #include <memory>
 #include <mutex>
 
-#include "core/LinesCommand.h"
+#include "cli/LinesCommand.h"
 #include "protocol/ResultCodes.h"
 
 namespace vorta::app {

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "app/ChannelRequests.h"
-#include "core/LinesCommand.h"
+#include "cli/LinesCommand.h"
 #include "core/Settings.h"
 #include "lines/LineInfo.h"
 #include "platform/linux/FileSettingsStore.h"

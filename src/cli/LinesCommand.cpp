@@ -1,4 +1,4 @@
-#include "core/LinesCommand.h"
+#include "cli/LinesCommand.h"
 
 #include "base/AsciiText.h"
 
