@@ -4,7 +4,7 @@
 #include <iostream>
 #include <optional>
 
-#include "core/LinesCommand.h"
+#include "cli/LinesCommand.h"
 #include "core/Settings.h"
 #include "host/ChannelProtocol.h"
 #include "host/HostPlatform.h"

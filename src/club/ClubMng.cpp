@@ -35,11 +35,11 @@ void TClubMng::SetPortFailure(const std::string& failure) {
 
 void TClubMng::OnPeerState(std::uint8_t state) {
     if (master_ || lines_ == nullptr) return;
-    lines_->LinesEnabled = state == kPeerActive ? 0 : 1;
+    lines_->Duty = state == kPeerActive ? LinesDuty::StandBy : LinesDuty::Carry;
 }
 
 bool TClubMng::OnGetClosed() const {
-    return lines_ != nullptr && lines_->GroupState == 2;
+    return lines_ != nullptr && lines_->Groups == GroupState::BothFailing;
 }
 
 }  // namespace vorta

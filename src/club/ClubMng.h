@@ -1,6 +1,6 @@
 #pragma once
 // The master/backup role of this host: starts its unit and turns what a backup hears into the
-// lines manager's LinesEnabled flag.
+// lines manager's duty.
 
 #include <atomic>
 #include <cstdint>

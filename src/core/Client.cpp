@@ -128,8 +128,9 @@ void TClient::StartClient(bool serviceMode) {
     if (const Settings s = settings_.Get(); s.IsInNet) clubMng_->Start(s.IsMasterHost);
     if (linesMng_) {
         const Settings s = settings_.Get();
-        linesMng_->LinesEnabled = (!s.IsInNet || s.IsMasterHost || !s.IsInLANBack) ? 1 : 0;
-        linesMng_->KeepGroup(kMasterGroup);
+        linesMng_->Duty = (!s.IsInNet || s.IsMasterHost || !s.IsInLANBack) ? LinesDuty::Carry
+                                                                           : LinesDuty::StandBy;
+        linesMng_->KeepGroup(LineGroup::Main);
     }
     // 3.
     autoLogonPending_ = false;
@@ -590,15 +591,9 @@ void TClient::FillLineList() {
     try {
         if (linesMng_) {
             std::vector<LineRow> rows;
-            std::lock_guard guard(linesMng_->Lock());
-            const auto lines = linesMng_->Lines();
-            const auto& infos = linesMng_->LineInfos();
-            for (std::size_t i = 0; i < infos.size(); ++i) {
-                const TLineInfo& info = infos[i];
+            for (const auto& [info, line] : linesMng_->Snapshot())
                 rows.push_back({info.IsActive, info.MasterGroup, info.EntryName, info.IsNecessary,
-                                info.IpAddress,
-                                i < lines.size() && lines[i] ? lines[i]->Reason() : ""});
-            }
+                                info.IpAddress, line ? line->Reason() : ""});
             view_.Lines = std::move(rows);
         }
     } catch (const std::exception& e) {
@@ -657,8 +652,8 @@ std::string TClient::StatusReport(bool json) const {
     snapshot.lastErrorText = LastErrorText();
     snapshot.lines = view_.Lines;
     if (linesMng_) {
-        snapshot.linesEnabled = linesMng_->LinesEnabled != 0;
-        snapshot.groupState = linesMng_->GroupState;
+        snapshot.linesEnabled = linesMng_->Duty == LinesDuty::Carry;
+        snapshot.groupState = static_cast<int>(linesMng_->Groups.load());
     }
     if (clubMng_ && clubMng_->Running()) {
         snapshot.pairRole = clubMng_->IsMaster() ? "master" : "backup";

@@ -19,7 +19,7 @@ struct StatusSnapshot {
     std::string lastErrorText;
     std::vector<LineRow> lines;
     // The master/backup pair: this host's role ("master", "backup" or "" when not paired), the
-    // lines manager's LinesEnabled flag and GroupState, and the last heard peer state.
+    // lines manager's duty and group state, and the last heard peer state.
     std::string pairRole;
     bool linesEnabled = true;
     int groupState = 0;

@@ -79,7 +79,7 @@ void TUpdateIpTrd::Cycle(std::stop_token stop) {
     const TRouteResult route =
         context_.routes.AddHostRoute(line->EntryName(), line->GetIpAddress(), serviceAddress);
     if (!route) return Explain(*line, number, route.reason);
-    request_.LineID = at->lineId;
+    request_.LineID = at->info.LineID;
     request_.UpdateIP =
         settings.IsInNet && !settings.IsMasterHost && settings.IsInLANBack ? "1" : "0";
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <mutex>
 
-#include "core/LinesCommand.h"
+#include "cli/LinesCommand.h"
 #include "host/ChannelProtocol.h"
 #include "platform/ThisProcess.h"
 

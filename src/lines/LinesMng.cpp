@@ -1,7 +1,5 @@
 #include "lines/LinesMng.h"
 
-#include "base/AsciiText.h"
-
 #include <exception>
 #include <stdexcept>
 
@@ -36,21 +34,18 @@ void TLinesMng::LoadFromFile() {
         loadError_ = e.what();
         return;
     }
-    for (TLineInfo& info : records) {
-        info.IpAddress.clear();
-        AddLineInfo(std::move(info));  // a record that cannot be added is dropped
-    }
+    for (TLineInfo& info : LoadableRecords(std::move(records)))
+        AddLineInfo(std::move(info));  // a line that cannot be created is dropped
 }
 
 bool TLinesMng::AddLineInfo(TLineInfo info) {
     std::lock_guard guard(lock_);
-    if (infos_.size() >= kMaxLines) return false;
+    if (!CanAddLine(infos_)) return false;
     auto line = TLineFactory::CreateLine(info.LineKind, options_.services);
     return line && Attach(std::move(line), std::move(info));
 }
 
 bool TLinesMng::Attach(std::shared_ptr<TBaseLine> line, TLineInfo info) {
-    std::lock_guard guard(lock_);
     try {
         line->SetEntryName(info.EntryName);
         line->SetUserName(info.UserName);
@@ -72,7 +67,7 @@ bool TLinesMng::Attach(std::shared_ptr<TBaseLine> line, TLineInfo info) {
 
 bool TLinesMng::AddLine(TLineInfo info) {
     std::lock_guard guard(lock_);
-    if (infos_.size() >= kMaxLines) return false;
+    if (!CanAddLine(infos_)) return false;
     // The line learns its entry name only after the save: one dropped because the save failed
     // has never acted on that connection.
     auto line = TLineFactory::CreateLine(info.LineKind, options_.services);
@@ -120,14 +115,6 @@ void TLinesMng::DeleteLine(std::size_t index) {
     options_.services.routes.RemoveHostRoutes(entry);
 }
 
-int TLinesMng::IndexOfEntry(const std::string& entryName) {
-    std::lock_guard guard(lock_);
-    int found = -1;
-    for (std::size_t i = 0; i < infos_.size(); ++i)
-        if (AsciiIEquals(infos_[i].EntryName, entryName)) found = static_cast<int>(i);
-    return found;
-}
-
 void TLinesMng::RefreshState() {
     bool haveMaster = false, haveBackup = false, masterFailing = false, backupFailing = false;
     {
@@ -150,25 +137,26 @@ void TLinesMng::RefreshState() {
     }
     masterFailing = masterFailing || !haveMaster;
     backupFailing = backupFailing || !haveBackup;
-    GroupState = masterFailing && backupFailing ? 2 : !masterFailing ? 0 : 1;
+    Groups = masterFailing && backupFailing ? GroupState::BothFailing
+             : !masterFailing               ? GroupState::MainUp
+                                            : GroupState::BackupCarries;
 }
 
-void TLinesMng::KeepGroup(std::uint8_t group) {
+void TLinesMng::KeepGroup(LineGroup group) {
     std::lock_guard guard(lock_);
     for (std::size_t i = 0; i < infos_.size(); ++i)
-        if (static_cast<std::uint8_t>(infos_[i].MasterGroup) == group) lines_[i]->KeepActive = true;
+        if (GroupOf(infos_[i]) == group) lines_[i]->KeepActive = true;
 }
 
-void TLinesMng::ReleaseGroup(std::uint8_t group) {
+void TLinesMng::ReleaseGroup(LineGroup group) {
     std::lock_guard guard(lock_);
     for (std::size_t i = 0; i < infos_.size(); ++i)
-        if (static_cast<std::uint8_t>(infos_[i].MasterGroup) == group)
-            lines_[i]->KeepActive = false;
+        if (GroupOf(infos_[i]) == group) lines_[i]->KeepActive = false;
 }
 
 void TLinesMng::ReleaseAll() {
-    ReleaseGroup(kMasterGroup);
-    ReleaseGroup(kBackupGroup);
+    ReleaseGroup(LineGroup::Main);
+    ReleaseGroup(LineGroup::Backup);
 }
 
 void TLinesMng::SaveToFile() {
@@ -183,18 +171,31 @@ void TLinesMng::Save(const std::vector<TLineInfo>& records) {
     WriteLinesFile(options_.file, records);
 }
 
-std::vector<std::shared_ptr<TBaseLine>> TLinesMng::Lines() {
+std::vector<LineSnapshot> TLinesMng::Snapshot() const {
+    std::lock_guard guard(lock_);
+    std::vector<LineSnapshot> lines;
+    lines.reserve(infos_.size());
+    for (std::size_t i = 0; i < infos_.size(); ++i) lines.push_back({infos_[i], lines_[i]});
+    return lines;
+}
+
+std::vector<TLineInfo> TLinesMng::Records() const {
+    std::lock_guard guard(lock_);
+    return infos_;
+}
+
+std::vector<std::shared_ptr<TBaseLine>> TLinesMng::Lines() const {
     std::lock_guard guard(lock_);
     return lines_;
 }
 
-std::optional<TLinesMng::LineAt> TLinesMng::At(std::size_t index) {
+std::optional<LineSnapshot> TLinesMng::At(std::size_t index) const {
     std::lock_guard guard(lock_);
     if (index >= lines_.size()) return std::nullopt;
-    return LineAt{lines_[index], index < infos_.size() ? infos_[index].LineID : std::string()};
+    return LineSnapshot{infos_[index], lines_[index]};
 }
 
-std::size_t TLinesMng::Count() {
+std::size_t TLinesMng::Count() const {
     std::lock_guard guard(lock_);
     return lines_.size();
 }
@@ -202,23 +203,23 @@ std::size_t TLinesMng::Count() {
 void TLinesMng::Run(std::stop_token stop) {
     while (!stop.stop_requested()) {
         try {
-            if (LinesEnabled == 0 && options_.isLanBackup()) {
+            if (Duty == LinesDuty::StandBy && options_.isLanBackup()) {
                 ReleaseAll();
-                GroupState = 2;
+                Groups = GroupState::BothFailing;
                 SleepUnlessStopped(stop, options_.slice * 5);
                 continue;
             }
-            KeepGroup(kMasterGroup);
+            KeepGroup(LineGroup::Main);
             // A cycle is 40 slices with a refresh after the 21st and the 40th; the thread sleeps
             // until each of them rather than waking every slice.
             if (!SleepUnlessStopped(stop, options_.slice * 21)) return;
             RefreshState();
             if (!SleepUnlessStopped(stop, options_.slice * 19)) return;
             RefreshState();
-            if (GroupState != 0)
-                KeepGroup(kBackupGroup);
+            if (Groups != GroupState::MainUp)
+                KeepGroup(LineGroup::Backup);
             else
-                ReleaseGroup(kBackupGroup);
+                ReleaseGroup(LineGroup::Backup);
         } catch (const std::exception& e) {
             Debug(std::string("lines cycle: ") + e.what());
             // The next cycle starts afresh.

@@ -16,11 +16,23 @@
 
 #include "lines/LineBase.h"
 #include "lines/LineInfo.h"
+#include "lines/LineRules.h"
 
 namespace vorta {
 
-inline constexpr std::uint8_t kMasterGroup = 1;
-inline constexpr std::uint8_t kBackupGroup = 0;
+// How the two groups fare at the last refresh; the value is shown in the status report.
+enum class GroupState : std::uint8_t { MainUp = 0, BackupCarries = 1, BothFailing = 2 };
+
+// Whether this host's lines carry the traffic or, on the LAN's backup host, stand by while the
+// master's lines carry it.
+enum class LinesDuty : std::uint8_t { StandBy = 0, Carry = 1 };
+
+// One line as the manager held it at one moment.
+struct LineSnapshot {
+    TLineInfo info;
+    // The live line; it stays valid for as long as a caller holds it, deleted or not.
+    std::shared_ptr<TBaseLine> line;
+};
 
 class TLinesMng {
 public:
@@ -51,11 +63,9 @@ public:
     // An index past the end changes nothing.
     void ModifyLine(std::size_t index, const TLineInfo& info);
     void DeleteLine(std::size_t index);
-    // The last record whose entry name matches ignoring letter case, or -1.
-    int IndexOfEntry(const std::string& entryName);
     void RefreshState();
-    void KeepGroup(std::uint8_t group);
-    void ReleaseGroup(std::uint8_t group);
+    void KeepGroup(LineGroup group);
+    void ReleaseGroup(LineGroup group);
     void ReleaseAll();
     // Writes a new file beside the old one and renames it over; throws on failure, and always
     // after a failed load.
@@ -63,34 +73,29 @@ public:
     // Why the lines file could not be read at start; empty when it was read or is missing.
     std::string LoadError() const { return loadError_; }
 
-    // The lock that guards both lists; re-entrant. Hold it while using LineInfos().
-    std::recursive_mutex& Lock() { return lock_; }
-    std::vector<TLineInfo>& LineInfos() { return infos_; }
+    // Copies taken under one lock: records and lines always match by index.
+    std::vector<LineSnapshot> Snapshot() const;
+    std::vector<TLineInfo> Records() const;
     // The live lines; a line stays valid for as long as a caller holds it, deleted or not.
-    std::vector<std::shared_ptr<TBaseLine>> Lines();
-    // The line at `index` together with its record's LineID, read under one lock; none past
-    // the end.
-    struct LineAt {
-        std::shared_ptr<TBaseLine> line;
-        std::string lineId;
-    };
-    std::optional<LineAt> At(std::size_t index);
-    std::size_t Count();
+    std::vector<std::shared_ptr<TBaseLine>> Lines() const;
+    // None past the end.
+    std::optional<LineSnapshot> At(std::size_t index) const;
+    std::size_t Count() const;
 
-    std::atomic<std::uint8_t> GroupState{0};  // 0 main up, 1 backup carries, 2 both failing
-    std::atomic<std::uint8_t> LinesEnabled{0};
+    std::atomic<GroupState> Groups{GroupState::MainUp};
+    std::atomic<LinesDuty> Duty{LinesDuty::StandBy};
 
 private:
     void LoadFromFile();
-    // Takes the line and its record into the lists; false when that fails.
+    // Takes the line and its record into the lists; false when that fails. Needs lock_ held.
     bool Attach(std::shared_ptr<TBaseLine> line, TLineInfo info);
     // Writes `records` as the lines file, unless the load failed; throws on failure.
     void Save(const std::vector<TLineInfo>& records);
     void Run(std::stop_token stop);
 
     Options options_;
-    std::string loadError_;  // set before the run thread starts, never after
-    std::recursive_mutex lock_;
+    std::string loadError_;    // set before the run thread starts, never after
+    mutable std::mutex lock_;  // guards both lists, which always match by index
     std::vector<TLineInfo> infos_;
     std::vector<std::shared_ptr<TBaseLine>> lines_;
     std::jthread runThread_;

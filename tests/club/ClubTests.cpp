@@ -92,31 +92,32 @@ protected:
         TLinesMng::Options{dir.path() / kLinesFileName, services, [] { return false; }, 1h}};
 };
 
-TEST_F(ClubTest, BackupTurnsHeartbeatsIntoLinesEnabled) {
+TEST_F(ClubTest, BackupTurnsHeartbeatsIntoTheLinesDuty) {
     TClubMng club(&lines, timing);
-    lines.LinesEnabled = 1;
+    lines.Duty = LinesDuty::Carry;
     club.Start(false);
     SendTo(timing.port, "ACTIVE\r\n");
     std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(lines.LinesEnabled, 1) << "a first ACTIVE changes nothing";
+    EXPECT_EQ(lines.Duty.load(), LinesDuty::Carry) << "a first ACTIVE changes nothing";
     SendTo(timing.port, "CLOSE\r\n");
     ASSERT_TRUE(WaitFor([&] { return club.LastState().Last() == kPeerClosed; }));
-    EXPECT_EQ(lines.LinesEnabled, 1) << "take over";
+    EXPECT_EQ(lines.Duty.load(), LinesDuty::Carry) << "take over";
     SendTo(timing.port, "active\r\n");
-    ASSERT_TRUE(WaitFor([&] { return lines.LinesEnabled == 0; })) << "the master is back: release";
+    ASSERT_TRUE(WaitFor([&] { return lines.Duty == LinesDuty::StandBy; }))
+        << "the master is back: release";
     SendTo(timing.port, "ACTIVE\r\nCLOSE\r\n");  // CLOSE read first, then ACTIVE
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(club.LastState().Last(), kPeerActive);
-    EXPECT_EQ(lines.LinesEnabled, 0);
+    EXPECT_EQ(lines.Duty.load(), LinesDuty::StandBy);
 }
 
 TEST_F(ClubTest, SilenceCountsAsAMasterThatIsGone) {
     timing.interval = std::chrono::seconds(-4);  // a one-second wait, for the test only
     TClubMng club(&lines, timing);
-    lines.LinesEnabled = 0;
+    lines.Duty = LinesDuty::StandBy;
     club.Start(false);
     ASSERT_TRUE(WaitFor([&] { return club.LastState().Last() == kPeerSilent; }));
-    EXPECT_EQ(lines.LinesEnabled, 1);
+    EXPECT_EQ(lines.Duty.load(), LinesDuty::Carry);
 }
 
 TEST_F(ClubTest, StartKeepsTheSameRoleAndReplacesAnother) {
@@ -146,27 +147,29 @@ TEST_F(ClubTest, ABackupReplacedWhileItReportsLeavesTheLinesAlone) {
     ASSERT_TRUE(WaitFor([&] { return club.LastState().Last() == kPeerClosed; }));
     club.Start(true);  // the role flag changes while the backup's thread may be reporting
     EXPECT_TRUE(club.IsMaster());
-    lines.LinesEnabled = 1;
+    lines.Duty = LinesDuty::Carry;
     std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(lines.LinesEnabled, 1) << "no report of the old backup comes after Start";
+    EXPECT_EQ(lines.Duty.load(), LinesDuty::Carry)
+        << "no report of the old backup comes after Start";
 }
 
 TEST_F(ClubTest, MasterSaysCloseWhileItsLinesFailAndTheBackupFollows) {
     TClubMng backup(&lines, timing);
-    lines.LinesEnabled = 0;
+    lines.Duty = LinesDuty::StandBy;
     backup.Start(false);
     test::TempDir masterDir;
     TLinesMng masterLines(
         TLinesMng::Options{masterDir.path() / kLinesFileName, services, [] { return false; }, 1h});
-    masterLines.GroupState = 2;                 // no usable line on the master
-    timing.interval = std::chrono::seconds(0);  // a heartbeat every second, for the test only
+    masterLines.Groups = GroupState::BothFailing;  // no usable line on the master
+    timing.interval = std::chrono::seconds(0);     // a heartbeat every second, for the test only
     TClubMng master(&masterLines, timing);
     master.Start(true);
     ASSERT_TRUE(WaitFor([&] { return backup.LastState().Last() == kPeerClosed; }));
-    EXPECT_EQ(lines.LinesEnabled, 1) << "the backup takes over";
-    masterLines.GroupState = 0;
+    EXPECT_EQ(lines.Duty.load(), LinesDuty::Carry) << "the backup takes over";
+    masterLines.Groups = GroupState::MainUp;
     ASSERT_TRUE(WaitFor([&] { return backup.LastState().Last() == kPeerActive; }));
-    EXPECT_EQ(lines.LinesEnabled, 0) << "and releases when the master's ACTIVE returns";
+    EXPECT_EQ(lines.Duty.load(), LinesDuty::StandBy)
+        << "and releases when the master's ACTIVE returns";
 }
 
 TEST_F(ClubTest, StoppingABackupDoesNotWaitForADatagram) {
@@ -225,7 +228,7 @@ TEST_F(ClubTest, ABackupWhosePortIsTakenRunsWithoutThePairAndListensOnceItIsFree
         std::lock_guard lock(mutex);
         told.push_back(failure);
     };
-    lines.LinesEnabled = 0;
+    lines.Duty = LinesDuty::StandBy;
     ASSERT_NO_THROW(club.Start(false));
     EXPECT_TRUE(club.Running());
     const std::string failure = club.PortFailure();
@@ -237,7 +240,7 @@ TEST_F(ClubTest, ABackupWhosePortIsTakenRunsWithoutThePairAndListensOnceItIsFree
     }
 
     // Nothing can be heard: silence comes due and the lines go on without the pair.
-    ASSERT_TRUE(WaitFor([&] { return lines.LinesEnabled == 1; }, 10s));
+    ASSERT_TRUE(WaitFor([&] { return lines.Duty == LinesDuty::Carry; }, 10s));
     EXPECT_EQ(club.LastState().Last(), kPeerSilent);
     {
         std::lock_guard lock(mutex);
@@ -253,7 +256,8 @@ TEST_F(ClubTest, ABackupWhosePortIsTakenRunsWithoutThePairAndListensOnceItIsFree
     SendTo(timing.port, "CLOSE\r\n");
     ASSERT_TRUE(WaitFor([&] { return club.LastState().Last() == kPeerClosed; }));
     SendTo(timing.port, "ACTIVE\r\n");
-    EXPECT_TRUE(WaitFor([&] { return lines.LinesEnabled == 0; })) << "the master is heard again";
+    EXPECT_TRUE(WaitFor([&] { return lines.Duty == LinesDuty::StandBy; }))
+        << "the master is heard again";
 }
 
 }  // namespace

@@ -98,10 +98,7 @@ TEST_F(UpdateIpTest, OnlyTheActiveLineReportsUnderItsOwnNumber) {
     EXPECT_NE(reports[0].target.find("line=2"), std::string::npos) << reports[0].target;
     const auto recorded = live.service.lineReports();
     ASSERT_EQ(recorded.size(), 1u);
-    {
-        std::lock_guard guard(manager.Lock());
-        EXPECT_EQ(recorded[0].lineId, manager.LineInfos()[1].LineID);
-    }
+    { EXPECT_EQ(recorded[0].lineId, manager.Records()[1].LineID); }
     EXPECT_EQ(recorded[0].updateIp, "0");
     EXPECT_EQ(std::get<0>(tables.Added().at(0)), Ip("127.0.0.1"))
         << "host route to the service's address";

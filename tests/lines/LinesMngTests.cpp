@@ -83,8 +83,7 @@ TEST_F(LinesMngTest, MissingFileStartsEmptyAndAddsAreSavedPrivately) {
     mng.reset();
     auto again = Manager();
     ASSERT_EQ(again->Count(), 1u);
-    std::lock_guard guard(again->Lock());
-    EXPECT_EQ(again->LineInfos()[0].EntryName, "eth0");
+    EXPECT_EQ(again->Records()[0].EntryName, "eth0");
 }
 
 TEST_F(LinesMngTest, FileSizeDecidesHowManyRecordsLoad) {
@@ -113,11 +112,8 @@ TEST_F(LinesMngTest, RuntimeFieldsAreClearedAndBadKindsDropped) {
     std::ofstream(file(), std::ios::binary) << content;
     auto mng = Manager();
     ASSERT_EQ(mng->Count(), 1u);
-    {
-        std::lock_guard guard(mng->Lock());
-        EXPECT_FALSE(mng->LineInfos()[0].IsActive);
-        EXPECT_EQ(mng->LineInfos()[0].IpAddress, "");
-    }
+    EXPECT_FALSE(mng->Records()[0].IsActive);
+    EXPECT_EQ(mng->Records()[0].IpAddress, "");
     mng->SaveToFile();
     EXPECT_EQ(std::filesystem::file_size(file()), kLineInfoSize) << "the bad record is gone";
 }
@@ -128,8 +124,8 @@ TEST_F(LinesMngTest, SixthAddIsRefusedAndTheFileStaysAsItWas) {
     const std::string before = FileBytes(file());
     EXPECT_FALSE(mng->AddLine(Lan("eth9", true)));
     EXPECT_EQ(FileBytes(file()), before);
-    EXPECT_EQ(mng->IndexOfEntry("ETH3"), 3);
-    EXPECT_EQ(mng->IndexOfEntry("none"), -1);
+    EXPECT_EQ(FindEntry(mng->Records(), "ETH3"), 3u);
+    EXPECT_EQ(FindEntry(mng->Records(), "none"), std::nullopt);
 }
 
 TEST_F(LinesMngTest, InterruptedSaveLeavesTheOldFileIntact) {
@@ -154,11 +150,7 @@ TEST_F(LinesMngTest, AFailedSaveLeavesMemoryFileAndLiveLinesAsTheyWere) {
     ASSERT_TRUE(mng->AddLine(Lan("eth1", false)));
     const std::string before = FileBytes(file());
     const auto lines = mng->Lines();
-    std::vector<TLineInfo> infos;
-    {
-        std::lock_guard guard(mng->Lock());
-        infos = mng->LineInfos();
-    }
+    const std::vector<TLineInfo> infos = mng->Records();
     TLineInfo changed = infos[1];
     changed.UserName = "new";
     changed.Password = "pw";
@@ -177,8 +169,7 @@ TEST_F(LinesMngTest, AFailedSaveLeavesMemoryFileAndLiveLinesAsTheyWere) {
     EXPECT_EQ(mng->Lines(), lines);
     EXPECT_EQ(lines[1]->UserName(), "");
     EXPECT_EQ(lines[1]->Password(), "");
-    std::lock_guard guard(mng->Lock());
-    EXPECT_EQ(mng->LineInfos(), infos);
+    EXPECT_EQ(mng->Records(), infos);
 }
 
 TEST_F(LinesMngTest, EndingTheManagerSavesNothing) {
@@ -205,49 +196,48 @@ TEST_F(LinesMngTest, ModifyAndDeleteKeepTheListsTogether) {
     ASSERT_EQ(mng->Count(), 1u);
     EXPECT_EQ(held->EntryName(), "eth0") << "a holder keeps a deleted line alive";
     auto reloaded = (mng.reset(), Manager());
-    std::lock_guard guard(reloaded->Lock());
-    ASSERT_EQ(reloaded->LineInfos().size(), 1u);
-    EXPECT_EQ(reloaded->LineInfos()[0].UserName, "张三")
-        << "GBK in the file, UTF-8 again when read";
+    const auto records = reloaded->Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].UserName, "张三") << "GBK in the file, UTF-8 again when read";
 }
 
 TEST_F(LinesMngTest, GroupStateTable) {
     auto mng = Manager();
     mng->RefreshState();
-    EXPECT_EQ(mng->GroupState, 2) << "no line at all: both groups fail";
+    EXPECT_EQ(mng->Groups.load(), GroupState::BothFailing) << "no line at all: both groups fail";
 
     ASSERT_TRUE(mng->AddLineInfo(Lan("eth0", true, false)));
     mng->RefreshState();
-    EXPECT_EQ(mng->GroupState, 0)
+    EXPECT_EQ(mng->Groups.load(), GroupState::MainUp)
         << "a main line that is down but not necessary never fails its group";
 
     mng->DeleteLine(0);
     ASSERT_TRUE(mng->AddLineInfo(Lan("eth0", true, true)));
     mng->RefreshState();
-    EXPECT_EQ(mng->GroupState, 2) << "necessary main line down, and no backup line";
+    EXPECT_EQ(mng->Groups.load(), GroupState::BothFailing)
+        << "necessary main line down, and no backup line";
 
     ASSERT_TRUE(mng->AddLineInfo(Lan("eth1", false)));
     mng->RefreshState();
-    EXPECT_EQ(mng->GroupState, 1);
+    EXPECT_EQ(mng->Groups.load(), GroupState::BackupCarries);
     Up(2);
     mng->RefreshState();
-    EXPECT_EQ(mng->GroupState, 0);
-    std::lock_guard guard(mng->Lock());
-    EXPECT_TRUE(mng->LineInfos()[0].IsActive);
-    EXPECT_FALSE(mng->LineInfos()[1].IsActive);
+    EXPECT_EQ(mng->Groups.load(), GroupState::MainUp);
+    EXPECT_TRUE(mng->Records()[0].IsActive);
+    EXPECT_FALSE(mng->Records()[1].IsActive);
 }
 
 TEST_F(LinesMngTest, RunThreadHoldsTheMainGroupAndFallsBack) {
     auto mng = Manager();
     ASSERT_TRUE(mng->AddLineInfo(Lan("eth0", true, true)));
     ASSERT_TRUE(mng->AddLineInfo(Lan("eth1", false)));
-    mng->LinesEnabled = 1;
+    mng->Duty = LinesDuty::Carry;
     EXPECT_TRUE(test::WaitFor([&] {
         return mng->Lines()[0]->KeepActive.load() && mng->Lines()[1]->KeepActive.load();
     })) << "main line down: the backup is held up too";
     Up(2);
-    EXPECT_TRUE(
-        test::WaitFor([&] { return mng->GroupState == 0 && !mng->Lines()[1]->KeepActive.load(); }));
+    EXPECT_TRUE(test::WaitFor(
+        [&] { return mng->Groups == GroupState::MainUp && !mng->Lines()[1]->KeepActive.load(); }));
     EXPECT_TRUE(mng->Lines()[0]->KeepActive);
 }
 
@@ -255,9 +245,10 @@ TEST_F(LinesMngTest, LanBackupHostHoldsEveryLineDown) {
     auto mng = Manager([] { return true; });
     ASSERT_TRUE(mng->AddLineInfo(Lan("eth0", true)));
     mng->Lines()[0]->KeepActive = true;
-    for (int i = 0; i < 400 && (mng->GroupState != 2 || mng->Lines()[0]->KeepActive); ++i)
+    for (int i = 0;
+         i < 400 && (mng->Groups != GroupState::BothFailing || mng->Lines()[0]->KeepActive); ++i)
         std::this_thread::sleep_for(5ms);
-    EXPECT_EQ(mng->GroupState, 2);
+    EXPECT_EQ(mng->Groups.load(), GroupState::BothFailing);
     EXPECT_FALSE(mng->Lines()[0]->KeepActive);
 }
 

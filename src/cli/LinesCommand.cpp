@@ -1,6 +1,4 @@
-#include "core/LinesCommand.h"
-
-#include "base/AsciiText.h"
+#include "cli/LinesCommand.h"
 
 #include <charconv>
 #include <optional>
@@ -9,6 +7,7 @@
 
 #include "core/StatusReport.h"
 #include "lines/LineFactory.h"
+#include "lines/LineRules.h"
 #include "lines/LinesMng.h"
 #include "protocol/TextCodec.h"
 
@@ -121,11 +120,7 @@ std::string List(const std::vector<TLineInfo>& records, bool json) {
 
 std::vector<TLineInfo> ManagerLinesTarget::Records() {
     if (std::string error = manager_.LoadError(); !error.empty()) throw std::runtime_error(error);
-    std::lock_guard guard(manager_.Lock());
-    return manager_.LineInfos();
-}
-int ManagerLinesTarget::IndexOfEntry(const std::string& entryName) {
-    return manager_.IndexOfEntry(entryName);
+    return manager_.Records();
 }
 bool ManagerLinesTarget::Add(const TLineInfo& info) {
     return manager_.AddLine(info);
@@ -138,17 +133,10 @@ void ManagerLinesTarget::Delete(std::size_t index) {
 }
 
 FileLinesTarget::FileLinesTarget(std::filesystem::path file) : file_(std::move(file)) {
-    std::vector<TLineInfo> stored;
     try {
-        stored = ReadLinesFile(file_);
+        records_ = LoadableRecords(ReadLinesFile(file_));
     } catch (const std::exception& e) {
         loadError_ = e.what();
-    }
-    for (TLineInfo& info : stored) {
-        if (info.LineKind < 0 || info.LineKind > 3) continue;
-        info.IsActive = false;
-        info.IpAddress.clear();
-        records_.push_back(std::move(info));
     }
 }
 
@@ -157,15 +145,8 @@ std::vector<TLineInfo> FileLinesTarget::Records() {
     return records_;
 }
 
-int FileLinesTarget::IndexOfEntry(const std::string& entryName) {
-    int found = -1;
-    for (std::size_t i = 0; i < records_.size(); ++i)
-        if (AsciiIEquals(records_[i].EntryName, entryName)) found = static_cast<int>(i);
-    return found;
-}
-
 bool FileLinesTarget::Add(const TLineInfo& info) {
-    if (records_.size() >= kMaxLines) return false;
+    if (!CanAddLine(records_)) return false;
     std::vector<TLineInfo> records = records_;
     records.push_back(info);
     Save(records);
@@ -219,7 +200,8 @@ LinesCommandResult RunLinesCommand(const std::vector<std::string>& args, ILinesT
             if (!o.kind) throw std::invalid_argument("--kind is required");
             if (!o.entry || TrimControl(*o.entry).empty())
                 throw std::invalid_argument("--entry is required");
-            const std::size_t count = target.Records().size();  // an unreadable file ends here
+            // An unreadable file ends here.
+            const std::vector<TLineInfo> records = target.Records();
             TLineInfo info;
             info.LineKind = *o.kind;
             info.MasterGroup = o.master.value_or(true);
@@ -228,11 +210,10 @@ LinesCommandResult RunLinesCommand(const std::vector<std::string>& args, ILinesT
             info.UserName = FitToSlot(o.user.value_or(""), kUserNameMax);
             info.Password = FitToSlot(o.password.value_or(""), kPasswordMax);
             info.LineID = NewLineId();
-            if (target.IndexOfEntry(info.EntryName) != -1)
+            if (FindEntry(records, info.EntryName))
                 return {kExitRefused, std::string(kLineExists) + "\n"};
             if (MissingUserInfo(info)) return {kExitRefused, std::string(kNeedUserInfo) + "\n"};
-            if (count >= kMaxLines) return {kExitRefused, std::string(kTooManyLines) + "\n"};
-            changing = true;
+            changing = true;  // the target refuses a line beyond the limit before saving
             if (!target.Add(info)) return {kExitRefused, std::string(kTooManyLines) + "\n"};
             return {0, "added line " + std::to_string(target.Records().size()) + ": " +
                            info.EntryName + "\n"};

@@ -17,7 +17,6 @@ public:
     virtual ~ILinesTarget() = default;
     // Throws the reason when the lines file could not be read: that is not an empty list.
     virtual std::vector<TLineInfo> Records() = 0;
-    virtual int IndexOfEntry(const std::string& entryName) = 0;
     // Each change is saved first and made only once saved; a failed save throws the reason and
     // changes nothing. Add: false, with nothing changed, when the line cannot be added.
     virtual bool Add(const TLineInfo& info) = 0;
@@ -30,7 +29,6 @@ class ManagerLinesTarget : public ILinesTarget {
 public:
     explicit ManagerLinesTarget(TLinesMng& manager) : manager_(manager) {}
     std::vector<TLineInfo> Records() override;
-    int IndexOfEntry(const std::string& entryName) override;
     bool Add(const TLineInfo& info) override;
     void Modify(std::size_t index, const TLineInfo& info) override;
     void Delete(std::size_t index) override;
@@ -39,13 +37,12 @@ private:
     TLinesMng& manager_;
 };
 
-// The lines file when no client holds it; records of an unknown kind are left out, as the
-// client would. A file that cannot be read is never rewritten.
+// The lines file when no client holds it; it loads the records a client would load. A file
+// that cannot be read is never rewritten.
 class FileLinesTarget : public ILinesTarget {
 public:
     explicit FileLinesTarget(std::filesystem::path file);
     std::vector<TLineInfo> Records() override;
-    int IndexOfEntry(const std::string& entryName) override;
     bool Add(const TLineInfo& info) override;
     void Modify(std::size_t index, const TLineInfo& info) override;
     void Delete(std::size_t index) override;

@@ -10,7 +10,7 @@
 #include "FakeNetworkTables.h"
 #include "FileSizeLimit.h"
 #include "TempDir.h"
-#include "core/LinesCommand.h"
+#include "cli/LinesCommand.h"
 #include "lines/LinesMng.h"
 
 namespace vorta {
