@@ -39,14 +39,53 @@ CommandOutcome DecodeOutcome(const std::string& reply) {
             eol == std::string::npos ? "" : reply.substr(eol + 1)};
 }
 
+namespace {
+
+struct Pending {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool started = false, dropped = false, done = false;
+    std::string answer;
+};
+
+// The first answer given wins; one never given (the client shut down before its exchange
+// ended) is given when the last copy of the reply goes.
+class Answer {
+public:
+    explicit Answer(std::shared_ptr<Pending> pending) : pending_(std::move(pending)) {}
+    ~Answer() { Give(EncodeOutcome({1, "vorta: the client closed before it was done\n"})); }
+    Answer(const Answer&) = delete;
+    Answer& operator=(const Answer&) = delete;
+
+    void Give(std::string answer) {
+        {
+            std::lock_guard guard(pending_->lock);
+            if (pending_->done) return;
+            pending_->answer = std::move(answer);
+            pending_->done = true;
+        }
+        pending_->changed.notify_all();
+    }
+
+private:
+    std::shared_ptr<Pending> pending_;
+};
+
+CommandDone Encoded(std::function<void(std::string)> reply) {
+    return [reply = std::move(reply)](const CommandOutcome& outcome) {
+        reply(EncodeOutcome(outcome));
+    };
+}
+
+}  // namespace
+
 std::string ChannelRequests::OnLoop(platform::IRequestContext& context,
                                     std::function<std::string()> work) {
-    struct Pending {
-        std::mutex lock;
-        std::condition_variable changed;
-        bool started = false, dropped = false, done = false;
-        std::string answer;
-    };
+    return OnLoopAsync(context, [work = std::move(work)](const Reply& reply) { reply(work()); });
+}
+
+std::string ChannelRequests::OnLoopAsync(platform::IRequestContext& context,
+                                         std::function<void(Reply)> work) {
     auto pending = std::make_shared<Pending>();
     loop_.Post(ClientEvent([this, pending, work = std::move(work)] {
         {
@@ -54,20 +93,14 @@ std::string ChannelRequests::OnLoop(platform::IRequestContext& context,
             if (pending->dropped) return;
             pending->started = true;
         }
-        std::string answer;
+        auto answer = std::make_shared<Answer>(pending);
         try {
-            answer = work();
+            work([answer](std::string text) { answer->Give(std::move(text)); });
         } catch (const std::exception& e) {
             client_.ReportFailure(e.what());
-            answer = EncodeOutcome(
-                {1, std::string("vorta: the client could not do it: ") + e.what() + "\n"});
+            answer->Give(EncodeOutcome(
+                {1, std::string("vorta: the client could not do it: ") + e.what() + "\n"}));
         }
-        {
-            std::lock_guard guard(pending->lock);
-            pending->answer = std::move(answer);
-            pending->done = true;
-        }
-        pending->changed.notify_all();
     }));
     bool told = false;
     for (;;) {
@@ -121,13 +154,13 @@ std::string ChannelRequests::Handle(const std::string& request,
                       [this, args] { return EncodeOutcome(client_.ConfigSet(args[0], args[1])); });
     }
     if (request == kRequestLogon)
-        return OnLoop(context, [this] { return EncodeOutcome(client_.CommandLogon()); });
+        return OnLoopAsync(context, [this](Reply reply) { client_.CommandLogon(Encoded(reply)); });
     if (request == kRequestLogoff)
-        return OnLoop(context, [this] { return EncodeOutcome(client_.CommandLogoff()); });
+        return OnLoopAsync(context, [this](Reply reply) { client_.CommandLogoff(Encoded(reply)); });
     if (request == kRequestDomains || request == kRequestDomainsJson) {
         const bool json = request == kRequestDomainsJson;
-        return OnLoop(context,
-                      [this, json] { return EncodeOutcome(client_.CommandDomains(json)); });
+        return OnLoopAsync(
+            context, [this, json](Reply reply) { client_.CommandDomains(json, Encoded(reply)); });
     }
     return "unknown request\n";
 }

@@ -38,7 +38,11 @@ public:
     void Close() { closing_ = true; }
 
 private:
+    // Gives the request's answer; called once, on any thread.
+    using Reply = std::function<void(std::string answer)>;
     std::string OnLoop(platform::IRequestContext& context, std::function<std::string()> work);
+    // `work` runs on the loop's thread and may reply later, once its exchange is done.
+    std::string OnLoopAsync(platform::IRequestContext& context, std::function<void(Reply)> work);
 
     TClient& client_;
     EventLoop& loop_;
