@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <iostream>
+#include <utility>
 
 #include "club/NetLib.h"
 #include "core/StatusReport.h"
@@ -315,6 +316,11 @@ void TClient::Shutdown() {
     if (updateIpTrd_) updateIpTrd_->RequestStop();
     if (updateSysInfoTrd_) updateSysInfoTrd_->RequestStop();
     for (auto& trd : serviceTrds_) trd->RequestStop();
+    logonTrd_.Stop();
+    domainsTrd_.Stop();
+    // Commands still waiting are dropped; the channel answers them itself.
+    logonWaiters_.clear();
+    domainsWaiters_.clear();
     if (autoLogonTrd_) autoLogonTrd_->Join();
     if (updateIpTrd_) updateIpTrd_->Join();
     if (updateSysInfoTrd_) updateSysInfoTrd_->Join();
@@ -337,6 +343,7 @@ void TClient::Shutdown() {
 }
 
 void TClient::BtnLogonClick() {
+    if (logonTrd_.Busy()) return;
     autoLogonPending_ = loggedOn_ ? false : settings_.Get().AutoLogon;
     LogonOrLogoff();
 }
@@ -357,14 +364,40 @@ void TClient::LogonOrLogoff() {
         return;
     }
     // The texts go out exactly as typed.
-    const std::string serviceUrl = settings_.Get().ServiceUrl;
-    if (QueryUserProfile(serviceUrl, view_.EditUserName, view_.EditPassword, session_)) {
+    const bool started =
+        logonTrd_.Start([this, url = settings_.Get().ServiceUrl, user = view_.EditUserName,
+                         pwd = view_.EditPassword](std::stop_token stop) -> std::function<void()> {
+            const bool ok = QueryUserProfile(url, user, pwd, session_, stop);
+            // The last error is shared by every thread: it travels as a copy.
+            return [this, ok, code = LastErrorCode(), text = LastErrorText()] {
+                FinishLogon(ok, code, text);
+            };
+        });
+    if (!started) return;
+    // The credentials being checked stay as they are until the answer.
+    view_.EditsEnabled = false;
+    view_.BtnLogonEnabled = false;
+    view_.Action2Enabled = false;
+    frontEnd_.StateChanged();
+}
+
+void TClient::FinishLogon(bool ok, int errorCode, const std::string& errorText) {
+    view_.BtnLogonEnabled = true;
+    if (loggedOn_) {
+        frontEnd_.StateChanged();  // the automatic logon got there first
+    } else if (ok) {
         SetLoggedOn();
-        return;
+    } else {
+        view_.EditsEnabled = true;
+        view_.Action2Enabled = true;
+        frontEnd_.Beep(kBeepAsterisk);
+        Notify("登陆失败,原因: " + errorText);
+        if (errorCode == kResultExchangeFailed)
+            SetLoggedOff(true);
+        else
+            frontEnd_.StateChanged();
     }
-    frontEnd_.Beep(kBeepAsterisk);
-    Notify("登陆失败,原因: " + LastErrorText());
-    if (LastErrorCode() == kResultExchangeFailed) SetLoggedOff(true);
+    for (auto& waiter : std::exchange(logonWaiters_, {})) waiter();
 }
 
 void TClient::SetLoggedOn() {
@@ -513,11 +546,24 @@ void TClient::rbAsSlaveClick() {
 }
 
 void TClient::BtnRefreshDomainInfoClick() {
-    const Settings s = settings_.Get();
-    if (FetchServiceList(s.ServiceUrl, s.UserName, s.UserPwd, session_))
-        StartServiceListThread();
-    else
-        frontEnd_.MessageBox(LastErrorText(), kMessageCaption, MessageIcon::Error);
+    if (domainsTrd_.Busy()) return;
+    RefreshDomains([this](bool ok, const std::string& errorText) {
+        if (!ok) frontEnd_.MessageBox(errorText, kMessageCaption, MessageIcon::Error);
+    });
+}
+
+void TClient::RefreshDomains(DomainsThen then) {
+    domainsWaiters_.push_back(std::move(then));
+    if (domainsTrd_.Busy()) return;
+    const bool started = domainsTrd_.Start(
+        [this, s = settings_.Get()](std::stop_token stop) -> std::function<void()> {
+            const bool ok = FetchServiceList(s.ServiceUrl, s.UserName, s.UserPwd, session_, stop);
+            return [this, ok, text = ok ? std::string() : LastErrorText()] {
+                if (ok) StartServiceListThread();
+                for (auto& waiter : std::exchange(domainsWaiters_, {})) waiter(ok, text);
+            };
+        });
+    if (!started) domainsWaiters_.clear();
 }
 
 void TClient::FillDomainTree() {
@@ -746,28 +792,33 @@ CommandOutcome TClient::ConfigSet(const std::string& name, const std::string& va
     return {0, name + " saved" + note + "\n"};
 }
 
-CommandOutcome TClient::CommandLogon() {
-    if (loggedOn_) return {0, "logged on as " + settings_.Get().UserName + " already\n"};
+void TClient::CommandLogon(CommandDone done) {
+    if (loggedOn_) return done({0, "logged on as " + settings_.Get().UserName + " already\n"});
     const std::uint64_t before = logCount_;
+    auto answer = [this, before, done = std::move(done)] {
+        done({loggedOn_ ? 0 : 1, LogSince(before)});
+    };
     BtnLogonClick();
-    return {loggedOn_ ? 0 : 1, LogSince(before)};
+    if (logonTrd_.Busy())
+        logonWaiters_.push_back(std::move(answer));
+    else
+        answer();  // refused before any exchange: the log says why
 }
 
-CommandOutcome TClient::CommandLogoff() {
-    if (!loggedOn_) return {0, "not logged on\n"};
+void TClient::CommandLogoff(CommandDone done) {
+    if (!loggedOn_) return done({0, "not logged on\n"});
     const std::uint64_t before = logCount_;
     BtnLogonClick();
-    return {loggedOn_ ? 1 : 0, LogSince(before)};
+    done({loggedOn_ ? 1 : 0, LogSince(before)});
 }
 
-CommandOutcome TClient::CommandDomains(bool json) {
-    const Settings s = settings_.Get();
-    if (!FetchServiceList(s.ServiceUrl, s.UserName, s.UserPwd, session_))
-        return {1, "vorta: " + LastErrorText() + "\n"};
-    StartServiceListThread();
-    FillDomainTree();
-    const auto list = session_.ServiceList();
-    return {0, json ? FormatDomainsJson(list.get()) + "\n" : FormatDomainsText(list.get())};
+void TClient::CommandDomains(bool json, CommandDone done) {
+    RefreshDomains([this, json, done = std::move(done)](bool ok, const std::string& errorText) {
+        if (!ok) return done({1, "vorta: " + errorText + "\n"});
+        FillDomainTree();
+        const auto list = session_.ServiceList();
+        done({0, json ? FormatDomainsJson(list.get()) + "\n" : FormatDomainsText(list.get())});
+    });
 }
 
 }  // namespace vorta

@@ -18,6 +18,7 @@
 #include "core/CommandOutcome.h"
 #include "core/DnsCache.h"
 #include "core/EventLoop.h"
+#include "core/ExchangeTrd.h"
 #include "core/GetServiceTrd.h"
 #include "core/LogList.h"
 #include "core/Logon.h"
@@ -73,6 +74,9 @@ struct ClientHooks {
     std::function<bool(bool install)> installService;
 };
 
+// Called on the loop's thread once the command is done.
+using CommandDone = std::function<void(CommandOutcome)>;
+
 inline constexpr std::chrono::milliseconds kLineStateInterval{2600};
 inline constexpr std::chrono::minutes kUpdateSysInfoInterval{30};
 inline constexpr const char* kMemoNativeText =
@@ -96,11 +100,13 @@ public:
     // process), otherwise it closes the client.
     void ActionExit();
 
-    // Logon and logoff.
+    // Logon and logoff. The logon's exchange runs on a worker; a click while it is out is
+    // ignored.
     void BtnLogonClick();
     void LogonOrLogoff();
     void SetLoggedOn();
     void SetLoggedOff(bool networkError);
+    bool LogonInProgress() const { return logonTrd_.Busy(); }
     void Action2();  // "登录(&L)": first page, then the logon button
     void Action3();  // "注销(&U)"
     void EditEnter(EditBox box);
@@ -114,8 +120,9 @@ public:
     void rbAsMasterClick();
     void rbAsSlaveClick();
 
-    // Domains.
+    // Domains. The refresh's exchange runs on a worker; a click while it is out is ignored.
     void BtnRefreshDomainInfoClick();
+    bool RefreshInProgress() const { return domainsTrd_.Busy(); }
     void FillDomainTree();
     void TreeViewDNSClick(DomainSelection selection);
 
@@ -137,10 +144,12 @@ public:
     // thread and answers with the messages the window would show.
     // Stores one setting (validated) and applies it to the running client.
     CommandOutcome ConfigSet(const std::string& name, const std::string& value);
-    CommandOutcome CommandLogon();
-    CommandOutcome CommandLogoff();
+    // These answer through `done` once their exchange is over (one already out is joined);
+    // a shutdown first drops `done` uncalled.
+    void CommandLogon(CommandDone done);
+    void CommandLogoff(CommandDone done);
     // The refresh button's exchange, then the domains with their resources.
-    CommandOutcome CommandDomains(bool json);
+    void CommandDomains(bool json, CommandDone done);
     // Logs a failure that reached the loop (and stderr when a window shows the log).
     void ReportFailure(const std::string& what);
 
@@ -166,6 +175,12 @@ private:
     void FillLineList();
     void SetTrayState(TrayState state);
     void StartServiceListThread();
+    // The logon exchange's end, with the last error as the worker saw it.
+    void FinishLogon(bool ok, int errorCode, const std::string& errorText);
+    // Starts the refresh exchange unless it is out already; `then` runs on the loop's thread
+    // with its outcome.
+    using DomainsThen = std::function<void(bool ok, const std::string& errorText)>;
+    void RefreshDomains(DomainsThen then);
     void ApplyInNetRule();
     // Writes the settings; a failure keeps the values in memory and is logged once per cause.
     void StoreSettings(const Settings& s);
@@ -210,6 +225,10 @@ private:
     std::unique_ptr<TSysInfo> sysInfo_;
     std::unique_ptr<TUpdateSysInfoTrd> updateSysInfoTrd_;  // at most one per run
     std::vector<std::unique_ptr<TGetServiceTrd>> serviceTrds_;
+    TExchangeTrd logonTrd_{loop_};
+    TExchangeTrd domainsTrd_{loop_};
+    std::vector<std::function<void()>> logonWaiters_;  // commands waiting for the logon's end
+    std::vector<DomainsThen> domainsWaiters_;
 };
 
 }  // namespace vorta

@@ -1,6 +1,8 @@
 #pragma once
 // What the main window shows, decided by the controller without any GUI code. The window (or
-// the headless front end) renders it; the controller alone changes it, on its own thread.
+// the headless front end) renders it. Both sides touch it on the controller's thread only: the
+// front end writes the user's input fields (marked below) before it forwards the click, and
+// the controller writes the rest.
 
 #include <memory>
 #include <string>
@@ -30,38 +32,45 @@ struct DomainSelection {
 };
 
 struct ViewState {
+    // Written by the controller only.
     bool WindowVisible = false;
     int ActivePage = 0;
 
-    // First page.
+    // First page. The user's input, written by the front end; the controller also fills it
+    // from the settings and may undo a click that a rule refuses.
     std::string EditUserName;
     std::string EditPassword;
-    bool EditsEnabled = true;
-    std::string BtnLogonCaption = "登录";
     bool ChkBoxSavePwd = false;
     bool ChkBoxStartup = false;
-    bool ChkBoxStartupEnabled = false;
     bool ChkBoxRunAsService = false;
+    // First page, written by the controller only.
+    bool EditsEnabled = true;
+    bool BtnLogonEnabled = true;  // false while a logon exchange is out
+    std::string BtnLogonCaption = "登录";
+    bool ChkBoxStartupEnabled = false;
     bool ChkBoxRunAsServiceEnabled = false;
     std::vector<LineRow> Lines;
 
-    // Advanced page.
+    // Advanced page. The user's input, written by the front end (and by the controller as
+    // above).
     bool cbIsInNet = false;
     bool rbAsMaster = false;
     bool rbAsSlave = true;
+    bool cbInLANBack = false;
+    bool suiCheckBoxUpdateSysInfo = true;
+    // Advanced page, written by the controller only.
     bool rbAsMasterEnabled = false;
     bool rbAsSlaveEnabled = false;
-    bool cbInLANBack = false;
     bool cbInLANBackEnabled = false;
-    bool suiCheckBoxUpdateSysInfo = true;
     std::string MemoNative;
 
-    // Domain page: the tree shows `Domains` (null: empty tree).
+    // Domain page, written by the controller only (a tree click reaches it as an argument):
+    // the tree shows `Domains` (null: empty tree).
     std::shared_ptr<TGetServiceListResp> Domains;
     DomainSelection Selected;
     std::string lab1 = "-", lab2 = "-", lab3 = "-", lab5 = "-", lab6 = "-", lab7 = "-";
 
-    // Tray and menu.
+    // Tray and menu, written by the controller only.
     TrayState Tray = TrayState::NotConnected;
     bool Action2Enabled = true;   // "登录(&L)"
     bool Action3Enabled = false;  // "注销(&U)"

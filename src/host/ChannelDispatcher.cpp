@@ -17,17 +17,36 @@ struct Pending {
     std::condition_variable changed;
     bool started = false, dropped = false, done = false;
     std::string answer;
-
-    void Answer(std::string text) {
-        {
-            std::lock_guard guard(lock);
-            if (done) return;
-            answer = std::move(text);
-            done = true;
-        }
-        changed.notify_all();
-    }
 };
+
+// The first answer given wins; one never given (the client dropped the work, say because it
+// shut down before its exchange ended) is given when the last copy of the reply goes.
+class Answer {
+public:
+    explicit Answer(std::shared_ptr<Pending> pending) : pending_(std::move(pending)) {}
+    ~Answer() { Give(EncodeOutcome({1, "vorta: the client closed before it was done\n"})); }
+    Answer(const Answer&) = delete;
+    Answer& operator=(const Answer&) = delete;
+
+    void Give(std::string text) {
+        {
+            std::lock_guard guard(pending_->lock);
+            if (pending_->done) return;
+            pending_->answer = std::move(text);
+            pending_->done = true;
+        }
+        pending_->changed.notify_all();
+    }
+
+private:
+    std::shared_ptr<Pending> pending_;
+};
+
+CommandDone Encoded(std::function<void(std::string)> reply) {
+    return [reply = std::move(reply)](const CommandOutcome& outcome) {
+        reply(EncodeOutcome(outcome));
+    };
+}
 
 std::string Failed(const std::string& what) {
     return EncodeOutcome({1, "vorta: the client could not do it: " + what + "\n"});
@@ -44,11 +63,12 @@ std::string ChannelDispatcher::OnLoop(platform::IRequestContext& context,
             if (pending->dropped) return;
             pending->started = true;
         }
+        auto answer = std::make_shared<Answer>(pending);
         try {
-            work([pending](std::string answer) { pending->Answer(std::move(answer)); });
+            work([answer](std::string text) { answer->Give(std::move(text)); });
         } catch (const std::exception& e) {
             client_.ReportFailure(e.what());
-            pending->Answer(Failed(e.what()));
+            answer->Give(Failed(e.what()));
         }
     }));
     // The wait wakes now and then to learn whether the asker withdrew the request, which only
@@ -61,9 +81,9 @@ std::string ChannelDispatcher::OnLoop(platform::IRequestContext& context,
             return pending->answer;
         if (pending->started) {
             guard.unlock();
+            // The loop has ended: what it has not run yet never runs.
             if (closing_)
-                return EncodeOutcome(
-                    {1, "vorta: the client closed before it finished; it may not have happened\n"});
+                return EncodeOutcome({1, "vorta: the client closed before it was done\n"});
             if (!told) context.Started();
             told = true;
             continue;
@@ -123,12 +143,13 @@ std::string ChannelDispatcher::Dispatch(const std::string& text,
                 return EncodeOutcome(client_.ConfigSet(args[0], args[1]));
             });
         case RequestKind::Logon:
-            return OnLoopNow(context, [this] { return EncodeOutcome(client_.CommandLogon()); });
+            return OnLoop(context, [this](Reply reply) { client_.CommandLogon(Encoded(reply)); });
         case RequestKind::Logoff:
-            return OnLoopNow(context, [this] { return EncodeOutcome(client_.CommandLogoff()); });
+            return OnLoop(context, [this](Reply reply) { client_.CommandLogoff(Encoded(reply)); });
         case RequestKind::Domains:
-            return OnLoopNow(context,
-                             [this, json] { return EncodeOutcome(client_.CommandDomains(json)); });
+            return OnLoop(context, [this, json](Reply reply) {
+                client_.CommandDomains(json, Encoded(reply));
+            });
     }
     return std::string(kUnknownRequest);
 }

@@ -61,7 +61,10 @@ void ClientHost::Run() {
 void ClientHost::Stop() {
     if (stopped_) return;
     stopped_ = true;
+    // Requests waiting for the loop are answered, and no new ones come, before the client and
+    // the dispatcher go.
     dispatcher_.Close();
+    platform_.channel->StopServing();
     client_.Shutdown();
 }
 

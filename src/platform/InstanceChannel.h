@@ -44,6 +44,9 @@ public:
             return h(request);
         });
     }
+    // Stops answering: new askers find no instance, and a request being answered is waited for.
+    // The data dir stays held until this object goes, so no second client starts meanwhile.
+    virtual void StopServing() = 0;
     // Sends one request and waits up to `timeout` for its answer; past that the request is
     // withdrawn unless the instance has started it.
     virtual ChannelReply Request(const std::string& request, std::chrono::milliseconds timeout) = 0;

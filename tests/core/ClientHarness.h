@@ -32,6 +32,16 @@ public:
         return false;
     }
 
+    // A click whose exchange runs on a worker, then the events until it is over.
+    bool Logon() {
+        client->BtnLogonClick();
+        return RunUntil([&] { return !client->LogonInProgress(); });
+    }
+    bool Refresh() {
+        client->BtnRefreshDomainInfoClick();
+        return RunUntil([&] { return !client->RefreshInProgress(); });
+    }
+
     bool LogHas(const std::string& text) const {
         for (std::size_t i = 0; i < client->Log().size(); ++i)
             if (client->Log()[i].Text == text) return true;

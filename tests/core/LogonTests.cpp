@@ -1,5 +1,9 @@
 // Manual logon and logoff against the development service.
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "ClientHarness.h"
 #include "protocol/ResultCodes.h"
 
@@ -10,6 +14,32 @@ using devservice::Exchange;
 using test::ClientHarness;
 using test::FaultWith;
 using test::LiveService;
+using namespace std::chrono_literals;
+
+// A loopback listener that never answers: the kernel completes each connection into the
+// backlog and the request waits there unread.
+class SilentPeer {
+public:
+    SilentPeer() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof addr;
+        auto* any = reinterpret_cast<sockaddr*>(&addr);
+        EXPECT_EQ(::bind(fd_, any, size), 0);
+        EXPECT_EQ(::listen(fd_, 8), 0);
+        EXPECT_EQ(::getsockname(fd_, any, &size), 0);
+        port_ = ntohs(addr.sin_port);
+    }
+    ~SilentPeer() { ::close(fd_); }
+    SilentPeer(const SilentPeer&) = delete;
+    SilentPeer& operator=(const SilentPeer&) = delete;
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/exchange/"; }
+
+private:
+    int fd_;
+    int port_ = 0;
+};
 
 class LogonTest : public ::testing::Test {
 protected:
@@ -25,7 +55,7 @@ TEST_F(LogonTest, SuccessSavesShowsAndFetchesTheDomains) {
     ClientHarness h(Config());
     h.client->StartClient(false);
     Type(h, "demo", "demo123");
-    h.client->BtnLogonClick();
+    ASSERT_TRUE(h.Logon());
     ASSERT_TRUE(h.client->LoggedOn());
     const ViewState& v = h.client->View();
     EXPECT_EQ(v.BtnLogonCaption, "注销");
@@ -62,7 +92,7 @@ TEST_F(LogonTest, ServiceRefusalsKeepTheClientLoggedOffQuietly) {
         ClientHarness h(Config());
         h.client->StartClient(false);
         Type(h, user, pwd);
-        h.client->BtnLogonClick();
+        ASSERT_TRUE(h.Logon());
         EXPECT_FALSE(h.client->LoggedOn());
         EXPECT_EQ(h.NewestLog(), std::string("登陆失败,原因: ") + text);
         EXPECT_EQ(h.client->View().BtnLogonCaption, "登录") << "no logged-off transition";
@@ -76,7 +106,7 @@ TEST_F(LogonTest, NoAnswerOrUnreadableResultTakesTheNetworkErrorPath) {
     h.client->StartClient(false);
     Type(h, "demo", "demo123");
     live.service.setFault(Exchange::Profile, FaultWith(0, 0, "abc"));
-    h.client->BtnLogonClick();
+    ASSERT_TRUE(h.Logon());
     EXPECT_FALSE(h.client->LoggedOn());
     EXPECT_EQ(LastErrorCode(), 1);
     EXPECT_TRUE(h.LogHas("登陆失败,原因: 连接服务器异常！"));
@@ -85,7 +115,7 @@ TEST_F(LogonTest, NoAnswerOrUnreadableResultTakesTheNetworkErrorPath) {
     EXPECT_EQ(h.store.values["UserName"], "demo") << "the logged-off transition saves";
 
     live.service.stop();
-    h.client->BtnLogonClick();
+    ASSERT_TRUE(h.Logon());
     EXPECT_EQ(h.NewestLog(), "网络异常，登陆失败！");
 }
 
@@ -93,9 +123,9 @@ TEST_F(LogonTest, EmptyCredentialsAskForInputWithoutARequest) {
     ClientHarness h(Config());
     h.client->StartClient(false);
     Type(h, "   ", "pw");
-    h.client->BtnLogonClick();
+    ASSERT_TRUE(h.Logon());
     Type(h, "demo", " ");
-    h.client->BtnLogonClick();
+    ASSERT_TRUE(h.Logon());
     EXPECT_EQ(h.view.focus, (std::vector<EditBox>{EditBox::UserName, EditBox::Password}));
     EXPECT_EQ(h.NewestLog(), "请先输入用户名和密码！");
     EXPECT_TRUE(live.service.requests().empty());
@@ -105,7 +135,7 @@ TEST_F(LogonTest, CredentialsGoOutExactlyAsTyped) {
     ClientHarness h(Config());
     h.client->StartClient(false);
     Type(h, "demo", "  demo123");
-    h.client->BtnLogonClick();
+    ASSERT_TRUE(h.Logon());
     const auto requests = live.service.requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_NE(requests[0].body.find("<UserPwd>  demo123</UserPwd>"), std::string::npos)
@@ -117,7 +147,7 @@ TEST_F(LogonTest, DomainListErrorsReachTheLog) {
     h.client->StartClient(false);
     Type(h, "demo", "demo123");
     live.service.setFault(Exchange::ServiceList, FaultWith(0, 0, "101"));
-    h.client->BtnLogonClick();
+    ASSERT_TRUE(h.Logon());
     ASSERT_TRUE(h.RunUntil([&] { return h.LogHas("服务器返回：未知错误"); }));
     EXPECT_EQ(h.client->View().Domains, nullptr);
 }
@@ -126,20 +156,47 @@ TEST_F(LogonTest, RefreshFetchesAgainWithTheSavedCredentials) {
     ClientHarness h(Config());
     h.client->StartClient(false);
     Type(h, "demo", "demo123");
-    h.client->BtnLogonClick();
+    ASSERT_TRUE(h.Logon());
     h.client->Action3();  // logoff frees the list
     ASSERT_EQ(h.client->Session().ServiceList(), nullptr);
-    h.client->BtnRefreshDomainInfoClick();
+    ASSERT_TRUE(h.Refresh());
     EXPECT_NE(h.client->Session().ServiceList(), nullptr);
 
     live.service.setFault(Exchange::ServiceList, FaultWith(0, 0, "1"));
-    h.client->BtnRefreshDomainInfoClick();
+    ASSERT_TRUE(h.Refresh());
     ASSERT_EQ(h.view.messageBoxes.size(), 1u);
     EXPECT_EQ(h.view.messageBoxes[0], "服务器返回：未知错误")
         << "code 1 from the service has no text";
     live.service.stop();
-    h.client->BtnRefreshDomainInfoClick();
+    ASSERT_TRUE(h.Refresh());
     EXPECT_EQ(h.view.messageBoxes.back(), "连接服务器异常！");
+}
+
+TEST_F(LogonTest, TheLoopRunsOnWhileALogonWaitsAndShutdownCutsItShort) {
+    SilentPeer peer;
+    ClientConfig config = Config();
+    config.serviceUrl = peer.Url();
+    ClientHarness h(config);
+    h.client->StartClient(false);
+    Type(h, "demo", "demo123");
+    h.client->BtnLogonClick();
+    ASSERT_TRUE(h.client->LogonInProgress());
+    EXPECT_FALSE(h.client->View().BtnLogonEnabled);
+    EXPECT_FALSE(h.client->View().EditsEnabled);
+
+    bool posted = false;
+    int ticks = 0;
+    h.loop.Post(ClientEvent([&] { posted = true; }));
+    h.loop.AddTimer(
+        20ms, [&] { ++ticks; }, true);
+    ASSERT_TRUE(h.RunUntil([&] { return posted && ticks >= 3; }, 2s));
+    EXPECT_TRUE(h.client->LogonInProgress()) << "the peer never answered";
+    EXPECT_EQ(h.view.beeps, 0);
+
+    const auto start = std::chrono::steady_clock::now();
+    h.client->Shutdown();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_FALSE(h.client->LoggedOn());
 }
 
 TEST_F(LogonTest, UploadTimerStartsOneUploadAtTheFirstTickWhileLoggedOn) {
@@ -152,7 +209,7 @@ TEST_F(LogonTest, UploadTimerStartsOneUploadAtTheFirstTickWhileLoggedOn) {
     EXPECT_EQ(uploads, 0);
     EXPECT_TRUE(h.client->UpdateSysInfoTimerEnabled());
     Type(h, "demo", "demo123");
-    h.client->BtnLogonClick();
+    ASSERT_TRUE(h.Logon());
     h.client->OnTimerUpdateSysInfo();
     EXPECT_EQ(uploads, 1);
     EXPECT_FALSE(h.client->UpdateSysInfoTimerEnabled());
@@ -161,7 +218,7 @@ TEST_F(LogonTest, UploadTimerStartsOneUploadAtTheFirstTickWhileLoggedOn) {
     refused.client->StartClient(false);
     refused.client->View().suiCheckBoxUpdateSysInfo = false;
     Type(refused, "demo", "demo123");
-    refused.client->BtnLogonClick();
+    ASSERT_TRUE(refused.Logon());
     refused.client->OnTimerUpdateSysInfo();
     EXPECT_EQ(uploads, 1) << "not allowed";
     EXPECT_FALSE(refused.client->UpdateSysInfoTimerEnabled()) << "switched off all the same";

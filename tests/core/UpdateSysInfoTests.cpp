@@ -214,7 +214,7 @@ protected:
         h.client->StartClient(false);
         h.client->View().EditUserName = "demo";
         h.client->View().EditPassword = "demo123";
-        h.client->BtnLogonClick();
+        ASSERT_TRUE(h.Logon());
         ASSERT_TRUE(h.client->LoggedOn());
     }
     std::size_t Uploads() const {

@@ -78,7 +78,7 @@ bool ReadUntil(int fd, std::string& out, char stopAt, std::size_t limit) {
 UnixInstanceChannel::UnixInstanceChannel(std::filesystem::path dataDir)
     : dir_(std::move(dataDir)) {}
 
-UnixInstanceChannel::~UnixInstanceChannel() {
+void UnixInstanceChannel::StopServing() {
     if (server_.joinable()) {
         const std::uint64_t one = 1;
         [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &one, sizeof one);
@@ -86,8 +86,13 @@ UnixInstanceChannel::~UnixInstanceChannel() {
     }
     if (listenFd_ >= 0) {
         ::close(listenFd_);
+        listenFd_ = -1;
         ::unlink(SocketPath().c_str());
     }
+}
+
+UnixInstanceChannel::~UnixInstanceChannel() {
+    StopServing();
     if (wakeFd_ >= 0) ::close(wakeFd_);
     if (lockFd_ >= 0) ::close(lockFd_);  // releases the lock
 }

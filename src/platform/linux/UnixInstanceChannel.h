@@ -25,6 +25,7 @@ public:
     bool Claim(Handler handler) override;
     ChannelReply Request(const std::string& request, std::chrono::milliseconds timeout) override;
     bool Lock() override;
+    void StopServing() override;
 
     std::filesystem::path SocketPath() const { return dir_ / kInstanceName; }
     std::filesystem::path LockPath() const { return dir_ / (std::string(kInstanceName) + ".lock"); }
