@@ -14,11 +14,14 @@
 #include "core/Client.h"
 #include "lines/LineInfo.h"
 #include "platform/linux/FileSettingsStore.h"
+#include "platform/linux/LinuxSystemFacts.h"
 #include "platform/linux/NetlinkTables.h"
 #include "platform/linux/Paths.h"
 #include "platform/linux/PppdRemoteAccess.h"
 #include "platform/linux/Process.h"
+#include "platform/linux/SystemResolver.h"
 #include "platform/linux/SystemdServiceManager.h"
+#include "platform/linux/UdpDatagrams.h"
 #include "platform/linux/UnixInstanceChannel.h"
 #include "platform/linux/XdgAutostart.h"
 #include "protocol/DebugLog.h"
@@ -108,6 +111,11 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir) {
     platform.network = &network;
     platform.ras = &ras;
     platform.linesFile = dataDir / kLinesFileName;
+    const platform::LinuxSystemFacts facts;
+    platform::UdpDatagrams datagrams;
+    platform.facts = &facts;
+    platform.datagrams = &datagrams;
+    platform.resolver = platform::ResolveHost;
     ClientHooks hooks;
     hooks.installService = [&absoluteDataDir](bool install) {
         const std::filesystem::path program = platform::ExecutablePath();
