@@ -9,7 +9,7 @@ void TClubMng::Start(bool master) {
     unit_.reset();  // joins the old unit's thread, which reads master_
     master_ = master;
     SetPortFailure({});
-    unit_ = std::make_unique<TClubUnit>(master, timing_, lastState_);
+    unit_ = std::make_unique<TClubUnit>(master, datagrams_, timing_, lastState_);
     unit_->OnPeerState = [this](TClubUnit&, const std::string&, std::uint8_t state) {
         OnPeerState(state);
     };

@@ -17,7 +17,9 @@ class TLinesMng;
 
 class TClubMng {
 public:
-    explicit TClubMng(TLinesMng* lines, ClubTiming timing = {}) : lines_(lines), timing_(timing) {}
+    // Without `datagrams` the pair is not joined: see TClubUnit.
+    TClubMng(TLinesMng* lines, platform::IDatagrams* datagrams, ClubTiming timing = {})
+        : lines_(lines), datagrams_(datagrams), timing_(timing) {}
     ~TClubMng() { unit_.reset(); }
 
     // Why a backup cannot bind its heartbeat port, and "" once a later try binds it; called
@@ -43,6 +45,7 @@ private:
     void SetPortFailure(const std::string& failure);
 
     TLinesMng* lines_;
+    platform::IDatagrams* datagrams_;
     ClubTiming timing_;
     PeerStateRecord lastState_;
     // Written by Start only after the old unit's thread is joined; atomic for IsMaster's callers.

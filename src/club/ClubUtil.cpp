@@ -1,11 +1,7 @@
 #include "club/ClubUtil.h"
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <exception>
 #include <system_error>
 #include <utility>
@@ -42,23 +38,22 @@ std::vector<std::uint8_t> HeartbeatStates(std::string_view datagram) {
     return states;
 }
 
-TClubUnit::TClubUnit(bool master, ClubTiming timing, PeerStateRecord& lastState)
+TClubUnit::TClubUnit(bool master, platform::IDatagrams* datagrams, ClubTiming timing,
+                     PeerStateRecord& lastState)
     : master_(master),
+      datagrams_(datagrams),
       timing_(std::move(timing)),
       lastState_(lastState),
       silentAt_(Clock::now() + timing_.Silence()) {
-    wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (datagrams_ != nullptr) wake_ = datagrams_->MakeWakeup();
     if (master_)
-        send_ = CreateSendSocket();
+        send_ = datagrams_ != nullptr ? datagrams_->Open() : nullptr;
     else
         Bind();
 }
 
 TClubUnit::~TClubUnit() {
     StopMonitor();
-    CloseSocket(send_);
-    CloseSocket(receive_);
-    if (wake_ >= 0) ::close(wake_);
 }
 
 void TClubUnit::StartMonitor() {
@@ -80,26 +75,24 @@ void TClubUnit::StartMonitor() {
 void TClubUnit::StopMonitor() {
     if (!monitor_.joinable()) return;
     monitor_.request_stop();
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto n = ::write(wake_, &one, sizeof one);
+    if (wake_) wake_->Wake();
     monitor_.join();
 }
 
 void TClubUnit::MasterPass(std::stop_token stop) {
     if (OnGetClosed) {
         const std::string text = std::string(OnGetClosed(*this) ? "CLOSE" : "ACTIVE") + "\r\n";
-        if (SendDatagram(send_, timing_.destination, timing_.port, text.data(), text.size()) ==
-            -1) {
-            CloseSocket(send_);
-            send_ = CreateSendSocket();
-            SendDatagram(send_, timing_.destination, timing_.port, text.data(), text.size());
+        if (!send_ || send_->SendTo(timing_.destination, timing_.port, text) == -1) {
+            send_.reset();
+            if (datagrams_ != nullptr) send_ = datagrams_->Open();
+            if (send_) send_->SendTo(timing_.destination, timing_.port, text);
         }
     }
     SleepUnlessStopped(stop, timing_.Heartbeat());
 }
 
 void TClubUnit::BackupPass(std::stop_token stop) {
-    if (receive_ == kNoSocket) {
+    if (!receive_) {
         // After a failed try the next one waits a heartbeat interval; after silence it is at once.
         if (!portFailure_.empty()) AwaitRebind(stop);
         if (stop.stop_requested()) return;
@@ -109,29 +102,28 @@ void TClubUnit::BackupPass(std::stop_token stop) {
         if (!bound) return;
     }
     char buffer[1025];
-    Datagram datagram;
+    platform::Datagram datagram;
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(silentAt_ - Clock::now());
-    const Receipt receipt = ReceiveDatagram(receive_, std::max(wait, std::chrono::milliseconds(0)),
-                                            datagram, buffer, wake_);
+    const platform::Receipt receipt = receive_->Receive(
+        std::max(wait, std::chrono::milliseconds(0)), datagram, buffer, wake_.get());
     if (stop.stop_requested()) return;
-    if (receipt == Receipt::Datagram) {
+    if (receipt == platform::Receipt::Datagram) {
         Hear(datagram, std::string_view(buffer, std::min(datagram.length, sizeof buffer)));
         return;
     }
-    if (receipt == Receipt::Nothing) {
+    if (receipt == platform::Receipt::Nothing) {
         if (Clock::now() < silentAt_) return;
         Report({}, kPeerSilent);
         silentAt_ = Clock::now() + timing_.Silence();
     }
     // A fresh socket after each silence or failed receive; the next pass binds it.
-    CloseSocket(receive_);
-    receive_ = kNoSocket;
+    receive_.reset();
 }
 
-void TClubUnit::Hear(const Datagram& datagram, std::string_view text) {
+void TClubUnit::Hear(const platform::Datagram& datagram, std::string_view text) {
     // Only the master on this LAN may hold the lines down: a unicast or a routed datagram could
     // come from anywhere. An empty one says nothing.
-    if (datagram.length == 0 || !IsLanBroadcast(datagram)) {
+    if (datagram.length == 0 || !datagrams_->IsLanBroadcast(datagram)) {
         if (OnIgnored) OnIgnored(*this, datagram.sender);
         return;
     }
@@ -142,13 +134,13 @@ void TClubUnit::Hear(const Datagram& datagram, std::string_view text) {
 }
 
 bool TClubUnit::Bind() {
-    receive_ = CreateBoundUdpSocket(timing_.port);
-    const int error = errno;
+    std::error_code error = std::make_error_code(std::errc::function_not_supported);
+    receive_ = datagrams_ != nullptr ? datagrams_->Bind(timing_.port, error) : nullptr;
     portFailure_.clear();
-    if (receive_ == kNoSocket)
+    if (!receive_)
         portFailure_ = "the heartbeat port " + std::to_string(timing_.port) +
-                       " cannot be bound: " + std::system_category().message(error);
-    return receive_ != kNoSocket;
+                       " cannot be bound: " + error.message();
+    return receive_ != nullptr;
 }
 
 // Without the port nothing can be heard, so silence comes due as it would while listening.

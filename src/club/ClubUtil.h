@@ -8,12 +8,13 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
-#include "club/NetLib.h"
+#include "platform/Datagrams.h"
 
 namespace vorta {
 
@@ -25,7 +26,7 @@ inline constexpr std::uint8_t kPeerSilent = 2;
 struct ClubTiming {
     std::chrono::seconds interval{40};
     std::uint16_t port = kHeartbeatPort;
-    std::string destination = kLimitedBroadcast;  // tests aim at loopback's broadcast
+    std::string destination = platform::kLimitedBroadcast;  // tests aim at loopback's broadcast
 
     // A master's period; a backup that cannot bind its port tries again after as long.
     std::chrono::seconds Heartbeat() const { return interval + std::chrono::seconds(1); }
@@ -60,8 +61,10 @@ public:
     using PortState = std::function<void(TClubUnit& unit, const std::string& failure)>;
 
     // A backup tries to bind its port here; without it the monitor tries again every heartbeat
-    // interval, hearing nothing meanwhile.
-    TClubUnit(bool master, ClubTiming timing, PeerStateRecord& lastState);
+    // interval, hearing nothing meanwhile. Without `datagrams` a master sends nothing and a
+    // backup never binds.
+    TClubUnit(bool master, platform::IDatagrams* datagrams, ClubTiming timing,
+              PeerStateRecord& lastState);
     ~TClubUnit();
     TClubUnit(const TClubUnit&) = delete;
     TClubUnit& operator=(const TClubUnit&) = delete;
@@ -81,7 +84,7 @@ public:
 private:
     void MasterPass(std::stop_token stop);
     void BackupPass(std::stop_token stop);
-    void Hear(const Datagram& datagram, std::string_view text);
+    void Hear(const platform::Datagram& datagram, std::string_view text);
     bool Bind();
     void AwaitRebind(std::stop_token stop);
     void Report(const std::string& sender, std::uint8_t state);
@@ -89,13 +92,14 @@ private:
     using Clock = std::chrono::steady_clock;
 
     const bool master_;
+    platform::IDatagrams* const datagrams_;
     const ClubTiming timing_;
     PeerStateRecord& lastState_;
     std::string portFailure_;  // the last bind's failure; "" when bound
     Clock::time_point silentAt_;
-    Socket send_ = kNoSocket;
-    Socket receive_ = kNoSocket;
-    int wake_ = -1;  // eventfd that ends a wait for a datagram
+    std::unique_ptr<platform::IUdpSocket> send_;
+    std::unique_ptr<platform::IUdpSocket> receive_;
+    std::unique_ptr<platform::IWakeup> wake_;  // ends a wait for a datagram
     std::jthread monitor_;
 };
 

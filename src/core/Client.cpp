@@ -5,10 +5,10 @@
 #include <iostream>
 #include <utility>
 
-#include "club/NetLib.h"
 #include "core/StatusReport.h"
 #include "lines/LCnc.h"
 #include "lines/LineFactory.h"
+#include "platform/LiteralResolver.h"
 #include "protocol/DebugLog.h"
 #include "protocol/ResultCodes.h"
 #include "protocol/ServiceUrls.h"
@@ -113,6 +113,7 @@ void TClient::StartClient(bool serviceMode) {
         routes_ = std::make_unique<TIpRoutes>(*platform_.network);
         lineServices_ = std::make_unique<LineServices>(LineServices{
             *routes_, platform_.ras, UrlInUse(config_.probeUrl, "ProbeUrl", kDefaultProbeUrl)});
+        lineServices_->resolver = Resolver();
         linesMng_ = std::make_unique<TLinesMng>(
             TLinesMng::Options{platform_.linesFile, *lineServices_, [this] {
                                    const Settings s = settings_.Get();
@@ -120,7 +121,7 @@ void TClient::StartClient(bool serviceMode) {
                                }});
     }
     // 2.
-    clubMng_ = std::make_unique<TClubMng>(linesMng_.get(), config_.clubTiming);
+    clubMng_ = std::make_unique<TClubMng>(linesMng_.get(), platform_.datagrams, config_.clubTiming);
     // A heartbeat port that cannot be bound leaves the client running without the pair.
     clubMng_->OnPortFailure = [this](const std::string& failure) {
         PostLog(1, failure.empty() ? "the heartbeat port is bound again"
@@ -145,8 +146,7 @@ void TClient::StartClient(bool serviceMode) {
     loggedOn_ = false;
     session_.ClearServiceList();
     // 7.
-    dnsCache_ = std::make_unique<TDnsCache>(config_.resolver ? config_.resolver
-                                                             : TDnsCache::Resolver(ResolveHost));
+    dnsCache_ = std::make_unique<TDnsCache>(Resolver());
     // 8. The service's addresses: this run's options, else the stored settings, else the
     // built-in defaults.
     settings_.Update([&](Settings& s) {
@@ -175,7 +175,8 @@ void TClient::StartClient(bool serviceMode) {
                 return routes->GetConnectionIfIndex(name);
             };
         }
-        sysInfo_ = std::make_unique<TSysInfo>(platform_.network, std::move(connections));
+        sysInfo_ =
+            std::make_unique<TSysInfo>(platform_.network, std::move(connections), platform_.facts);
     }
     // 13.
     const Settings s = settings_.Get();
@@ -297,6 +298,10 @@ void TClient::TellOnce(std::string& lastCause, const std::string& what, const st
     if (lastCause == cause) return;
     lastCause = cause;
     AddLog(2, what + cause);
+}
+
+HostResolver TClient::Resolver() const {
+    return platform::ResolverOrLiterals(config_.resolver ? config_.resolver : platform_.resolver);
 }
 
 std::string TClient::UrlInUse(const std::string& override, const char* name,

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/NameResolver.h"
 #include "club/ClubMng.h"
 #include "core/AutoLogonTrd.h"
 #include "core/ClientView.h"
@@ -30,8 +31,10 @@
 #include "lines/LineBase.h"
 #include "lines/LinesMng.h"
 #include "platform/Autostart.h"
+#include "platform/Datagrams.h"
 #include "platform/ServiceManager.h"
 #include "platform/SettingsStore.h"
+#include "platform/SystemFacts.h"
 #include "service/ServiceHost.h"
 #include "sysinfo/SysInfo.h"
 
@@ -47,7 +50,7 @@ struct ClientConfig {
     std::chrono::milliseconds autoLogonPeriod = TAutoLogonTrd::kPeriod;
     std::chrono::milliseconds serviceListDelay = TGetServiceTrd::kDelay;
     std::chrono::milliseconds updateRest{40000};  // the IP update loop's rest after a pass
-    TDnsCache::Resolver resolver;                 // none: the system's resolver
+    HostResolver resolver;                        // none: the platform's resolver
     ClubTiming clubTiming;                        // the heartbeat's interval and port
     // Headless hosts join a pair at start as if the user had saved these options.
     enum class Pair { None, Master, Backup, BackupInLan } pair = Pair::None;
@@ -65,6 +68,12 @@ struct ClientPlatform {
     platform::INetworkTables* network = nullptr;
     platform::IRemoteAccess* ras = nullptr;
     std::filesystem::path linesFile;
+    // The machine's description for the upload; without it the machine tells nothing.
+    const platform::ISystemFacts* facts = nullptr;
+    // The heartbeat's datagrams; without them the pair is not joined.
+    platform::IDatagrams* datagrams = nullptr;
+    // The system's resolver; without it only address literals are resolved.
+    HostResolver resolver;
 };
 
 // Where later subsystems plug in; every hook is optional.
@@ -189,6 +198,8 @@ private:
     void TellOnce(std::string& lastCause, const std::string& what, const std::string& cause);
     // The stored URL setting `name`, unless this run overrides it; the default when empty.
     std::string UrlInUse(const std::string& override, const char* name, std::string_view fallback);
+    // This run's resolver, else the platform's, else one for address literals only.
+    HostResolver Resolver() const;
     // Texts of the log entries added after the `before`th, oldest first, one a line.
     std::string LogSince(std::uint64_t before) const;
 

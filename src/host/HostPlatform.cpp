@@ -9,6 +9,9 @@ ClientPlatform HostPlatform::ForClient() const {
     client.network = network.get();
     client.ras = ras.get();
     client.linesFile = dataDir / kLinesFileName;
+    client.facts = facts.get();
+    client.datagrams = datagrams.get();
+    client.resolver = resolver;
     return client;
 }
 

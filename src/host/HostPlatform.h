@@ -21,6 +21,9 @@ struct HostPlatform {
     std::unique_ptr<platform::IAutostart> autostart;
     std::unique_ptr<platform::INetworkTables> network;
     std::unique_ptr<platform::IRemoteAccess> ras;
+    std::unique_ptr<platform::ISystemFacts> facts;
+    std::unique_ptr<platform::IDatagrams> datagrams;
+    HostResolver resolver;
     std::unique_ptr<platform::IInstanceChannel> channel;
     platform::StopRequestWatcher watchStopRequests;
     // Runs the program's own install (or uninstall) run; true when it succeeded.

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "club/NetLib.h"
+#include "base/Url.h"
 #include "lines/WebLoginForm.h"
 #include "protocol/DebugLog.h"
 #include "protocol/HttpRequest.h"
@@ -49,7 +49,8 @@ bool TCNCLine::Fetch(const std::string& method, const std::string& url, const st
                      std::string& answer, std::string* redirect) {
     const std::string host = UrlHost(url);
     if (host.empty()) return false;
-    const auto addresses = ResolveHost(host);  // throws when there is none
+    const auto addresses = services_.resolver(host);  // throws when there is none
+    if (addresses.empty()) return false;
     const TRouteResult route =
         services_.routes.AddHostRoute(EntryName(), IpAddressField(), addresses.front());
     if (!route) return false;

@@ -12,7 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/NameResolver.h"
 #include "lines/IpRoutes.h"
+#include "platform/LiteralResolver.h"
 #include "platform/RemoteAccess.h"
 
 namespace vorta {
@@ -23,6 +25,7 @@ struct LineServices {
     platform::IRemoteAccess* ras = nullptr;  // dial-up lines; none: dialling fails
     std::string probeUrl;                    // web-login lines' connectivity probe
     std::chrono::milliseconds keepPeriod{8000};
+    HostResolver resolver = platform::ResolveIp4Literal;  // web-login lines' portal names
 };
 
 class TBaseLine {

@@ -1,7 +1,6 @@
 #include "sysinfo/IPHelper.h"
 
-#include <arpa/inet.h>
-
+#include <bit>
 #include <charconv>
 #include <cstdio>
 
@@ -69,7 +68,10 @@ std::uint32_t StrToIpAddr(const std::string& address) {
     }
     // Built this way the value holds a, b, c, d in memory order on a little-endian host, as the
     // table does; a big-endian host needs the bytes turned round.
-    return htonl(0x01020304u) == 0x01020304u ? __builtin_bswap32(value) : value;
+    if constexpr (std::endian::native == std::endian::big)
+        value =
+            (value >> 24) | ((value >> 8) & 0xFF00u) | ((value << 8) & 0xFF0000u) | (value << 24);
+    return value;
 }
 
 std::uint32_t GetAdaptors(platform::INetworkTables& tables, std::int32_t& count,

@@ -1,11 +1,9 @@
 #pragma once
 // What the client knows of the machine: operating system, memory, processors, network cards and
-// a table with one entry per network adapter. Every value is read from the kernel's files
-// (os-release, /proc, /sys) whose places are set through TSysInfoSources, and from the adapter
-// query of IPHelper.
+// a table with one entry per network adapter. The facts come from the platform's ISystemFacts
+// and are parsed here; the adapters come from the adapter query of IPHelper.
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <stdexcept>
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "platform/NetworkTables.h"
+#include "platform/SystemFacts.h"
 
 namespace vorta {
 
@@ -36,17 +35,6 @@ struct TRConnInfo {
     std::string DNSServer;  // the first DNS server, trimmed
 };
 
-// Where the kernel's files are; tests point them into a temporary tree.
-struct TSysInfoSources {
-    std::filesystem::path procDir{"/proc"};
-    std::filesystem::path sysDir{"/sys"};
-    std::filesystem::path osRelease{"/etc/os-release"};
-    std::filesystem::path osReleaseFallback{"/usr/lib/os-release"};  // when osRelease is missing
-
-    // The same files below `root`: root/proc, root/sys, root/etc/os-release, ...
-    static TSysInfoSources Under(const std::filesystem::path& root);
-};
-
 // The machine's connection names and the interface index behind each (0 for none). Either may
 // be empty: then no adapter gets a connection name.
 struct TConnectionLookup {
@@ -62,27 +50,28 @@ public:
 
 class TSysInfo {
 public:
-    // Without `tables` the adapter table stays empty.
+    // Without `tables` the adapter table stays empty; without `facts` the machine reads as one
+    // that tells nothing.
     TSysInfo(platform::INetworkTables* tables, TConnectionLookup connections,
-             TSysInfoSources sources = {});
+             const platform::ISystemFacts* facts = nullptr);
 
     // os-release's PRETTY_NAME, else its NAME, else the kernel's name ("Linux").
     std::string GetOSName() const;
     // "major.minor (build.servicepack)" from the kernel release; see ParseKernelRelease.
     std::string GetOSVersion() const;
     std::string GetIISVersion() const { return "IIS 5.0"; }
-    // MemTotal and MemAvailable of /proc/meminfo (sysinfo() for a missing counter), in bytes
-    // divided by 1024.
+    // MemTotal and MemAvailable of the memory text (the kernel's counters for a missing one), in
+    // bytes divided by 1024.
     long double GetTotalMemoryKB() const;
     long double GetAvailMemoryKB() const;
-    // The online CPUs of /sys/devices/system/cpu/online, else what sysconf() says.
+    // The online CPUs of the online list, else the C library's count, else 1.
     int GetProcessorCount() const;
-    // One entry per processor of /proc/cpuinfo, in file order; `cpus` is left as it was when
-    // the file cannot be read. Throws TSysInfoError for a "cpu MHz" that is not a number; the
+    // One entry per processor of the description blocks, in their order; `cpus` is left as it was
+    // when the file cannot be read. Throws TSysInfoError for a "cpu MHz" that is not a number; the
     // processors after it then stay empty.
     void GetCPUInfo(TCpuInfoArray& cpus) const;
     // One description per physical adapter (an interface with a device behind it), in name
-    // order: "driver [vendor:device]", either part left out when sysfs does not tell it.
+    // order: "driver [vendor:device]", either part left out when the system does not tell it.
     void GetNetworkCards(TAdapterArray& cards) const;
 
     // Rebuilds the adapter table; callers on several threads take turns.
@@ -95,7 +84,7 @@ public:
 private:
     platform::INetworkTables* tables_;
     TConnectionLookup connections_;
-    TSysInfoSources sources_;
+    const platform::ISystemFacts& facts_;
     mutable std::mutex connLock_;
     std::vector<TRConnInfo> connInfos_;
 };

@@ -17,6 +17,7 @@
 #include "club/ClubMng.h"
 #include "club/ClubUtil.h"
 #include "lines/LinesMng.h"
+#include "platform/linux/UdpDatagrams.h"
 
 namespace vorta {
 namespace {
@@ -84,6 +85,7 @@ protected:
         timing.destination = "127.255.255.255";
     }
     ClubTiming timing;
+    platform::UdpDatagrams datagrams;
     test::TempDir dir;
     test::FakeNetworkTables tables;
     TIpRoutes routes{tables};
@@ -93,7 +95,7 @@ protected:
 };
 
 TEST_F(ClubTest, BackupTurnsHeartbeatsIntoTheLinesDuty) {
-    TClubMng club(&lines, timing);
+    TClubMng club(&lines, &datagrams, timing);
     lines.Duty = LinesDuty::Carry;
     club.Start(false);
     SendTo(timing.port, "ACTIVE\r\n");
@@ -113,7 +115,7 @@ TEST_F(ClubTest, BackupTurnsHeartbeatsIntoTheLinesDuty) {
 
 TEST_F(ClubTest, SilenceCountsAsAMasterThatIsGone) {
     timing.interval = std::chrono::seconds(-4);  // a one-second wait, for the test only
-    TClubMng club(&lines, timing);
+    TClubMng club(&lines, &datagrams, timing);
     lines.Duty = LinesDuty::StandBy;
     club.Start(false);
     ASSERT_TRUE(WaitFor([&] { return club.LastState().Last() == kPeerSilent; }));
@@ -121,7 +123,7 @@ TEST_F(ClubTest, SilenceCountsAsAMasterThatIsGone) {
 }
 
 TEST_F(ClubTest, StartKeepsTheSameRoleAndReplacesAnother) {
-    TClubMng club(&lines, timing);
+    TClubMng club(&lines, &datagrams, timing);
     EXPECT_FALSE(club.Running());
     club.Start(true);
     EXPECT_TRUE(club.Running());
@@ -134,7 +136,7 @@ TEST_F(ClubTest, StartKeepsTheSameRoleAndReplacesAnother) {
 
 // Under ThreadSanitizer this also catches a role flag written while the old thread reads it.
 TEST_F(ClubTest, ABackupReplacedWhileItReportsLeavesTheLinesAlone) {
-    TClubMng club(&lines, timing);
+    TClubMng club(&lines, &datagrams, timing);
     club.Start(false);
     // The master keeps changing its mind, so the backup reports all the time.
     std::jthread master([port = timing.port](std::stop_token stop) {
@@ -154,7 +156,7 @@ TEST_F(ClubTest, ABackupReplacedWhileItReportsLeavesTheLinesAlone) {
 }
 
 TEST_F(ClubTest, MasterSaysCloseWhileItsLinesFailAndTheBackupFollows) {
-    TClubMng backup(&lines, timing);
+    TClubMng backup(&lines, &datagrams, timing);
     lines.Duty = LinesDuty::StandBy;
     backup.Start(false);
     test::TempDir masterDir;
@@ -162,7 +164,7 @@ TEST_F(ClubTest, MasterSaysCloseWhileItsLinesFailAndTheBackupFollows) {
         TLinesMng::Options{masterDir.path() / kLinesFileName, services, [] { return false; }, 1h});
     masterLines.Groups = GroupState::BothFailing;  // no usable line on the master
     timing.interval = std::chrono::seconds(0);     // a heartbeat every second, for the test only
-    TClubMng master(&masterLines, timing);
+    TClubMng master(&masterLines, &datagrams, timing);
     master.Start(true);
     ASSERT_TRUE(WaitFor([&] { return backup.LastState().Last() == kPeerClosed; }));
     EXPECT_EQ(lines.Duty.load(), LinesDuty::Carry) << "the backup takes over";
@@ -174,7 +176,7 @@ TEST_F(ClubTest, MasterSaysCloseWhileItsLinesFailAndTheBackupFollows) {
 
 TEST_F(ClubTest, StoppingABackupDoesNotWaitForADatagram) {
     timing.interval = std::chrono::seconds(3600);
-    auto club = std::make_unique<TClubMng>(&lines, timing);
+    auto club = std::make_unique<TClubMng>(&lines, &datagrams, timing);
     club->Start(false);
     std::this_thread::sleep_for(50ms);  // the monitor now waits up to an hour
     const auto start = std::chrono::steady_clock::now();
@@ -213,7 +215,7 @@ TEST_F(ClubTest, ABackupWhosePortIsTakenRunsWithoutThePairAndListensOnceItIsFree
     // Stopping does not wait out the pause before the next try.
     ClubTiming hourly = timing;
     hourly.interval = std::chrono::seconds(3600);
-    auto idle = std::make_unique<TClubMng>(&lines, hourly);
+    auto idle = std::make_unique<TClubMng>(&lines, &datagrams, hourly);
     idle->Start(false);
     std::this_thread::sleep_for(50ms);
     const auto start = std::chrono::steady_clock::now();
@@ -223,7 +225,7 @@ TEST_F(ClubTest, ABackupWhosePortIsTakenRunsWithoutThePairAndListensOnceItIsFree
     timing.interval = std::chrono::seconds(0);  // a try every second, silence after 5 s
     std::mutex mutex;
     std::vector<std::string> told;
-    TClubMng club(&lines, timing);
+    TClubMng club(&lines, &datagrams, timing);
     club.OnPortFailure = [&](const std::string& failure) {
         std::lock_guard lock(mutex);
         told.push_back(failure);

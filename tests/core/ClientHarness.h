@@ -8,6 +8,7 @@
 
 #include "DevService.h"
 #include "FakePlatform.h"
+#include "FakeSystemFacts.h"
 #include "core/Client.h"
 
 namespace vorta::test {
@@ -16,8 +17,10 @@ class ClientHarness {
 public:
     explicit ClientHarness(ClientConfig config = {}, ClientHooks hooks = {}) {
         if (config.serviceUrl.empty()) config.serviceUrl = "http://127.0.0.1:1/unused/";
-        client = std::make_unique<TClient>(config, ClientPlatform{store, services, autostart}, view,
-                                           loop, std::move(hooks));
+        ClientPlatform platform{store, services, autostart};
+        platform.facts = &facts;
+        client =
+            std::make_unique<TClient>(config, std::move(platform), view, loop, std::move(hooks));
     }
 
     // Delivers events and timers until `done` holds; false after `limit`.
@@ -52,6 +55,7 @@ public:
     FakeSettingsStore store;
     FakeServiceManager services;
     FakeAutostart autostart;
+    FakeSystemFacts facts;
     RecordingView view;
     EventLoop loop;
     std::unique_ptr<TClient> client;

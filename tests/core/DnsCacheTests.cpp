@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "club/NetLib.h"
 #include "core/DnsCache.h"
 
 namespace vorta {
@@ -25,13 +24,5 @@ TEST(DnsCache, ExactNamesCachedFailuresNot) {
     EXPECT_EQ(cache.ResolveUrl("http://a.example:8080/vorta/vorta.dll/"), "192.0.2.1");
     EXPECT_EQ(asked.size(), 4u) << "the URL's host is the cached name";
 }
-
-// Only address literals and the empty name: a real name would ask a DNS server.
-TEST(DnsCache, SystemResolverReadsLiteralsAndRefusesTheEmptyName) {
-    EXPECT_EQ(ResolveHost("127.0.0.1"), std::vector<std::string>{"127.0.0.1"});
-    EXPECT_EQ(ResolveHost("192.0.2.9"), std::vector<std::string>{"192.0.2.9"});
-    EXPECT_THROW(ResolveHost(""), std::runtime_error);
-}
-
 }  // namespace
 }  // namespace vorta

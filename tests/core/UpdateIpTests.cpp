@@ -8,8 +8,8 @@
 #include "FakeNetworkTables.h"
 #include "TempDir.h"
 #include "WaitFor.h"
-#include "club/NetLib.h"
 #include "core/UpdateIpTrd.h"
+#include "platform/LiteralResolver.h"
 
 namespace vorta {
 namespace {
@@ -72,11 +72,11 @@ protected:
     SharedSettings settings;
     int lookups = 0;
     int failLookups = 0;
-    std::vector<std::string> answers;  // what DNS answers, in turn; empty: the system's resolver
+    std::vector<std::string> answers;  // what DNS answers, in turn; empty: literals only
     TDnsCache dns{[this](const std::string& host) {
         ++lookups;
         if (failLookups-- > 0) throw std::runtime_error("Host Lookup - Could Not Find Host Entry");
-        if (answers.empty()) return ResolveHost(host);
+        if (answers.empty()) return platform::ResolveIp4Literal(host);
         std::vector<std::string> answer{answers.front()};
         if (answers.size() > 1) answers.erase(answers.begin());
         return answer;

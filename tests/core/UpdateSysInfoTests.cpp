@@ -7,7 +7,7 @@
 
 #include "ClientHarness.h"
 #include "FakeNetworkTables.h"
-#include "FakeSysTree.h"
+#include "FakeSystemFacts.h"
 #include "WaitFor.h"
 #include "core/UpdateSysInfoTrd.h"
 #include "protocol/HttpRequest.h"
@@ -18,7 +18,7 @@ namespace {
 
 using devservice::Exchange;
 using Fields = std::map<std::string, std::string>;
-using test::FakeSysTree;
+using test::CpuBlock;
 using test::FaultWith;
 using test::Ip;
 using test::WaitFor;
@@ -49,11 +49,10 @@ TEST(SysInfoFormats, ProcessorsJoinedBySemicolons) {
 class UpdateSysInfoTest : public ::testing::Test {
 protected:
     UpdateSysInfoTest() {
-        tree.Kernel("Linux", "6.1.0-18-amd64");
-        tree.Write("proc/meminfo", "MemTotal:       16314020 kB\nMemAvailable: 1536\n");
-        tree.Write("proc/cpuinfo",
-                   FakeSysTree::CpuBlock(0, "Intel(R) Xeon(R) CPU @ 2.40GHz", "2400.000") +
-                       FakeSysTree::CpuBlock(1, "Intel(R) Xeon(R) CPU @ 2.40GHz", "2400.000"));
+        facts.kernelRelease = "6.1.0-18-amd64";
+        facts.memoryText = "MemTotal:       16314020 kB\nMemAvailable: 1536\n";
+        facts.cpuInfo = CpuBlock(0, "Intel(R) Xeon(R) CPU @ 2.40GHz", "2400.000") +
+                        CpuBlock(1, "Intel(R) Xeon(R) CPU @ 2.40GHz", "2400.000");
         auto& eth0 = tables.AddLink("eth0", 2);
         eth0.description = "e1000";
         eth0.hardwareAddress = {0x00, 0x0C, 0x29, 0x3A, 0xB1, 0xF0};
@@ -89,13 +88,13 @@ protected:
     }
 
     test::LiveService live;
-    FakeSysTree tree;
+    test::FakeSystemFacts facts;
     test::FakeNetworkTables tables;
-    TSysInfo info{&tables, Lookup(), tree.Sources()};
+    TSysInfo info{&tables, Lookup(), &facts};
 };
 
 TEST_F(UpdateSysInfoTest, NoProcessorsGiveEmptyCpuFields) {
-    std::filesystem::remove(tree.Root() / "proc" / "cpuinfo");
+    facts.cpuInfo.reset();
     TPostSystemInfoReq req;
     FillSystemInfoReq(info, Target(), req);
     EXPECT_EQ(req.SystemInfo.CPUVersion, "");
@@ -174,8 +173,7 @@ TEST_F(UpdateSysInfoTest, RefusedCredentialsAreRecorded) {
 }
 
 TEST_F(UpdateSysInfoTest, ACollectionErrorSendsNothing) {
-    tree.Write("proc/cpuinfo", FakeSysTree::CpuBlock(0, "A", "2400.000") +
-                                   FakeSysTree::CpuBlock(1, "B", "unknown"));
+    facts.cpuInfo = CpuBlock(0, "A", "2400.000") + CpuBlock(1, "B", "unknown");
     RunUpload();
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(LastErrorCode(), kUntouched) << "nothing shown, nothing recorded";
@@ -229,6 +227,7 @@ protected:
 
 TEST_F(ClientUploadTest, TheFirstTickAfterLogonUploadsOnce) {
     test::ClientHarness h(live.FastConfig());
+    h.facts.kernelRelease = "6.1.0-18-amd64";
     LogOn(h);
     ASSERT_NE(h.client->SysInfo(), nullptr);
     h.client->OnTimerUpdateSysInfo();
@@ -240,7 +239,7 @@ TEST_F(ClientUploadTest, TheFirstTickAfterLogonUploadsOnce) {
     }));
     const auto system = live.service.systemUploads()[0];
     EXPECT_EQ(system.userName, "demo") << "the logged-on user's settings";
-    EXPECT_EQ(system.fields.at("OSVersion"), h.client->SysInfo()->GetOSVersion());
+    EXPECT_EQ(system.fields.at("OSVersion"), "6.1 (0.18-amd64)") << "the platform's facts";
     EXPECT_EQ(system.fields.at("PackInfo"), "unknow");
     EXPECT_EQ(system.fields.at("IISVersion"), "IIS 5.0");
     const std::string memory = system.fields.at("MemoryInfo");

@@ -1,19 +1,22 @@
 #pragma once
-// A machine described by files in a temporary folder: os-release, /proc and /sys as the
-// system information collector reads them.
+// A machine described by files in a temporary folder: os-release, /proc and /sys as the Linux
+// system facts read them.
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "FakeSystemFacts.h"
 #include "TempDir.h"
-#include "sysinfo/SysInfo.h"
+#include "platform/linux/LinuxSystemFacts.h"
 
 namespace vorta::test {
 
 class FakeSysTree {
 public:
-    TSysInfoSources Sources() const { return TSysInfoSources::Under(dir_.path()); }
+    platform::SystemFactsPaths Paths() const {
+        return platform::SystemFactsPaths::Under(dir_.path());
+    }
     const std::filesystem::path& Root() const { return dir_.path(); }
 
     // Writes `text` to the file at `relative` (e.g. "proc/meminfo"), folders included.
@@ -32,15 +35,6 @@ public:
     void Kernel(const std::string& ostype, const std::string& osrelease) const {
         Write("proc/sys/kernel/ostype", ostype + "\n");
         Write("proc/sys/kernel/osrelease", osrelease + "\n");
-    }
-    // One /proc/cpuinfo block; `extra` holds further "name\t: value\n" lines.
-    static std::string CpuBlock(int number, const std::string& modelName, const std::string& mhz,
-                                const std::string& extra = {}) {
-        std::string block =
-            "processor\t: " + std::to_string(number) + "\nvendor_id\t: GenuineIntel\n";
-        if (!modelName.empty()) block += "model name\t: " + modelName + "\n";
-        if (!mhz.empty()) block += "cpu MHz\t\t: " + mhz + "\n";
-        return block + extra + "\n";
     }
 
 private:

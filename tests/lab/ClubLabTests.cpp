@@ -19,10 +19,12 @@
 #include "NetLab.h"
 #include "WaitFor.h"
 #include "club/ClubMng.h"
-#include "club/NetLib.h"
+#include "platform/linux/UdpDatagrams.h"
 
 namespace vorta::lab {
 namespace {
+
+using namespace std::chrono_literals;
 
 class ClubLab : public NetLabTest {
 protected:
@@ -38,32 +40,32 @@ protected:
 };
 
 TEST_F(ClubLab, BroadcastLeavesThroughTheLanDespiteDoNotRoute) {
-    const Socket receiver = CreateBoundUdpSocket(46666);
-    ASSERT_NE(receiver, kNoSocket);
-    const Socket sender = CreateSendSocket();
-    ASSERT_NE(sender, kNoSocket);
+    platform::UdpDatagrams datagrams;
+    std::error_code error;
+    const auto receiver = datagrams.Bind(46666, error);
+    ASSERT_NE(receiver, nullptr) << error.message();
+    const auto sender = datagrams.Open();
+    ASSERT_NE(sender, nullptr);
 
-    EXPECT_EQ(SendBroadcast(sender, 46666, "ACTIVE\r\n", 8), 8);
+    EXPECT_EQ(sender->SendBroadcast(46666, "ACTIVE\r\n"), 8);
     std::array<char, 64> buffer{};
-    std::string from;
-    const int n = RecvWithTimeout(receiver, 5, from, buffer.size(), buffer.data());
-    EXPECT_EQ(std::string(buffer.data(), n > 0 ? n : 0), "ACTIVE\r\n");
-    EXPECT_EQ(from, "192.0.2.10");
+    platform::Datagram got;
+    ASSERT_EQ(receiver->Receive(5s, got, buffer), platform::Receipt::Datagram);
+    EXPECT_EQ(std::string(buffer.data(), got.length), "ACTIVE\r\n");
+    EXPECT_EQ(got.sender, "192.0.2.10");
 
     // A datagram addressed to the limited broadcast takes the same way.
-    EXPECT_EQ(SendDatagram(sender, kLimitedBroadcast, 46666, "CLOSE\r\n", 7), 7);
-    const int m = RecvWithTimeout(receiver, 5, from, buffer.size(), buffer.data());
-    EXPECT_EQ(std::string(buffer.data(), m > 0 ? m : 0), "CLOSE\r\n");
-    CloseSocket(sender);
-    CloseSocket(receiver);
+    EXPECT_EQ(sender->SendTo(platform::kLimitedBroadcast, 46666, "CLOSE\r\n"), 7);
+    ASSERT_EQ(receiver->Receive(5s, got, buffer), platform::Receipt::Datagram);
+    EXPECT_EQ(std::string(buffer.data(), got.length), "CLOSE\r\n");
 }
 
 TEST_F(ClubLab, NoBroadcastInterfaceIsAFailure) {
     ASSERT_TRUE(Sh("ip link set lan0 down"));
-    const Socket sender = CreateSendSocket();
-    ASSERT_NE(sender, kNoSocket);
-    EXPECT_EQ(SendBroadcast(sender, 46666, "CLOSE\r\n", 7), -1);
-    CloseSocket(sender);
+    platform::UdpDatagrams datagrams;
+    const auto sender = datagrams.Open();
+    ASSERT_NE(sender, nullptr);
+    EXPECT_EQ(sender->SendBroadcast(46666, "CLOSE\r\n"), -1);
 }
 
 // A file descriptor closed with its owner.
@@ -159,7 +161,8 @@ TEST_F(ClubLab, ABackupHearsOnlyBroadcastsFromItsLan) {
     ClubTiming timing;
     timing.port = 46666;
     timing.interval = std::chrono::hours(1);  // no silence during the test
-    TClubMng backup(nullptr, timing);
+    platform::UdpDatagrams datagrams;
+    TClubMng backup(nullptr, &datagrams, timing);
     backup.Start(false);
     ASSERT_EQ(backup.PortFailure(), "");
 

@@ -1,17 +1,20 @@
-// The Linux objects of a client run: settings file, systemd, XDG autostart, rtnetlink, pppd and
-// the Unix-domain instance channel.
+// The Linux objects of a client run: settings file, systemd, XDG autostart, rtnetlink, pppd,
+// /proc and /sys, BSD sockets, the resolver, signals and the Unix-domain instance channel.
 #include <cstdlib>
 
 #include "host/HostPlatform.h"
 #include "lines/LineInfo.h"
 #include "platform/linux/FileSettingsStore.h"
+#include "platform/linux/LinuxSystemFacts.h"
 #include "platform/linux/NetlinkTables.h"
 #include "platform/linux/Paths.h"
 #include "platform/linux/PppdRemoteAccess.h"
 #include "platform/linux/Process.h"
 #include "platform/linux/SignalWatcher.h"
+#include "platform/linux/SystemResolver.h"
 #include "platform/linux/SystemdServiceManager.h"
 #include "platform/linux/Terminal.h"
+#include "platform/linux/UdpDatagrams.h"
 #include "platform/linux/UnixInstanceChannel.h"
 #include "platform/linux/XdgAutostart.h"
 #include "service/ServiceHost.h"
@@ -68,6 +71,9 @@ std::unique_ptr<HostPlatform> MakePlatform(const std::filesystem::path& dataDir)
         command.insert(command.end(), {"--data-dir", made->dataDir.string()});
     made->autostart = std::make_unique<platform::XdgAutostart>(platform::XdgAutostart::DefaultDir(),
                                                                std::move(command));
+    made->facts = std::make_unique<platform::LinuxSystemFacts>();
+    made->datagrams = std::make_unique<platform::UdpDatagrams>();
+    made->resolver = platform::ResolveHost;
     made->channel = OpenChannel(dataDir);
     made->watchStopRequests = [](std::function<void()> onStop) {
         return std::make_unique<platform::SignalWatcher>(std::move(onStop));

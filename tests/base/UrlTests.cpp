@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "club/NetLib.h"
+#include "base/Url.h"
 
 namespace vorta {
 namespace {
