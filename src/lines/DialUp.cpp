@@ -1,7 +1,6 @@
 #include "lines/DialUp.h"
 
 #include <chrono>
-#include <thread>
 
 namespace vorta {
 namespace {
@@ -146,11 +145,7 @@ int TDialUp::HangUpConnection(platform::RasHandle handle) {
     const int rc = ras_.HangUp(handle);
     if (rc != 0) return rc;
     // A link the layer cannot end must not hold the line's thread for good.
-    const auto deadline = std::chrono::steady_clock::now() + HangUpTimeout;
-    int state = 0;
-    while (ras_.GetConnectStatus(handle, state) != platform::kRasInvalidHandle &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ras_.AwaitGone(handle, HangUpTimeout);
     return rc;
 }
 

@@ -2,10 +2,13 @@
 // What the dial-up engine needs from the system's remote access layer. Calls answer 0 or an
 // error code; a layer that is not installed raises std::runtime_error on first use.
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <stop_token>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace vorta::platform {
@@ -52,6 +55,19 @@ public:
     virtual int Dial(const RasDialParams& params, RasHandle& handle, Notifier notifier = {},
                      std::stop_token stop = {}) = 0;
     virtual int HangUp(RasHandle handle) = 0;
+    // Returns once the link `handle` names is gone, or after `timeout`. A layer that can sleep
+    // until the end overrides this; the default asks GetConnectStatus, twice as late each time.
+    virtual void AwaitGone(RasHandle handle, std::chrono::milliseconds timeout) {
+        using Clock = std::chrono::steady_clock;
+        const auto deadline = Clock::now() + timeout;
+        int state = 0;
+        for (Clock::duration pause = std::chrono::milliseconds(10);
+             GetConnectStatus(handle, state) != kRasInvalidHandle; pause *= 2) {
+            const auto left = deadline - Clock::now();
+            if (left <= Clock::duration::zero()) return;
+            std::this_thread::sleep_for(std::min(pause, left));
+        }
+    }
     // kRasInvalidHandle once the link is gone.
     virtual int GetConnectStatus(RasHandle handle, int& state) = 0;
     virtual int EnumConnections(std::vector<RasConnection>& connections) = 0;

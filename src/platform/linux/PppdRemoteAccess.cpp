@@ -18,7 +18,6 @@
 #include <string_view>
 #include <thread>
 
-#include "base/StopWait.h"
 #include "platform/AtomicFile.h"
 #include "platform/linux/Paths.h"
 #include "platform/linux/Process.h"
@@ -30,7 +29,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
-constexpr auto kPoll = std::chrono::milliseconds(50);
+// How often a dial looks for the link's address, which the network tables do not announce.
+constexpr auto kAddressCheck = std::chrono::milliseconds(50);
 // How long a SIGKILLed pppd may take to be reaped before the caller moves on.
 constexpr auto kReapAfterKill = std::chrono::milliseconds(250);
 constexpr std::string_view kCredentialsPrefix = "vorta-ppp-";
@@ -349,22 +349,14 @@ std::optional<int> PppdRemoteAccess::Reap(pid_t pid) {
 
 void PppdRemoteAccess::End(pid_t pid, std::chrono::milliseconds grace, std::stop_token stop) {
     ::kill(pid, SIGTERM);
-    auto killAt = Clock::now() + grace;
-    bool hurried = false;
-    std::optional<Clock::time_point> giveUpAt;
-    while (!Reap(pid)) {
-        const auto now = Clock::now();
-        if (!hurried && stop.stop_requested()) {
-            hurried = true;
-            killAt = std::min(killAt, now + paths_.abortGrace);
-        }
-        if (!giveUpAt && now >= killAt) {
-            ::kill(pid, SIGKILL);
-            giveUpAt = now + kReapAfterKill;
-        } else if (giveUpAt && now >= *giveUpAt) {
-            return;  // held in the kernel: it stays ours, and a later status call reaps it
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const auto killAt = Clock::now() + grace;
+    // A stop, before or during the wait, leaves pppd abortGrace at most.
+    if (!AwaitExit(pid, killAt, stop) && stop.stop_requested())
+        AwaitExit(pid, std::min(killAt, Clock::now() + paths_.abortGrace));
+    if (!Reap(pid)) {
+        ::kill(pid, SIGKILL);
+        // Held in the kernel: it stays ours, and a later status call reaps it.
+        if (!AwaitExit(pid, Clock::now() + kReapAfterKill) || !Reap(pid)) return;
     }
     std::lock_guard guard(lock_);
     dialed_.erase(pid);
@@ -388,7 +380,8 @@ int PppdRemoteAccess::AwaitLink(pid_t pid, std::stop_token stop) {
             End(pid, paths_.hangUpGrace, stop);
             return kPppdTimedOut;
         }
-        SleepUnlessStopped(stop, kPoll);
+        // pppd's end and the stop wake this wait at once; the address has no event here.
+        AwaitExit(pid, std::min(deadline, Clock::now() + kAddressCheck), stop);
     }
 }
 
@@ -454,6 +447,14 @@ int PppdRemoteAccess::HangUp(RasHandle handle) {
     }
     End(pid, paths_.hangUpGrace);
     return 0;
+}
+
+void PppdRemoteAccess::AwaitGone(RasHandle handle, std::chrono::milliseconds timeout) {
+    int state = 0;
+    // The status first: a pid that is no longer our pppd may name another process by now.
+    if (GetConnectStatus(handle, state) == kRasInvalidHandle) return;
+    AwaitExit(static_cast<pid_t>(handle), Clock::now() + timeout);
+    GetConnectStatus(handle, state);  // reaps it when it is ours
 }
 
 int PppdRemoteAccess::GetConnectStatus(RasHandle handle, int& state) {

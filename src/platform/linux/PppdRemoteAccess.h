@@ -54,6 +54,7 @@ public:
     int Dial(const RasDialParams& params, RasHandle& handle, Notifier notifier = {},
              std::stop_token stop = {}) override;
     int HangUp(RasHandle handle) override;
+    void AwaitGone(RasHandle handle, std::chrono::milliseconds timeout) override;
     int GetConnectStatus(RasHandle handle, int& state) override;
     int EnumConnections(std::vector<RasConnection>& connections) override;
     int GetProjection(RasHandle handle, std::string& clientIp, std::string& serverIp) override;

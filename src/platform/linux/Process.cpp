@@ -1,19 +1,51 @@
 #include "platform/linux/Process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/eventfd.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
+#include <cstdint>
 
+#include "base/StopWait.h"
 #include "platform/ThisProcess.h"
 #include "platform/linux/UniqueFd.h"
 
 extern char** environ;
 
 namespace vorta::platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Whether pid has ended, without reaping a child of ours.
+bool Ended(pid_t pid) {
+    siginfo_t info{};
+    if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0)
+        return info.si_pid == pid;
+    return ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+// The fallback where no pidfd can be had: look at the process every 10 ms.
+bool AwaitExitByLooking(pid_t pid, Clock::time_point deadline, std::stop_token stop) {
+    for (;;) {
+        if (Ended(pid)) return true;
+        const auto left = deadline - Clock::now();
+        if (left <= Clock::duration::zero()) return false;
+        if (!SleepUnlessStopped(stop,
+                                std::min<Clock::duration>(left, std::chrono::milliseconds(10))))
+            return Ended(pid);
+    }
+}
+
+}  // namespace
 
 CleanSpawnAttributes::CleanSpawnAttributes() {
     posix_spawnattr_init(&attributes_);
@@ -65,9 +97,27 @@ ProcessResult RunProgram(const std::vector<std::string>& argv, bool captureOutpu
     return result;
 }
 
-}  // namespace vorta::platform
-
-namespace vorta::platform {
+bool AwaitExit(pid_t pid, Clock::time_point deadline, std::stop_token stop) {
+    const UniqueFd process(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+    if (!process.valid() && errno == ESRCH) return true;  // ended and reaped already
+    const UniqueFd wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!process.valid() || !wake.valid()) return AwaitExitByLooking(pid, deadline, stop);
+    // The stop reaches poll() through the eventfd.
+    const std::stop_callback onStop(stop, [&wake] {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(wake.get(), &one, sizeof one);
+    });
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        const int timeout =
+            static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT_MAX));
+        pollfd fds[2] = {{process.get(), POLLIN, 0}, {wake.get(), POLLIN, 0}};
+        const int ready = ::poll(fds, 2, timeout);
+        if (ready < 0 && errno != EINTR) return Ended(pid);
+        if (ready > 0 && fds[0].revents != 0) return true;
+        if (stop.stop_requested() || Clock::now() >= deadline) return false;
+    }
+}
 
 std::int64_t CurrentProcessId() {
     return ::getpid();

@@ -3,7 +3,10 @@
 // Running a helper program (systemctl, this program's own install run) and waiting for it.
 
 #include <spawn.h>
+#include <sys/types.h>
 
+#include <chrono>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -32,5 +35,11 @@ private:
 // Runs `argv` (argv[0] looked up in PATH) with stdin on /dev/null and stderr inherited, and
 // waits for it. Standard output is captured when `captureOutput`, else inherited.
 ProcessResult RunProgram(const std::vector<std::string>& argv, bool captureOutput = false);
+
+// Waits until process `pid` has ended (an unreaped child counts), `deadline` passes or a stop
+// is requested on `stop`; true once it ended. It does not reap. The wait sleeps on a pidfd; only
+// a kernel without pidfd_open (before 5.3) makes it look every 10 ms instead.
+bool AwaitExit(pid_t pid, std::chrono::steady_clock::time_point deadline,
+               std::stop_token stop = {});
 
 }  // namespace vorta::platform
