@@ -106,8 +106,16 @@ else
   dirty=$(( $(kib RssAnon "/proc/$client/status") ))
 fi
 rss_mib=$(awk -v k="$rss" 'BEGIN { printf "%.2f", k / 1024 }')
-echo "resident: $rss_mib MiB ($rss KiB), private dirty: $dirty KiB" \
+pss=$(kib Pss "/proc/$client/smaps_rollup" 2>/dev/null || echo "?")
+echo "resident: $rss_mib MiB ($rss KiB), proportional: $pss KiB, private dirty: $dirty KiB" \
   "goal resident < 10 MiB: $(verdict "$rss" 10239)"
+# Where the resident pages lie: shared libraries' pages count in full in every process that
+# maps them.
+echo "  resident KiB by mapping (largest 8):"
+awk '/^[0-9a-f]+-[0-9a-f]+ / { name = $6 == "" ? "[anonymous]" : $6 }
+     /^Rss:/ { rss[name] += $2 }
+     END { for (n in rss) printf "  %8d  %s\n", rss[n], n }' "/proc/$client/smaps" |
+  sort -rn | head -8
 
 kill "$client"
 wait "$client" 2>/dev/null || true

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/StopWait.h"
+#include "platform/ThreadName.h"
 #include "protocol/DebugLog.h"
 
 namespace vorta {
@@ -61,6 +62,7 @@ void TClubUnit::StartMonitor() {
     // The first bind ran before the callbacks were set: its failure is told now, at once.
     if (!portFailure_.empty() && OnPortState) OnPortState(*this, portFailure_);
     monitor_ = std::jthread([this](std::stop_token stop) {
+        platform::NameThisThread(master_ ? "vorta-heartbeat" : "vorta-listen");
         while (!stop.stop_requested()) {
             try {
                 master_ ? MasterPass(stop) : BackupPass(stop);

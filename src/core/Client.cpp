@@ -9,6 +9,7 @@
 #include "lines/LCnc.h"
 #include "lines/LineFactory.h"
 #include "platform/LiteralResolver.h"
+#include "platform/ThreadName.h"
 #include "protocol/DebugLog.h"
 #include "protocol/ResultCodes.h"
 #include "protocol/ServiceUrls.h"
@@ -204,8 +205,8 @@ void TClient::StartClient(bool serviceMode) {
         ApplyInNetRule();
         SaveSettings();
     }
-    // 15.
-    loop_.SetTimerEnabled(timerLineState_, true);
+    // 15. Only a window shows the line list; without one the status reads it when asked.
+    loop_.SetTimerEnabled(timerLineState_, !config_.headless);
     // 16.
     if (!autoLogonTrd_) {
         autoLogonTrd_ = std::make_unique<TAutoLogonTrd>(
@@ -506,6 +507,7 @@ void TClient::ActionExit() {
     loop_.Post(ClientEvent([this] {
         if (serviceStop_.joinable()) return;
         serviceStop_ = std::jthread([this](std::stop_token stop) {
+            platform::NameThisThread("vorta-svcstop");
             try {
                 if (!platform_.services.StopOwnService(stop)) PostLog(1, "Vorta服务没有停止");
             } catch (const std::exception& e) {
@@ -638,19 +640,22 @@ void TClient::OnTimerUpdateSysInfo() {
     }
 }
 
-void TClient::FillLineList() {
+std::optional<std::vector<LineRow>> TClient::LineRows() const {
+    if (!linesMng_) return std::nullopt;
     try {
-        if (linesMng_) {
-            std::vector<LineRow> rows;
-            for (const auto& [info, line] : linesMng_->Snapshot())
-                rows.push_back({info.IsActive, info.MasterGroup, info.EntryName, info.IsNecessary,
-                                info.IpAddress, line ? line->Reason() : ""});
-            view_.Lines = std::move(rows);
-        }
+        std::vector<LineRow> rows;
+        for (const auto& [info, line] : linesMng_->Snapshot())
+            rows.push_back({info.IsActive, info.MasterGroup, info.EntryName, info.IsNecessary,
+                            info.IpAddress, line ? line->Reason() : ""});
+        return rows;
     } catch (const std::exception& e) {
         Debug(std::string("line list: ") + e.what());
-        // A list that cannot be read keeps what it showed.
+        return std::nullopt;  // a list that cannot be read keeps what it showed
     }
+}
+
+void TClient::FillLineList() {
+    if (auto rows = LineRows()) view_.Lines = std::move(*rows);
     frontEnd_.StateChanged();
 }
 
@@ -701,7 +706,9 @@ std::string TClient::StatusReport(bool json) const {
     snapshot.userName = settings_.Get().UserName;
     snapshot.lastErrorCode = LastErrorCode();
     snapshot.lastErrorText = LastErrorText();
-    snapshot.lines = view_.Lines;
+    // Without a window the list is not kept up to date: it is read when asked for.
+    auto rows = config_.headless ? LineRows() : std::nullopt;
+    snapshot.lines = rows ? std::move(*rows) : view_.Lines;
     if (linesMng_) {
         snapshot.linesEnabled = linesMng_->Duty == LinesDuty::Carry;
         snapshot.groupState = static_cast<int>(linesMng_->Groups.load());

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -182,6 +183,9 @@ private:
     // Runs the install or uninstall run and tells the user how it went; true when it worked.
     bool SwitchService(bool install);
     void FillLineList();
+    // The line list's rows as the lines manager has them now; nothing without one or when it
+    // cannot be read.
+    std::optional<std::vector<LineRow>> LineRows() const;
     void SetTrayState(TrayState state);
     void StartServiceListThread();
     // The logon exchange's end, with the last error as the worker saw it.

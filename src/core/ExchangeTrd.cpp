@@ -1,4 +1,5 @@
 #include "core/ExchangeTrd.h"
+#include "platform/ThreadName.h"
 
 #include <exception>
 
@@ -10,6 +11,7 @@ bool TExchangeTrd::Start(Work work) {
     if (thread_.joinable()) thread_.join();  // the previous exchange has already posted
     thread_ = std::jthread(
         [this, work = std::move(work), alive = std::weak_ptr<int>(alive_)](std::stop_token stop) {
+            platform::NameThisThread("vorta-exchange");
             std::function<void()> then;
             std::exception_ptr failure;
             try {

@@ -1,6 +1,7 @@
 #include "core/GetServiceTrd.h"
 
 #include "base/StopWait.h"
+#include "platform/ThreadName.h"
 #include "protocol/ResultCodes.h"
 
 namespace vorta {
@@ -8,6 +9,7 @@ namespace vorta {
 TGetServiceTrd::TGetServiceTrd(std::string serviceUrl, std::string userName, std::string password,
                                LogonSession& session, Post post, std::chrono::milliseconds delay)
     : thread_([=, this, &session, post = std::move(post)](std::stop_token stop) {
+          platform::NameThisThread("vorta-domains");
           if (SleepUnlessStopped(stop, delay)) {
               const auto outcome =
                   RequestServiceList(serviceUrl, userName, password, session, stop);

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "base/StopWait.h"
+#include "platform/ThreadName.h"
 #include "protocol/DebugLog.h"
 #include "protocol/HttpRequest.h"
 #include "protocol/ServiceUrls.h"
@@ -13,7 +14,10 @@ namespace vorta {
 TUpdateIpTrd::TUpdateIpTrd(Context context) : context_(context) {
     request_.MsgType = kActiveTestExReq;
     request_.Version = kProtocolVersion;
-    thread_ = std::jthread([this](std::stop_token stop) { Execute(stop); });
+    thread_ = std::jthread([this](std::stop_token stop) {
+        platform::NameThisThread("vorta-update");
+        Execute(stop);
+    });
 }
 
 void TUpdateIpTrd::Execute(std::stop_token stop) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/ThreadName.h"
 #include "protocol/DebugLog.h"
 #include "protocol/HttpRequest.h"
 #include "protocol/ResultCodes.h"
@@ -105,6 +106,7 @@ void UploadSysInfo(TSysInfo& sysInfo, const SysInfoUploadTarget& target, std::st
 
 TUpdateSysInfoTrd::TUpdateSysInfoTrd(TSysInfo& sysInfo, SysInfoUploadTarget target)
     : thread_([this, &sysInfo, target = std::move(target)](std::stop_token stop) {
+          platform::NameThisThread("vorta-sysinfo");
           try {
               UploadSysInfo(sysInfo, target, stop);
           } catch (const std::exception& e) {

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "base/StopWait.h"
+#include "platform/ThreadName.h"
 #include "protocol/DebugLog.h"
 
 namespace vorta {
@@ -39,6 +40,7 @@ void TBaseLine::Initialize() {
     KeepActive = false;
     if (keepThread_.joinable()) return;
     keepThread_ = std::jthread([this](std::stop_token stop) {
+        platform::NameThisThread("vorta-keepline");
         int pass = 0;
         while (!stop.stop_requested()) {
             ++pass;

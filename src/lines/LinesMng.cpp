@@ -5,13 +5,17 @@
 
 #include "base/StopWait.h"
 #include "lines/LineFactory.h"
+#include "platform/ThreadName.h"
 #include "protocol/DebugLog.h"
 
 namespace vorta {
 
 TLinesMng::TLinesMng(Options options) : options_(std::move(options)) {
     LoadFromFile();
-    runThread_ = std::jthread([this](std::stop_token stop) { Run(stop); });
+    runThread_ = std::jthread([this](std::stop_token stop) {
+        platform::NameThisThread("vorta-lines");
+        Run(stop);
+    });
 }
 
 TLinesMng::~TLinesMng() {

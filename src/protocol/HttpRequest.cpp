@@ -184,6 +184,8 @@ bool Perform(CURL* easy, Exchange& exchange, const HttpTimeouts& limits, std::st
             // resolving and connecting are bounded by libcurl's connect time-out.
             curl_off_t connectedAfter = 0;
             curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connectedAfter);
+            // Before the connection libcurl's own timers (resolving, connecting) cut the wait
+            // short; after it, only the idle limit does, so a silent peer costs no wake-ups.
             milliseconds wait{1000};
             if (connectedAfter > 0) {
                 const bool sending = exchange.uploaded < exchange.uploadTotal;
@@ -195,7 +197,7 @@ bool Perform(CURL* easy, Exchange& exchange, const HttpTimeouts& limits, std::st
                           " timed out after " + std::to_string(limit.count()) + " ms";
                     break;
                 }
-                wait = std::min(wait, limit - idle);
+                wait = limit - idle;
             }
             wait = std::max(wait, milliseconds{1});
             if (curl_multi_poll(multi.get(), nullptr, 0, static_cast<int>(wait.count()), nullptr) !=

@@ -1,4 +1,5 @@
 #include "platform/linux/SignalWatcher.h"
+#include "platform/ThreadName.h"
 
 #include <pthread.h>
 
@@ -11,6 +12,7 @@ SignalWatcher::SignalWatcher(std::function<void()> onStop) {
     sigaddset(&set_, SIGUSR1);  // the watcher's own wake-up when it ends
     pthread_sigmask(SIG_BLOCK, &set_, nullptr);
     thread_ = std::jthread([this, onStop = std::move(onStop)](std::stop_token stop) {
+        NameThisThread("vorta-signals");
         while (!stop.stop_requested()) {
             int sig = 0;
             if (sigwait(&set_, &sig) != 0 || sig == SIGUSR1) continue;

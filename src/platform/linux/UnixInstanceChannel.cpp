@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "platform/AtomicFile.h"
+#include "platform/ThreadName.h"
 #include "platform/linux/UniqueFd.h"
 
 namespace vorta::platform {
@@ -132,7 +133,10 @@ bool UnixInstanceChannel::Claim(Handler handler) {
     lockFd_ = lock.release();
     listenFd_ = listener.release();
     wakeFd_ = wake.release();
-    server_ = std::jthread([this, h = std::move(handler)] { Serve(h); });
+    server_ = std::jthread([this, h = std::move(handler)] {
+        NameThisThread("vorta-channel");
+        Serve(h);
+    });
     return true;
 }
 
