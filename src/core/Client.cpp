@@ -324,6 +324,7 @@ void TClient::Shutdown() {
     for (auto& trd : serviceTrds_) trd->RequestStop();
     logonTrd_.Stop();
     domainsTrd_.Stop();
+    serviceTrd_.Stop();
     // Commands still waiting are dropped; the channel answers them itself.
     logonWaiters_.clear();
     domainsWaiters_.clear();
@@ -469,32 +470,40 @@ void TClient::ChkBoxStartupClick() {
 }
 
 void TClient::ChkBoxRunAsServiceClick() {
-    if (view_.ChkBoxRunAsService) {
+    // A switch under way ends with the box showing what is registered; a click meanwhile waits
+    // for nothing and changes nothing.
+    if (serviceTrd_.Busy()) return;
+    const bool install = view_.ChkBoxRunAsService;
+    if (install) {
         view_.ChkBoxSavePwd = true;
         view_.ChkBoxStartup = false;
         SaveSettings();
-        if (SwitchService(true)) Notify("加载为WindowNT 服务！");
-    } else {
-        if (SwitchService(false)) Notify("卸载WindowNT 服务！");
     }
+    // The install run is a child process (with an authentication prompt where it needs one):
+    // it runs aside and its outcome comes back to the loop.
+    const bool started = serviceTrd_.Start([this, install](std::stop_token) {
+        bool done = false;
+        try {
+            done = hooks_.installService && hooks_.installService(install);
+        } catch (const std::exception& e) {
+            Debug(std::string("service install run: ") + e.what());
+        }
+        return std::function<void()>([this, install, done] { FinishServiceSwitch(install, done); });
+    });
+    if (started) view_.ChkBoxRunAsServiceEnabled = false;
     frontEnd_.StateChanged();
 }
 
-bool TClient::SwitchService(bool install) {
-    bool done = false;
-    try {
-        done = hooks_.installService && hooks_.installService(install);
-    } catch (const std::exception& e) {
-        Debug(std::string("service install run: ") + e.what());
-        done = false;
-    }
+void TClient::FinishServiceSwitch(bool install, bool done) {
+    view_.ChkBoxRunAsServiceEnabled = loggedOn_;
     frontEnd_.MessageBox(install ? (done ? kInstallDone : kInstallFailed)
                                  : (done ? kUninstallDone : kUninstallFailed),
                          kMessageCaption, MessageIcon::Information);
-    // After a failure the box shows what is really registered.
-    if (!done)
+    if (done)
+        Notify(install ? "加载为WindowNT 服务！" : "卸载WindowNT 服务！");
+    else  // after a failure the box shows what is really registered
         view_.ChkBoxRunAsService = platform_.services.IsServiceInstalled(platform::kServiceName);
-    return done;
+    frontEnd_.StateChanged();
 }
 
 void TClient::ActionExit() {

@@ -133,6 +133,7 @@ public:
     // Domains. The refresh's exchange runs on a worker; a click while it is out is ignored.
     void BtnRefreshDomainInfoClick();
     bool RefreshInProgress() const { return domainsTrd_.Busy(); }
+    bool ServiceSwitchInProgress() const { return serviceTrd_.Busy(); }
     void FillDomainTree();
     void TreeViewDNSClick(DomainSelection selection);
 
@@ -180,8 +181,8 @@ public:
     bool SysInfoUploadStarted() const { return updateSysInfoTrd_ != nullptr; }
 
 private:
-    // Runs the install or uninstall run and tells the user how it went; true when it worked.
-    bool SwitchService(bool install);
+    // Tells the user how the install or uninstall run went.
+    void FinishServiceSwitch(bool install, bool done);
     void FillLineList();
     // The line list's rows as the lines manager has them now; nothing without one or when it
     // cannot be read.
@@ -242,6 +243,7 @@ private:
     std::vector<std::unique_ptr<TGetServiceTrd>> serviceTrds_;
     TExchangeTrd logonTrd_{loop_};
     TExchangeTrd domainsTrd_{loop_};
+    TExchangeTrd serviceTrd_{loop_};                   // the service's install or uninstall run
     std::vector<std::function<void()>> logonWaiters_;  // commands waiting for the logon's end
     std::vector<DomainsThen> domainsWaiters_;
 };

@@ -21,65 +21,33 @@ TEST(UrlEncode, EncodesMultiByteCharactersBytewise) {
     EXPECT_EQ(UrlEncode("\xB5\xC7"), "%B5%C7") << "GBK bytes are bytes like any other";
 }
 
-struct Split {
-    std::string host, port, path;
-};
-
-Split SplitOf(const std::string& url, std::string path = "unchanged") {
-    Split s{"old-host", "old-port", std::move(path)};
-    SplitUrl(url, s.host, s.port, s.path);
-    return s;
-}
-
-TEST(SplitUrl, SchemeInAnyCaseWithPortAndPath) {
-    const Split s = SplitOf("HTTP://h:8080/a/b");
-    EXPECT_EQ(s.host, "h");
-    EXPECT_EQ(s.port, "8080");
-    EXPECT_EQ(s.path, "/a/b");
-}
-
-TEST(SplitUrl, BareHostKeepsThePathAndDefaultsThePort) {
-    const Split s = SplitOf("h");
-    EXPECT_EQ(s.host, "h");
-    EXPECT_EQ(s.port, "80");
-    EXPECT_EQ(s.path, "unchanged");
-}
-
-TEST(SplitUrl, HostWithPortButNoPath) {
-    const Split s = SplitOf("http://192.0.2.1:81");
-    EXPECT_EQ(s.host, "192.0.2.1");
-    EXPECT_EQ(s.port, "81");
-    EXPECT_EQ(s.path, "unchanged");
-}
-
-TEST(SplitUrl, OnlyTheFirstSlashAndColonSplit) {
-    const Split s = SplitOf("http://h:1:2/a:b/c?x=/y");
-    EXPECT_EQ(s.host, "h");
-    EXPECT_EQ(s.port, "1:2");
-    EXPECT_EQ(s.path, "/a:b/c?x=/y");
-}
-
-TEST(SplitUrl, PathOnlyGivesAnEmptyHost) {
-    const Split s = SplitOf("/portal/login");
-    EXPECT_EQ(s.host, "");
-    EXPECT_EQ(s.port, "80");
-    EXPECT_EQ(s.path, "/portal/login");
-}
-
-TEST(SplitUrl, AUrlInThePathIsNotTheScheme) {
-    // A portal's path-only action that names where to go after the logon.
-    const Split s = SplitOf("/login?next=http://198.51.100.1/");
-    EXPECT_EQ(s.host, "");
-    EXPECT_EQ(s.port, "80");
-    EXPECT_EQ(s.path, "/login?next=http://198.51.100.1/");
-    EXPECT_EQ(SplitOf("host/x?next=HTTP://elsewhere").host, "host");
-}
-
-TEST(SplitUrl, OtherSchemesAreNotRemoved) {
-    const Split s = SplitOf("https://h/p");
-    EXPECT_EQ(s.host, "https");
-    EXPECT_EQ(s.port, "");
-    EXPECT_EQ(s.path, "//h/p");
+// Each case: the URL, then the host, port and path it splits into; a path the URL does not
+// give stays what it was ("unchanged").
+TEST(SplitUrl, SplitsHostPortAndPathAsFormsWriteThem) {
+    struct Case {
+        const char* url;
+        const char* host;
+        const char* port;
+        const char* path;
+    };
+    const Case cases[] = {
+        {"HTTP://h:8080/a/b", "h", "8080", "/a/b"},  // the scheme in any case
+        {"h", "h", "80", "unchanged"},               // a bare host keeps the path
+        {"http://192.0.2.1:81", "192.0.2.1", "81", "unchanged"},
+        {"http://h:1:2/a:b/c?x=/y", "h", "1:2", "/a:b/c?x=/y"},  // only the first : and / split
+        {"/portal/login", "", "80", "/portal/login"},            // path only: no host
+        // A portal's path-only action that names where to go after the logon.
+        {"/login?next=http://198.51.100.1/", "", "80", "/login?next=http://198.51.100.1/"},
+        {"host/x?next=HTTP://elsewhere", "host", "80", "/x?next=HTTP://elsewhere"},
+        {"https://h/p", "https", "", "//h/p"},  // other schemes are not removed
+    };
+    for (const Case& c : cases) {
+        std::string host = "old-host", port = "old-port", path = "unchanged";
+        SplitUrl(c.url, host, port, path);
+        EXPECT_EQ(host, c.host) << c.url;
+        EXPECT_EQ(port, c.port) << c.url;
+        EXPECT_EQ(path, c.path) << c.url;
+    }
 }
 
 }  // namespace

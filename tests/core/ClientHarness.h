@@ -40,6 +40,10 @@ public:
         client->BtnLogonClick();
         return RunUntil([&] { return !client->LogonInProgress(); });
     }
+    bool SwitchService() {
+        client->ChkBoxRunAsServiceClick();
+        return RunUntil([&] { return !client->ServiceSwitchInProgress(); });
+    }
     bool Refresh() {
         client->BtnRefreshDomainInfoClick();
         return RunUntil([&] { return !client->RefreshInProgress(); });

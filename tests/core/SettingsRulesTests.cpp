@@ -186,7 +186,7 @@ TEST(ServiceSwitch, SwitchingTheServiceOnClearsAutostartAndReports) {
     v.ChkBoxStartup = true;
     h.autostart.set = true;
     v.ChkBoxRunAsService = true;
-    h.client->ChkBoxRunAsServiceClick();
+    ASSERT_TRUE(h.SwitchService());
     EXPECT_EQ(runs, std::vector<bool>{true});
     EXPECT_FALSE(v.ChkBoxStartup);
     EXPECT_TRUE(v.ChkBoxSavePwd);
@@ -199,7 +199,7 @@ TEST(ServiceSwitch, SwitchingTheServiceOnClearsAutostartAndReports) {
 
     h.store.writes.clear();
     v.ChkBoxRunAsService = false;
-    h.client->ChkBoxRunAsServiceClick();
+    ASSERT_TRUE(h.SwitchService());
     EXPECT_EQ(runs, (std::vector<bool>{true, false}));
     EXPECT_EQ(h.view.messageBoxes.back(), "卸载Vorta服务成功");
     EXPECT_EQ(h.NewestLog(), "卸载WindowNT 服务！");
@@ -215,7 +215,7 @@ TEST(ServiceSwitch, AFailedInstallRunIsReportedAndTheBoxShowsTheTruth) {
     ClientHarness h({}, hooks);
     ViewState& v = h.client->View();
     v.ChkBoxRunAsService = true;
-    h.client->ChkBoxRunAsServiceClick();
+    ASSERT_TRUE(h.SwitchService());
     ASSERT_EQ(h.view.messageBoxes.size(), 1u);
     EXPECT_EQ(h.view.messageBoxes[0], "安装Vorta服务失败");
     EXPECT_FALSE(v.ChkBoxRunAsService);
@@ -223,7 +223,7 @@ TEST(ServiceSwitch, AFailedInstallRunIsReportedAndTheBoxShowsTheTruth) {
 
     h.services.installed = true;
     v.ChkBoxRunAsService = false;
-    h.client->ChkBoxRunAsServiceClick();
+    ASSERT_TRUE(h.SwitchService());
     EXPECT_EQ(h.view.messageBoxes.back(), "卸载Vorta服务失败");
     EXPECT_TRUE(v.ChkBoxRunAsService) << "still installed";
 }

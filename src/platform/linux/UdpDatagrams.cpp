@@ -110,6 +110,25 @@ UniqueFd OpenSocket() {
     return s;
 }
 
+// A message of one buffer with room for an IP_PKTINFO control block, as sendmsg and recvmsg
+// take it.
+struct PktInfoMessage {
+    PktInfoMessage(sockaddr_in& address, void* data, std::size_t size) : io{data, size} {
+        header.msg_name = &address;
+        header.msg_namelen = sizeof address;
+        header.msg_iov = &io;
+        header.msg_iovlen = 1;
+        header.msg_control = control;
+        header.msg_controllen = sizeof control;
+    }
+    PktInfoMessage(const PktInfoMessage&) = delete;
+    PktInfoMessage& operator=(const PktInfoMessage&) = delete;
+
+    iovec io;
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    msghdr header{};
+};
+
 class UdpSocket final : public IUdpSocket {
 public:
     explicit UdpSocket(UniqueFd fd) : fd_(std::move(fd)) {}
@@ -123,23 +142,15 @@ public:
         if (interfaces.empty()) return Send(addr, data);
         int sent = -1;
         for (const unsigned index : interfaces) {
-            iovec io{const_cast<char*>(data.data()), data.size()};
-            alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-            msghdr message{};
-            message.msg_name = &addr;
-            message.msg_namelen = sizeof addr;
-            message.msg_iov = &io;
-            message.msg_iovlen = 1;
-            message.msg_control = control;
-            message.msg_controllen = sizeof control;
-            cmsghdr* header = CMSG_FIRSTHDR(&message);
+            PktInfoMessage message(addr, const_cast<char*>(data.data()), data.size());
+            cmsghdr* header = CMSG_FIRSTHDR(&message.header);
             header->cmsg_level = IPPROTO_IP;
             header->cmsg_type = IP_PKTINFO;
             header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
             in_pktinfo info{};
             info.ipi_ifindex = static_cast<int>(index);
             std::memcpy(CMSG_DATA(header), &info, sizeof info);
-            const auto n = ::sendmsg(fd_.get(), &message, MSG_NOSIGNAL);
+            const auto n = ::sendmsg(fd_.get(), &message.header, MSG_NOSIGNAL);
             if (n >= 0) sent = static_cast<int>(n);
         }
         return sent;
@@ -164,18 +175,10 @@ public:
         if (ready <= 0 || (wakeFd >= 0 && fds[1].revents != 0) || (fds[0].revents & POLLIN) == 0)
             return Receipt::Nothing;
         sockaddr_in from{};
-        iovec io{buffer.data(), buffer.size()};
-        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-        msghdr message{};
-        message.msg_name = &from;
-        message.msg_namelen = sizeof from;
-        message.msg_iov = &io;
-        message.msg_iovlen = 1;
-        message.msg_control = control;
-        message.msg_controllen = sizeof control;
+        PktInfoMessage message(from, buffer.data(), buffer.size());
         // Not waiting: the kernel may have dropped what poll saw (a bad checksum), and a blocked
         // receive would no longer see the wake-up.
-        const auto n = ::recvmsg(fd_.get(), &message, MSG_DONTWAIT);
+        const auto n = ::recvmsg(fd_.get(), &message.header, MSG_DONTWAIT);
         if (n < 0)
             return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? Receipt::Nothing
                                                                              : Receipt::Error;
@@ -184,8 +187,8 @@ public:
         datagram.senderAddress = ntohl(from.sin_addr.s_addr);
         char text[INET_ADDRSTRLEN] = {};
         datagram.sender = ::inet_ntop(AF_INET, &from.sin_addr, text, sizeof text) ? text : "";
-        for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr;
-             header = CMSG_NXTHDR(&message, header)) {
+        for (cmsghdr* header = CMSG_FIRSTHDR(&message.header); header != nullptr;
+             header = CMSG_NXTHDR(&message.header, header)) {
             if (header->cmsg_level != IPPROTO_IP || header->cmsg_type != IP_PKTINFO) continue;
             in_pktinfo info{};
             std::memcpy(&info, CMSG_DATA(header), sizeof info);
