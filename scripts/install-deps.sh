@@ -9,6 +9,7 @@ packages=(
   libcpp-httplib-dev nlohmann-json3-dev
   curl iproute2 procps
   dpkg-dev desktop-file-utils
+  qt6-base-dev xvfb xauth fonts-wqy-zenhei
 )
 
 missing=()
