@@ -33,7 +33,17 @@ ClientConfig ConfigFrom(const app::CommandLine& cl) {
     return config;
 }
 
-int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir) {
+int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir,
+        const std::vector<std::string>& args) {
+    // On a desktop a plain start shows the window, which is a program of its own so that the
+    // headless client and the service never load the GUI libraries.
+    if (!cl.headless && !cl.service && cl.serviceSwitch == ServiceSwitch::None &&
+        host::DisplayAvailable()) {
+        if (const auto window = host::WindowProgram(); !window.empty()) {
+            const std::string why = host::ReplaceWith(window, args);
+            std::cerr << "vorta: the window cannot start (" << why << "); running without it\n";
+        }
+    }
     const auto platform = host::MakePlatform(dataDir);
     // The install run registers or removes the service and ends; it skips the instance check.
     if (cl.serviceSwitch != ServiceSwitch::None)
@@ -99,7 +109,7 @@ int main(int argc, char** argv) {
             case app::Command::Domains:
                 return cli::ClientCommand(dataDir, {RequestKind::Domains, cl.json, {}});
             case app::Command::Run:
-                return Run(cl, dataDir);
+                return Run(cl, dataDir, args);
         }
     } catch (const std::exception& e) {
         std::cerr << "vorta: " << e.what() << "\n";

@@ -46,6 +46,12 @@ std::unique_ptr<platform::IInstanceChannel> OpenChannel(const std::filesystem::p
 std::unique_ptr<platform::IServiceManager> OpenServiceManager();
 // Reads a secret from the terminal without echo (a line of standard input elsewhere).
 std::string ReadSecret(const std::string& prompt);
+// True when a graphical desktop is reachable (an X11 or Wayland display).
+bool DisplayAvailable();
+// The window program beside this one (or where the package installs it); empty when none.
+std::filesystem::path WindowProgram();
+// Runs `program` with `args` in place of this process; returns only when it cannot, with why.
+std::string ReplaceWith(const std::filesystem::path& program, const std::vector<std::string>& args);
 // Test-only settings of the run (a shorter heartbeat) that the OS's test hooks allow.
 void ApplyTestSettings(ClientConfig& config);
 

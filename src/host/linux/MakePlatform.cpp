@@ -1,6 +1,7 @@
 // The Linux objects of a client run: settings file, systemd, XDG autostart, rtnetlink, pppd,
 // /proc and /sys, BSD sockets, the resolver, signals and the Unix-domain instance channel.
 #include <cstdlib>
+#include <cstring>
 
 #include "host/HostPlatform.h"
 #include "lines/LineInfo.h"
@@ -46,6 +47,34 @@ std::string ReadSecret(const std::string& prompt) {
     return platform::ReadSecret(prompt);
 }
 
+bool DisplayAvailable() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
+        if (const char* value = std::getenv(name); value != nullptr && *value != '\0') return true;
+    return false;
+}
+
+std::filesystem::path WindowProgram() {
+    if (const char* program = platform::TestSetting("VORTA_WINDOW_PROGRAM"))
+        return std::filesystem::path(program);
+    const std::filesystem::path self = platform::ExecutablePath();
+    if (self.empty()) return {};
+    // Beside the program in a build tree; in libexec when installed.
+    for (const auto& candidate :
+         {self.parent_path() / "vorta-window",
+          self.parent_path().parent_path() / "libexec" / "vorta" / "vorta-window"}) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error)) return candidate;
+    }
+    return {};
+}
+
+std::string ReplaceWith(const std::filesystem::path& program,
+                        const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {program.string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return std::strerror(platform::ReplaceProcess(argv));
+}
+
 void ApplyTestSettings(ClientConfig& config) {
     // The lab shortens the 40-second heartbeat interval of a pair.
     if (const char* interval = platform::TestSetting("VORTA_TEST_HEARTBEAT_INTERVAL")) {
@@ -81,7 +110,10 @@ std::unique_ptr<HostPlatform> MakePlatform(const std::filesystem::path& dataDir)
     made->installService = [dir = made->dataDir](bool install) {
         const std::filesystem::path program = platform::ExecutablePath();
         if (program.empty()) return false;
-        return platform::RunProgram(ServiceSwitchCommand(program, dir, install)).exitCode == 0;
+        std::vector<std::string> command = ServiceSwitchCommand(program, dir, install);
+        // A user asks the desktop's authentication agent; its refusal is the run's failure.
+        if (!platform::RunningAsRoot()) command.insert(command.begin(), "pkexec");
+        return platform::RunProgram(command).exitCode == 0;
     };
     // A service start is one by systemd under the unit's account; root alone is no service
     // (sudo vorta beside the running service is a desktop start).

@@ -119,6 +119,23 @@ bool AwaitExit(pid_t pid, Clock::time_point deadline, std::stop_token stop) {
     }
 }
 
+int ReplaceProcess(const std::vector<std::string>& argv) {
+    if (argv.empty()) return EINVAL;
+    std::vector<char*> args;
+    for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    // The stop signals are blocked in a running client; the new program starts as a fresh one.
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::execv(args[0], args.data());
+    return errno;
+}
+
+bool RunningAsRoot() {
+    return ::geteuid() == 0;
+}
+
 std::int64_t CurrentProcessId() {
     return ::getpid();
 }

@@ -36,6 +36,13 @@ private:
 // waits for it. Standard output is captured when `captureOutput`, else inherited.
 ProcessResult RunProgram(const std::vector<std::string>& argv, bool captureOutput = false);
 
+// Replaces this process with `argv[0]` (a path) run with `argv`, in the same environment; returns
+// only when that fails, with the errno value.
+int ReplaceProcess(const std::vector<std::string>& argv);
+
+// True for the superuser, who needs no elevation to manage system services.
+bool RunningAsRoot();
+
 // Waits until process `pid` has ended (an unreaped child counts), `deadline` passes or a stop
 // is requested on `stop`; true once it ended. It does not reap. The wait sleeps on a pidfd; only
 // a kernel without pidfd_open (before 5.3) makes it look every 10 ms instead.
