@@ -163,10 +163,10 @@ void TLineEditFrm::FormShow() {
             cbbLineType_->findText(Text(record_.EntryName), Qt::MatchFixedString));
         edUserName_->setText(Text(record_.UserName));
         edUserPwd_->setText(Text(record_.Password));
-        rbMasterGroup_->setChecked(record_.MasterGroup);
+        // The two buttons exclude each other: checking one clears the other.
+        (record_.MasterGroup ? rbMasterGroup_ : rbSlave_)->setChecked(true);
         cbIsNecessary_->setChecked(record_.IsNecessary);
     }
-    rbSlave_->setChecked(!rbMasterGroup_->isChecked());
     cbbLineType_->setEnabled(adding);
     cbbUType_->setEnabled(adding);
     cbbUTypeChange();
