@@ -1,9 +1,12 @@
 #include "platform/linux/PppdRemoteAccess.h"
 
 #include <fcntl.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +24,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/linux/Paths.h"
 #include "platform/linux/Process.h"
+#include "platform/linux/UniqueFd.h"
 
 extern char** environ;
 
@@ -362,8 +366,31 @@ void PppdRemoteAccess::End(pid_t pid, std::chrono::milliseconds grace, std::stop
     dialed_.erase(pid);
 }
 
+namespace {
+
+// The kernel's notices of new addresses and link changes: the dial's wait wakes on them instead
+// of looking for the link's address now and then. Invalid where it cannot be had.
+UniqueFd AddressNotices() {
+    UniqueFd fd(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_ROUTE));
+    if (!fd.valid()) return fd;
+    sockaddr_nl address{};
+    address.nl_family = AF_NETLINK;
+    address.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_IFADDR;
+    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return UniqueFd();
+    return fd;
+}
+
+void DrainNotices(int fd) {
+    char buffer[8192];
+    while (::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
+    }
+}
+
+}  // namespace
+
 int PppdRemoteAccess::AwaitLink(pid_t pid, std::stop_token stop) {
     const auto deadline = Clock::now() + paths_.dialTimeout;
+    const UniqueFd notices = AddressNotices();
     for (;;) {
         if (const auto code = Reap(pid)) {
             std::lock_guard guard(lock_);
@@ -380,8 +407,14 @@ int PppdRemoteAccess::AwaitLink(pid_t pid, std::stop_token stop) {
             End(pid, paths_.hangUpGrace, stop);
             return kPppdTimedOut;
         }
-        // pppd's end and the stop wake this wait at once; the address has no event here.
-        AwaitExit(pid, std::min(deadline, Clock::now() + kAddressCheck), stop);
+        // pppd's end, the stop and any address or link change wake this wait at once; only
+        // without the kernel's notices does it look for the address now and then.
+        if (notices.valid()) {
+            AwaitExit(pid, deadline, stop, notices.get());
+            DrainNotices(notices.get());
+        } else {
+            AwaitExit(pid, std::min(deadline, Clock::now() + kAddressCheck), stop);
+        }
     }
 }
 

@@ -97,7 +97,7 @@ ProcessResult RunProgram(const std::vector<std::string>& argv, bool captureOutpu
     return result;
 }
 
-bool AwaitExit(pid_t pid, Clock::time_point deadline, std::stop_token stop) {
+bool AwaitExit(pid_t pid, Clock::time_point deadline, std::stop_token stop, int also) {
     const UniqueFd process(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
     if (!process.valid() && errno == ESRCH) return true;  // ended and reaped already
     const UniqueFd wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
@@ -111,10 +111,11 @@ bool AwaitExit(pid_t pid, Clock::time_point deadline, std::stop_token stop) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         const int timeout =
             static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT_MAX));
-        pollfd fds[2] = {{process.get(), POLLIN, 0}, {wake.get(), POLLIN, 0}};
-        const int ready = ::poll(fds, 2, timeout);
+        pollfd fds[3] = {{process.get(), POLLIN, 0}, {wake.get(), POLLIN, 0}, {also, POLLIN, 0}};
+        const int ready = ::poll(fds, also >= 0 ? 3 : 2, timeout);
         if (ready < 0 && errno != EINTR) return Ended(pid);
         if (ready > 0 && fds[0].revents != 0) return true;
+        if (ready > 0 && also >= 0 && fds[2].revents != 0) return Ended(pid);
         if (stop.stop_requested() || Clock::now() >= deadline) return false;
     }
 }

@@ -46,7 +46,8 @@ bool RunningAsRoot();
 // Waits until process `pid` has ended (an unreaped child counts), `deadline` passes or a stop
 // is requested on `stop`; true once it ended. It does not reap. The wait sleeps on a pidfd; only
 // a kernel without pidfd_open (before 5.3) makes it look every 10 ms instead.
-bool AwaitExit(pid_t pid, std::chrono::steady_clock::time_point deadline,
-               std::stop_token stop = {});
+// A readable `also` (a descriptor of the caller's, -1 for none) ends the wait too.
+bool AwaitExit(pid_t pid, std::chrono::steady_clock::time_point deadline, std::stop_token stop = {},
+               int also = -1);
 
 }  // namespace vorta::platform
