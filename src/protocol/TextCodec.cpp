@@ -1,28 +1,16 @@
 #include "protocol/TextCodec.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <memory>
+#include <optional>
+
+#include "protocol/CharsetConverter.h"
 
 namespace vorta {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 constexpr const char* kGbk = "GBK";
-
-struct IconvCloser {
-    void operator()(iconv_t cd) const { iconv_close(cd); }
-};
-using IconvHandle = std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser>;
-
-IconvHandle Open(const char* to, const char* from) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
-    return IconvHandle(cd);
-}
 
 bool IsUtf8Name(std::string_view charset) {
     std::string lower(charset);
@@ -91,54 +79,29 @@ bool IsValidUtf8(std::string_view text) {
 
 std::string DecodeToUtf8(std::string_view bytes, std::string_view charset) {
     if (IsUtf8Name(charset)) return SanitizeUtf8(bytes);
-    IconvHandle cd;
-    if (!charset.empty()) cd = Open("UTF-8", std::string(charset).c_str());
-    if (!cd) cd = Open("UTF-8", kGbk);
-    if (!cd) return SanitizeUtf8(bytes);
+    std::optional<codec::Decoder> decoder;
+    if (!charset.empty()) decoder.emplace(std::string(charset));
+    if (!decoder || !decoder->Known()) decoder.emplace(kGbk);
+    if (!decoder->Known()) return SanitizeUtf8(bytes);
 
     std::string out;
     out.reserve(bytes.size() * 3 / 2 + 4);
-    char buffer[4096];
-    auto* in = const_cast<char*>(bytes.data());
-    std::size_t inLeft = bytes.size();
-    while (inLeft > 0) {
-        char* outPtr = buffer;
-        std::size_t outLeft = sizeof buffer;
-        const std::size_t rc = iconv(cd.get(), &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-        if (rc == static_cast<std::size_t>(-1)) {
-            if (errno == E2BIG) continue;
-            // EILSEQ or an incomplete sequence at the end: replace one byte and go on.
-            out += kReplacement;
-            ++in;
-            --inLeft;
-            iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);
-        }
-    }
+    decoder->Decode(bytes, out);
     return out;
 }
 
 std::string Utf8ToGbk(std::string_view utf8, std::size_t maxBytes) {
-    IconvHandle cd = Open(kGbk, "UTF-8");
+    codec::Encoder encoder(kGbk);
     std::string out;
-    if (!cd) return out;
+    if (!encoder.Known()) return out;
     // Converting one character at a time keeps every cut on a character boundary.
     for (std::size_t i = 0; i < utf8.size();) {
         std::size_t len = Utf8SequenceLength(utf8, i);
         std::string encoded = "?";
-        if (len == 0) {
+        if (len == 0)
             len = 1;
-        } else {
-            char buffer[8];
-            auto* in = const_cast<char*>(utf8.data() + i);
-            std::size_t inLeft = len;
-            char* outPtr = buffer;
-            std::size_t outLeft = sizeof buffer;
-            if (iconv(cd.get(), &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1))
-                encoded.assign(buffer, static_cast<std::size_t>(outPtr - buffer));
-            else
-                iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);
-        }
+        else if (auto bytes = encoder.Encode(utf8.substr(i, len)))
+            encoded = std::move(*bytes);
         if (maxBytes != std::string::npos && out.size() + encoded.size() > maxBytes) break;
         out += encoded;
         i += len;

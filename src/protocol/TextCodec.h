@@ -8,8 +8,9 @@
 
 namespace vorta {
 
-// Decodes `bytes` from `charset` (an iconv name; empty means GBK) into UTF-8. Bytes that do not
-// form a character of the charset become U+FFFD; an unknown charset falls back to GBK.
+// Decodes `bytes` from `charset` (a name such as "GBK" or "UTF-16"; empty means GBK) into UTF-8.
+// Bytes that do not form a character of the charset become U+FFFD; an unknown charset falls back
+// to GBK.
 std::string DecodeToUtf8(std::string_view bytes, std::string_view charset = {});
 
 // Encodes UTF-8 text as GBK. Characters GBK cannot hold become '?'. When `maxBytes` is given the
