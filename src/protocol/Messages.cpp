@@ -11,40 +11,31 @@ constexpr std::string_view kTemplate = R"(<?xml version="1.0" encoding="GBK"?><V
 
 using FieldValue = std::pair<const char*, const std::string*>;
 using FieldRef = std::pair<const char*, std::string*>;
-using AppendRecords = std::function<void(xmlDoc*, xmlNode*)>;
+using AppendRecords = std::function<void(xml::XmlElement)>;
 
-// Builds a request: the fields go into a fragment, MsgType goes first under the root, and the
-// fragment follows it.
-std::string BuildRequest(xml::DocPtr& document, const std::string& msgType,
+// Builds a request: the fields and records go under the root, then MsgType goes in first place.
+// MsgType is written last so that a bad field is reported before it.
+std::string BuildRequest(xml::XmlDocument& document, const std::string& msgType,
                          std::initializer_list<FieldValue> fields,
                          const AppendRecords& appendRecords = {}) {
-    xml::DocPtr loaded = xml::Parse(kTemplate);
+    xml::XmlDocument loaded = xml::Parse(kTemplate);
     if (!loaded) throw xml::XmlError("cannot load the request template");
     document = std::move(loaded);
-    xmlDoc* doc = document.get();
-
-    xmlNode* fragment = xmlNewDocFragment(doc);
-    if (fragment == nullptr) throw xml::XmlError("cannot create a document fragment");
-    std::unique_ptr<xmlNode, decltype(&xmlFreeNode)> ownedFragment(fragment, &xmlFreeNode);
-    for (const auto& [name, value] : fields) xml::AppendTextElement(doc, fragment, name, *value);
-    if (appendRecords) appendRecords(doc, fragment);
-
-    xmlNode* root = xmlDocGetRootElement(doc);
-    xml::AppendTextElement(doc, root, "MsgType", msgType);
-    // Adding a fragment moves its children and leaves the fragment itself to be freed.
-    xmlAddChildList(root, fragment->children);
-    fragment->children = fragment->last = nullptr;
-    return xml::ToUtf8Text(doc);
+    const xml::XmlElement root = xml::Root(document);
+    for (const auto& [name, value] : fields) xml::AppendTextElement(root, name, *value);
+    if (appendRecords) appendRecords(root);
+    xml::PrependTextElement(root, "MsgType", msgType);
+    return xml::ToUtf8Text(document);
 }
 
 // Loads `text` into `document` and reads each field from VortaPacket/<name>.
-bool ParseResponse(xml::DocPtr& document, std::string_view text,
+bool ParseResponse(xml::XmlDocument& document, std::string_view text,
                    std::initializer_list<FieldRef> fields) {
-    xml::DocPtr loaded = xml::Parse(text);
+    xml::XmlDocument loaded = xml::Parse(text);
     if (!loaded) return false;
     document = std::move(loaded);
     for (const auto& [name, field] : fields)
-        xml::ReadField(xml::SelectFirst(document.get(), {"VortaPacket", name}), *field);
+        xml::ReadField(xml::SelectFirst(document, {"VortaPacket", name}), *field);
     return true;
 }
 
@@ -69,17 +60,17 @@ std::string TActiveTestExReq::SaveToXml() {
 }
 
 std::string TPostSystemInfoReq::SaveToXml() {
-    return BuildRequest(
-        Document, MsgType, {{"Version", &Version}, {"UserName", &UserName}, {"UserPwd", &UserPwd}},
-        [this](xmlDoc* doc, xmlNode* fragment) { SystemInfo.AppendTo(doc, fragment); });
+    return BuildRequest(Document, MsgType,
+                        {{"Version", &Version}, {"UserName", &UserName}, {"UserPwd", &UserPwd}},
+                        [this](xml::XmlElement root) { SystemInfo.AppendTo(root); });
 }
 
 std::string TPostNetworkInfoReq::SaveToXml() {
     return BuildRequest(Document, MsgType,
                         {{"Version", &Version}, {"UserName", &UserName}, {"UserPwd", &UserPwd}},
-                        [this](xmlDoc* doc, xmlNode* fragment) {
+                        [this](xml::XmlElement root) {
                             for (const auto& info : NetworkInfos)
-                                if (info) info->AppendTo(doc, fragment);
+                                if (info) info->AppendTo(root);
                         });
 }
 
@@ -92,7 +83,7 @@ bool TQueryUserProfileResp::LoadFromXml(std::string_view text) {
     if (!ParseResponse(Document, text,
                        {{"MsgType", &MsgType}, {"Version", &Version}, {"Result", &Result}}))
         return false;
-    Profile.LoadFromDocument(Document.get());
+    Profile.LoadFromDocument(Document);
     return true;
 }
 
@@ -103,8 +94,8 @@ bool TGetServiceListResp::LoadFromXml(std::string_view text) {
                         {"Result", &Result},
                         {"UserID", &UserID}}))
         return false;
-    xmlNode* root = xml::SelectFirst(Document.get(), {"VortaPacket"});
-    const std::vector<xmlNode*> nodes = xml::Children(root, "DomainInfo");
+    const xml::XmlElement root = xml::SelectFirst(Document, {"VortaPacket"});
+    const std::vector<xml::XmlElement> nodes = xml::Children(root, "DomainInfo");
     ClearDomains();
     Domains.resize(nodes.size());
     for (std::size_t i = 0; i < nodes.size(); ++i) Domains[i].LoadFromNode(nodes[i]);

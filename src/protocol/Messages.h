@@ -29,7 +29,7 @@ public:
     std::string SaveToXml();
 
 private:
-    xml::DocPtr Document = xml::NewDocument();
+    xml::XmlDocument Document = xml::NewDocument();
 };
 
 // The profile query: its document carries no Version element even when the field is set.
@@ -39,7 +39,7 @@ public:
     std::string SaveToXml();
 
 private:
-    xml::DocPtr Document = xml::NewDocument();
+    xml::XmlDocument Document = xml::NewDocument();
 };
 
 class TActiveTestExReq {
@@ -48,7 +48,7 @@ public:
     std::string SaveToXml();
 
 private:
-    xml::DocPtr Document = xml::NewDocument();
+    xml::XmlDocument Document = xml::NewDocument();
 };
 
 class TPostSystemInfoReq {
@@ -58,7 +58,7 @@ public:
     std::string SaveToXml();
 
 private:
-    xml::DocPtr Document = xml::NewDocument();
+    xml::XmlDocument Document = xml::NewDocument();
 };
 
 class TPostNetworkInfoReq {
@@ -69,7 +69,7 @@ public:
     void ClearNetworkInfos() { NetworkInfos.clear(); }
 
 private:
-    xml::DocPtr Document = xml::NewDocument();
+    xml::XmlDocument Document = xml::NewDocument();
 };
 
 class TBaseResp {
@@ -79,7 +79,7 @@ public:
     bool LoadFromXml(std::string_view text);
 
 private:
-    xml::DocPtr Document = xml::NewDocument();
+    xml::XmlDocument Document = xml::NewDocument();
 };
 
 class TQueryUserProfileResp {
@@ -89,7 +89,7 @@ public:
     bool LoadFromXml(std::string_view text);
 
 private:
-    xml::DocPtr Document = xml::NewDocument();
+    xml::XmlDocument Document = xml::NewDocument();
 };
 
 class TGetServiceListResp {
@@ -100,7 +100,7 @@ public:
     void ClearDomains() { Domains.clear(); }
 
 private:
-    xml::DocPtr Document = xml::NewDocument();
+    xml::XmlDocument Document = xml::NewDocument();
 };
 
 class TActiveTestExResp {
@@ -109,7 +109,7 @@ public:
     bool LoadFromXml(std::string_view text);
 
 private:
-    xml::DocPtr Document = xml::NewDocument();
+    xml::XmlDocument Document = xml::NewDocument();
 };
 
 }  // namespace vorta

@@ -8,21 +8,20 @@ namespace {
 using FieldRef = std::pair<const char*, std::string*>;
 using FieldValue = std::pair<const char*, const std::string*>;
 
-void ReadChildren(xmlNode* node, std::initializer_list<FieldRef> fields) {
-    for (const auto& [name, field] : fields) xml::ReadField(xml::FirstChild(node, name), *field);
+void ReadChildren(xml::XmlElement element, std::initializer_list<FieldRef> fields) {
+    for (const auto& [name, field] : fields) xml::ReadField(xml::FirstChild(element, name), *field);
 }
 
-void AppendRecord(xmlDoc* document, xmlNode* parent, const char* elementName,
+void AppendRecord(xml::XmlElement parent, const char* elementName,
                   std::initializer_list<FieldValue> fields) {
     // The record's element goes into the parent before it gets children.
-    xmlNode* element = xml::AppendTextElement(document, parent, elementName, {});
-    for (const auto& [name, value] : fields)
-        xml::AppendTextElement(document, element, name, *value);
+    const xml::XmlElement element = xml::AppendTextElement(parent, elementName, {});
+    for (const auto& [name, value] : fields) xml::AppendTextElement(element, name, *value);
 }
 
 }  // namespace
 
-void TUserProfileSchema::LoadFromDocument(xmlDoc* document) {
+void TUserProfileSchema::LoadFromDocument(const xml::XmlDocument& document) {
     const std::initializer_list<FieldRef> fields = {
         {"UserName", &UserName}, {"UserPwd", &UserPwd},   {"Question", &Question},
         {"Answer", &Answer},     {"Email", &Email},       {"RealName", &RealName},
@@ -33,35 +32,35 @@ void TUserProfileSchema::LoadFromDocument(xmlDoc* document) {
         xml::ReadField(xml::SelectFirst(document, {"VortaPacket", "UserProfile", name}), *field);
 }
 
-void TResourceInfoSchema::LoadFromNode(xmlNode* node) {
-    ReadChildren(node, {{"ResourceType", &ResourceType},
-                        {"KeyName", &KeyName},
-                        {"KeyValue", &KeyValue},
-                        {"TransURL", &TransURL}});
+void TResourceInfoSchema::LoadFromNode(xml::XmlElement element) {
+    ReadChildren(element, {{"ResourceType", &ResourceType},
+                           {"KeyName", &KeyName},
+                           {"KeyValue", &KeyValue},
+                           {"TransURL", &TransURL}});
 }
 
-void TDomainInfoSchema::LoadFromNode(xmlNode* node) {
-    ReadChildren(node, {{"DomainName", &DomainName},
-                        {"SuffixName", &SuffixName},
-                        {"OnlineOpt", &OnlineOpt},
-                        {"OnlineStaticIP", &OnlineStaticIP},
-                        {"OnlineTransURL", &OnlineTransURL},
-                        {"OfflineOpt", &OfflineOpt},
-                        {"OfflineStaticIP", &OfflineStaticIP},
-                        {"OfflineTransURL", &OfflineTransURL},
-                        {"TTL", &TTL},
-                        {"StartDate", &StartDate},
-                        {"EndDate", &EndDate},
-                        {"Status", &Status},
-                        {"DomainStatus", &DomainStatus}});
-    const std::vector<xmlNode*> nodes = xml::Children(node, "ResourceInfo");
+void TDomainInfoSchema::LoadFromNode(xml::XmlElement element) {
+    ReadChildren(element, {{"DomainName", &DomainName},
+                           {"SuffixName", &SuffixName},
+                           {"OnlineOpt", &OnlineOpt},
+                           {"OnlineStaticIP", &OnlineStaticIP},
+                           {"OnlineTransURL", &OnlineTransURL},
+                           {"OfflineOpt", &OfflineOpt},
+                           {"OfflineStaticIP", &OfflineStaticIP},
+                           {"OfflineTransURL", &OfflineTransURL},
+                           {"TTL", &TTL},
+                           {"StartDate", &StartDate},
+                           {"EndDate", &EndDate},
+                           {"Status", &Status},
+                           {"DomainStatus", &DomainStatus}});
+    const std::vector<xml::XmlElement> nodes = xml::Children(element, "ResourceInfo");
     ClearResources();
     Resources.resize(nodes.size());
     for (std::size_t i = 0; i < nodes.size(); ++i) Resources[i].LoadFromNode(nodes[i]);
 }
 
-void TSystemInfoSchema::AppendTo(xmlDoc* document, xmlNode* parent) const {
-    AppendRecord(document, parent, "SystemInfo",
+void TSystemInfoSchema::AppendTo(xml::XmlElement parent) const {
+    AppendRecord(parent, "SystemInfo",
                  {{"OSVersion", &OSVersion},
                   {"PackInfo", &PackInfo},
                   {"IISVersion", &IISVersion},
@@ -70,8 +69,8 @@ void TSystemInfoSchema::AppendTo(xmlDoc* document, xmlNode* parent) const {
                   {"CPUFreq", &CPUFreq}});
 }
 
-void TNetworkInfoSchema::AppendTo(xmlDoc* document, xmlNode* parent) const {
-    AppendRecord(document, parent, "NetworkInfo",
+void TNetworkInfoSchema::AppendTo(xml::XmlElement parent) const {
+    AppendRecord(parent, "NetworkInfo",
                  {{"ConnName", &ConnName},
                   {"HardWare", &HardWare},
                   {"MacAddr", &MacAddr},

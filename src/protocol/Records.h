@@ -26,7 +26,7 @@ struct TUserProfileSchema {
     std::string UserID;
 
     // Reads every field from VortaPacket/UserProfile/<field>, first match in document order.
-    void LoadFromDocument(xmlDoc* document);
+    void LoadFromDocument(const xml::XmlDocument& document);
 };
 
 struct TResourceInfoSchema {
@@ -35,7 +35,7 @@ struct TResourceInfoSchema {
     std::string KeyValue;
     std::string TransURL;
 
-    void LoadFromNode(xmlNode* node);
+    void LoadFromNode(xml::XmlElement element);
 };
 using TResourceArr = std::vector<TResourceInfoSchema>;
 
@@ -56,7 +56,7 @@ struct TDomainInfoSchema {
     TResourceArr Resources;
 
     // Reads the text fields and the direct ResourceInfo children of a DomainInfo element.
-    void LoadFromNode(xmlNode* node);
+    void LoadFromNode(xml::XmlElement element);
     void ClearResources() { Resources.clear(); }
 };
 using TDomainArr = std::vector<TDomainInfoSchema>;
@@ -70,7 +70,7 @@ struct TSystemInfoSchema {
     std::string CPUFreq;
 
     // Appends a SystemInfo element holding every field, empty ones included.
-    void AppendTo(xmlDoc* document, xmlNode* parent) const;
+    void AppendTo(xml::XmlElement parent) const;
 };
 
 struct TNetworkInfoSchema {
@@ -83,7 +83,7 @@ struct TNetworkInfoSchema {
     std::string Gateway;
     std::string DNSServer;
 
-    void AppendTo(xmlDoc* document, xmlNode* parent) const;
+    void AppendTo(xml::XmlElement parent) const;
 };
 // Owned records; an empty slot is skipped when the list is written.
 using TNetworkInfoArr = std::vector<std::unique_ptr<TNetworkInfoSchema>>;

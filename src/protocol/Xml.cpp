@@ -1,60 +1,12 @@
 #include "protocol/Xml.h"
 
-#include <libxml/parser.h>
-
-#include <mutex>
-
 #include "protocol/TextCodec.h"
+#include "protocol/XmlBackend.h"
 
 namespace vorta::xml {
 namespace {
 
-struct ParserCtxtDeleter {
-    void operator()(xmlParserCtxt* ctxt) const { xmlFreeParserCtxt(ctxt); }
-};
-
-struct XmlCharDeleter {
-    void operator()(xmlChar* p) const { xmlFree(p); }
-};
-using XmlString = std::unique_ptr<xmlChar, XmlCharDeleter>;
-
-void EnsureInitialised() {
-    static std::once_flag once;
-    std::call_once(once, [] { xmlInitParser(); });
-}
-
-// libxml2 reports some errors (e.g. bytes invalid in the declared encoding) through its
-// per-thread generic handler, which prints to stderr: a peer's bad answer must not write into
-// the client's log. The outcome reaches callers as a refused document instead.
-void IgnoreGenericError(void*, const char*, ...) {}
-
-void SilenceThisThread() {
-    xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
-    xmlSetStructuredErrorFunc(nullptr, [](void*, auto) {});
-}
-
-// A DOCTYPE stops the parser before any declaration in it is read.
-void RefuseDoctype(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
-    xmlStopParser(static_cast<xmlParserCtxt*>(ctx));
-}
-
-bool NameIs(const xmlNode* node, std::string_view name) {
-    return node->type == XML_ELEMENT_NODE && node->name != nullptr &&
-           name == reinterpret_cast<const char*>(node->name);
-}
-
-xmlNode* SearchPath(xmlNode* first, const std::string_view* name, const std::string_view* end) {
-    for (xmlNode* node = first; node != nullptr; node = node->next) {
-        if (!NameIs(node, *name)) continue;
-        if (name + 1 == end) return node;
-        if (xmlNode* found = SearchPath(node->children, name + 1, end)) return found;
-    }
-    return nullptr;
-}
-
-}  // namespace
-
-static bool NamesOwnEncoding(std::string_view text) {
+bool NamesOwnEncoding(std::string_view text) {
     if (text.starts_with("\xEF\xBB\xBF") || text.starts_with("\xFE\xFF") ||
         text.starts_with("\xFF\xFE"))
         return true;
@@ -63,65 +15,85 @@ static bool NamesOwnEncoding(std::string_view text) {
     return decl.find("encoding") != std::string_view::npos;
 }
 
-DocPtr Parse(std::string_view text, const char* fallbackEncoding) {
-    if (text.empty() || text.size() > kMaxDocumentBytes) return nullptr;
-    EnsureInitialised();
-    SilenceThisThread();
-    std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter> ctxt(xmlNewParserCtxt());
-    if (!ctxt || ctxt->sax == nullptr) return nullptr;
-    ctxt->sax->internalSubset = RefuseDoctype;
-    const char* encoding = NamesOwnEncoding(text) ? nullptr : fallbackEncoding;
-    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    DocPtr doc(xmlCtxtReadMemory(ctxt.get(), text.data(), static_cast<int>(text.size()), nullptr,
-                                 encoding, options));
-    if (!doc || !ctxt->wellFormed || doc->intSubset != nullptr ||
-        xmlDocGetRootElement(doc.get()) == nullptr)
-        return nullptr;
-    return doc;
-}
-
-DocPtr NewDocument() {
-    EnsureInitialised();
-    return DocPtr(xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0")));
-}
-
-std::string ToUtf8Text(xmlDoc* doc) {
-    xmlChar* mem = nullptr;
-    int size = 0;
-    xmlDocDumpFormatMemoryEnc(doc, &mem, &size, "UTF-8", 0);
-    XmlString owned(mem);
-    if (!owned || size <= 0) throw XmlError("cannot serialise the XML document");
-    return std::string(reinterpret_cast<const char*>(owned.get()), static_cast<std::size_t>(size));
-}
-
-xmlNode* SelectFirst(xmlDoc* doc, std::initializer_list<std::string_view> path) {
-    if (doc == nullptr || path.size() == 0) return nullptr;
-    return SearchPath(doc->children, path.begin(), path.end());
-}
-
-std::vector<xmlNode*> Children(xmlNode* parent, std::string_view name) {
-    std::vector<xmlNode*> found;
-    if (parent == nullptr) return found;
-    for (xmlNode* node = parent->children; node != nullptr; node = node->next)
-        if (NameIs(node, name)) found.push_back(node);
-    return found;
-}
-
-xmlNode* FirstChild(xmlNode* parent, std::string_view name) {
-    if (parent == nullptr) return nullptr;
-    for (xmlNode* node = parent->children; node != nullptr; node = node->next)
-        if (NameIs(node, name)) return node;
+backend::Node* SearchPath(backend::Node* first, const std::string_view* name,
+                          const std::string_view* end) {
+    for (backend::Node* node = first; node != nullptr; node = backend::NextSiblingElement(*node)) {
+        if (backend::NameOf(*node) != *name) continue;
+        if (name + 1 == end) return node;
+        if (backend::Node* found = SearchPath(backend::FirstChildElement(*node), name + 1, end))
+            return found;
+    }
     return nullptr;
 }
 
-std::string TrimmedText(xmlNode* node) {
-    XmlString content(xmlNodeGetContent(node));
-    if (!content) return {};
-    return std::string(TrimControl(reinterpret_cast<const char*>(content.get())));
+XmlElement AddTextElement(XmlElement parent, const char* name, std::string_view value, bool first) {
+    if (!IsXmlText(value))
+        throw XmlError(std::string("the value of ") + name + " holds characters XML cannot carry");
+    if (!parent) throw XmlError("cannot append an XML element");
+    return XmlElement(backend::AddTextElement(*parent.node(), name, value, first));
 }
 
-void ReadField(xmlNode* node, std::string& field) {
-    if (node != nullptr) field = TrimmedText(node);
+}  // namespace
+
+XmlDocument Parse(std::string_view text, const char* fallbackEncoding) {
+    if (text.empty() || text.size() > kMaxDocumentBytes) return {};
+    const char* encoding = NamesOwnEncoding(text) ? nullptr : fallbackEncoding;
+    return XmlDocument(backend::ParseDocument(text, encoding));
+}
+
+XmlDocument NewDocument() {
+    return XmlDocument(backend::CreateDocument());
+}
+
+std::string ToUtf8Text(const XmlDocument& doc) {
+    if (!doc) throw XmlError("cannot serialise the XML document");
+    return backend::Serialise(*doc.get());
+}
+
+XmlElement Root(const XmlDocument& doc) {
+    return XmlElement(doc ? backend::RootElement(*doc.get()) : nullptr);
+}
+
+XmlElement SelectFirst(const XmlDocument& doc, std::initializer_list<std::string_view> path) {
+    if (path.size() == 0) return {};
+    return XmlElement(SearchPath(Root(doc).node(), path.begin(), path.end()));
+}
+
+std::string_view Name(XmlElement element) {
+    return element ? backend::NameOf(*element.node()) : std::string_view();
+}
+
+std::vector<XmlElement> Children(XmlElement parent) {
+    std::vector<XmlElement> found;
+    if (!parent) return found;
+    for (backend::Node* node = backend::FirstChildElement(*parent.node()); node != nullptr;
+         node = backend::NextSiblingElement(*node))
+        found.emplace_back(node);
+    return found;
+}
+
+std::vector<XmlElement> Children(XmlElement parent, std::string_view name) {
+    std::vector<XmlElement> found;
+    for (XmlElement child : Children(parent))
+        if (Name(child) == name) found.push_back(child);
+    return found;
+}
+
+XmlElement FirstChild(XmlElement parent, std::string_view name) {
+    if (!parent) return {};
+    for (backend::Node* node = backend::FirstChildElement(*parent.node()); node != nullptr;
+         node = backend::NextSiblingElement(*node))
+        if (backend::NameOf(*node) == name) return XmlElement(node);
+    return {};
+}
+
+std::string TrimmedText(XmlElement element) {
+    if (!element) return {};
+    return std::string(TrimControl(backend::TextOf(*element.node())));
+}
+
+void ReadField(XmlElement element, std::string& field) {
+    if (element) field = TrimmedText(element);
 }
 
 bool IsXmlText(std::string_view text) {
@@ -137,24 +109,12 @@ bool IsXmlText(std::string_view text) {
     return true;
 }
 
-xmlNode* AppendTextElement(xmlDoc* doc, xmlNode* parent, const char* name, std::string_view value) {
-    if (!IsXmlText(value))
-        throw XmlError(std::string("the value of ") + name + " holds characters XML cannot carry");
-    xmlNode* element = xmlNewDocNode(doc, nullptr, reinterpret_cast<const xmlChar*>(name), nullptr);
-    if (element == nullptr) throw XmlError("cannot create an XML element");
-    if (xmlAddChild(parent, element) == nullptr) {
-        xmlFreeNode(element);
-        throw XmlError("cannot append an XML element");
-    }
-    if (!value.empty()) {
-        xmlNode* text = xmlNewDocTextLen(doc, reinterpret_cast<const xmlChar*>(value.data()),
-                                         static_cast<int>(value.size()));
-        if (text == nullptr || xmlAddChild(element, text) == nullptr) {
-            xmlFreeNode(text);
-            throw XmlError("cannot set the text of an XML element");
-        }
-    }
-    return element;
+XmlElement AppendTextElement(XmlElement parent, const char* name, std::string_view value) {
+    return AddTextElement(parent, name, value, false);
+}
+
+XmlElement PrependTextElement(XmlElement parent, const char* name, std::string_view value) {
+    return AddTextElement(parent, name, value, true);
 }
 
 }  // namespace vorta::xml

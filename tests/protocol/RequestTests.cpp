@@ -10,9 +10,9 @@ using test::ChildNames;
 using test::TextOf;
 using Names = std::vector<std::string>;
 
-xml::DocPtr Reparse(const std::string& text) {
-    xml::DocPtr doc = xml::Parse(text);
-    EXPECT_NE(doc, nullptr) << text;
+xml::XmlDocument Reparse(const std::string& text) {
+    xml::XmlDocument doc = xml::Parse(text);
+    EXPECT_TRUE(doc) << text;
     return doc;
 }
 
@@ -29,10 +29,10 @@ TEST(Requests, ProfileQueryCarriesNoVersion) {
     FillCommon(req, kQueryUserProfileReq);
     const std::string text = req.SaveToXml();
     auto doc = Reparse(text);
-    xmlNode* root = xmlDocGetRootElement(doc.get());
-    EXPECT_STREQ(reinterpret_cast<const char*>(root->name), "VortaPacket");
+    const xml::XmlElement root = xml::Root(doc);
+    EXPECT_EQ(xml::Name(root), "VortaPacket");
     EXPECT_EQ(ChildNames(root), (Names{"MsgType", "UserName", "UserPwd"}));
-    EXPECT_EQ(TextOf(doc.get(), {"VortaPacket", "MsgType"}), "QueryUserProfileReq");
+    EXPECT_EQ(TextOf(doc, {"VortaPacket", "MsgType"}), "QueryUserProfileReq");
     // The text on the wire is UTF-8 and says so.
     EXPECT_NE(text.find(R"(encoding="UTF-8")"), std::string::npos) << text;
 }
@@ -43,10 +43,10 @@ TEST(Requests, LineReportElementsInOrder) {
     req.LineID = "0F8FAD5B-D9CB-469F-A165-70867728950E";
     req.UpdateIP = "1";
     auto doc = Reparse(req.SaveToXml());
-    EXPECT_EQ(ChildNames(xmlDocGetRootElement(doc.get())),
+    EXPECT_EQ(ChildNames(xml::Root(doc)),
               (Names{"MsgType", "Version", "UserName", "UserPwd", "LineID", "UpdateIP"}));
-    EXPECT_EQ(TextOf(doc.get(), {"VortaPacket", "LineID"}), req.LineID);
-    EXPECT_EQ(TextOf(doc.get(), {"VortaPacket", "UpdateIP"}), "1");
+    EXPECT_EQ(TextOf(doc, {"VortaPacket", "LineID"}), req.LineID);
+    EXPECT_EQ(TextOf(doc, {"VortaPacket", "UpdateIP"}), "1");
 }
 
 TEST(Requests, RebuildReflectsOnlyTheCurrentFields) {
@@ -55,9 +55,8 @@ TEST(Requests, RebuildReflectsOnlyTheCurrentFields) {
     req.SaveToXml();
     req.UserName = "bob";
     auto doc = Reparse(req.SaveToXml());
-    EXPECT_EQ(ChildNames(xmlDocGetRootElement(doc.get())),
-              (Names{"MsgType", "Version", "UserName", "UserPwd"}));
-    EXPECT_EQ(TextOf(doc.get(), {"VortaPacket", "UserName"}), "bob");
+    EXPECT_EQ(ChildNames(xml::Root(doc)), (Names{"MsgType", "Version", "UserName", "UserPwd"}));
+    EXPECT_EQ(TextOf(doc, {"VortaPacket", "UserName"}), "bob");
 }
 
 TEST(Requests, MarkupAndNonAsciiInValuesStayText) {
@@ -68,17 +67,17 @@ TEST(Requests, MarkupAndNonAsciiInValuesStayText) {
     const std::string text = req.SaveToXml();
     EXPECT_EQ(text.find("<b>"), std::string::npos);
     auto doc = Reparse(text);
-    EXPECT_EQ(TextOf(doc.get(), {"VortaPacket", "UserPwd"}), req.UserPwd);
-    EXPECT_EQ(TextOf(doc.get(), {"VortaPacket", "UserName"}), "张三");
+    EXPECT_EQ(TextOf(doc, {"VortaPacket", "UserPwd"}), req.UserPwd);
+    EXPECT_EQ(TextOf(doc, {"VortaPacket", "UserName"}), "张三");
     EXPECT_NE(text.find("张三"), std::string::npos) << "UTF-8 on the wire";
 }
 
 TEST(Requests, EmptyFieldsStillWriteTheirElements) {
     TActiveTestExReq req;  // nothing filled in
     auto doc = Reparse(req.SaveToXml());
-    EXPECT_EQ(ChildNames(xmlDocGetRootElement(doc.get())),
+    EXPECT_EQ(ChildNames(xml::Root(doc)),
               (Names{"MsgType", "Version", "UserName", "UserPwd", "LineID", "UpdateIP"}));
-    EXPECT_EQ(TextOf(doc.get(), {"VortaPacket", "LineID"}), "");
+    EXPECT_EQ(TextOf(doc, {"VortaPacket", "LineID"}), "");
 }
 
 TEST(Requests, ValuesXmlCannotCarryAreRefused) {
@@ -91,7 +90,7 @@ TEST(Requests, ValuesXmlCannotCarryAreRefused) {
     // The object is still usable afterwards.
     req.UserPwd = "fine";
     auto doc = Reparse(req.SaveToXml());
-    EXPECT_EQ(TextOf(doc.get(), {"VortaPacket", "UserPwd"}), "fine");
+    EXPECT_EQ(TextOf(doc, {"VortaPacket", "UserPwd"}), "fine");
 }
 
 TEST(Requests, SystemUploadWritesSixFieldsInOrder) {
@@ -99,20 +98,19 @@ TEST(Requests, SystemUploadWritesSixFieldsInOrder) {
     FillCommon(req, kPostSystemInfoReq);
     req.SystemInfo.MemoryInfo = "2048MB/1024MB";
     auto doc = Reparse(req.SaveToXml());
-    xmlNode* root = xmlDocGetRootElement(doc.get());
+    const xml::XmlElement root = xml::Root(doc);
     EXPECT_EQ(ChildNames(root), (Names{"MsgType", "Version", "UserName", "UserPwd", "SystemInfo"}));
     EXPECT_EQ(
         ChildNames(xml::FirstChild(root, "SystemInfo")),
         (Names{"OSVersion", "PackInfo", "IISVersion", "MemoryInfo", "CPUVersion", "CPUFreq"}));
-    EXPECT_EQ(TextOf(doc.get(), {"VortaPacket", "SystemInfo", "MemoryInfo"}), "2048MB/1024MB");
+    EXPECT_EQ(TextOf(doc, {"VortaPacket", "SystemInfo", "MemoryInfo"}), "2048MB/1024MB");
 }
 
 TEST(Requests, NetworkUploadWritesOneElementPerPresentRecord) {
     TPostNetworkInfoReq req;
     FillCommon(req, kPostNetworkInfoReq);
     auto empty = Reparse(req.SaveToXml());
-    EXPECT_EQ(ChildNames(xmlDocGetRootElement(empty.get())),
-              (Names{"MsgType", "Version", "UserName", "UserPwd"}));
+    EXPECT_EQ(ChildNames(xml::Root(empty)), (Names{"MsgType", "Version", "UserName", "UserPwd"}));
 
     for (const char* name : {"eth0", "wlan0"}) {
         auto info = std::make_unique<TNetworkInfoSchema>();
@@ -121,7 +119,7 @@ TEST(Requests, NetworkUploadWritesOneElementPerPresentRecord) {
         req.NetworkInfos.push_back(nullptr);  // an absent entry is skipped
     }
     auto doc = Reparse(req.SaveToXml());
-    xmlNode* root = xmlDocGetRootElement(doc.get());
+    const xml::XmlElement root = xml::Root(doc);
     const auto adapters = xml::Children(root, "NetworkInfo");
     ASSERT_EQ(adapters.size(), 2u);
     EXPECT_EQ(ChildNames(adapters[0]), (Names{"ConnName", "HardWare", "MacAddr", "DHCPRun",

@@ -9,15 +9,15 @@
 namespace vorta::test {
 
 // Names of the root's element children, in document order.
-inline std::vector<std::string> ChildNames(xmlNode* parent) {
+inline std::vector<std::string> ChildNames(xml::XmlElement parent) {
     std::vector<std::string> names;
-    for (xmlNode* n = parent ? parent->children : nullptr; n != nullptr; n = n->next)
-        if (n->type == XML_ELEMENT_NODE) names.emplace_back(reinterpret_cast<const char*>(n->name));
+    for (xml::XmlElement child : xml::Children(parent)) names.emplace_back(xml::Name(child));
     return names;
 }
 
-inline std::string TextOf(xmlDoc* doc, std::initializer_list<std::string_view> path) {
-    xmlNode* node = xml::SelectFirst(doc, path);
+inline std::string TextOf(const xml::XmlDocument& doc,
+                          std::initializer_list<std::string_view> path) {
+    xml::XmlElement node = xml::SelectFirst(doc, path);
     return node ? xml::TrimmedText(node) : std::string("<missing>");
 }
 
