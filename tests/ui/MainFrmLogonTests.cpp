@@ -1,16 +1,20 @@
 // The main window's logon and logoff looks, its menu's pages, a silent service, and where the
 // window goes when it is closed.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
-#include <QTcpServer>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -25,6 +29,30 @@ namespace {
 QString Q(const char* text) {
     return QString::fromUtf8(text);
 }
+
+// A service that takes connections into its backlog and never answers; the port, or 0.
+class SilentService {
+public:
+    SilentService() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+            ::listen(fd_, 8) == 0 &&
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+            port_ = ntohs(address.sin_port);
+    }
+    ~SilentService() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int Port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+};
 
 ClientConfig WithUrl(std::string url) {
     ClientConfig config;
@@ -62,8 +90,8 @@ TEST(MainFrmLogon, LogonThenLogoffAgainstTheDevelopmentService) {
     QTest::keyClicks(user, "demo");
     logon->click();
     EXPECT_EQ(w.client->Log()[0].Text, "请先输入用户名和密码！");
-    ASSERT_NE(TFAnimateHint::Current(), nullptr);
-    EXPECT_EQ(TFAnimateHint::Current()->width(), 182);
+    ASSERT_NE(ui::TFAnimateHint::Current(), nullptr);
+    EXPECT_EQ(ui::TFAnimateHint::Current()->width(), 182);
 
     QTest::keyClicks(password, "demo123");
     logon->click();
@@ -128,10 +156,9 @@ TEST(MainFrmLogon, MenuActionsOpenTheServicePages) {
 }
 
 TEST(MainFrmLogon, ASilentServiceLeavesTheWindowResponsive) {
-    EnsureApplication();
-    QTcpServer silent;  // takes connections and never answers
-    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
-    WindowHarness w(WithUrl("http://127.0.0.1:" + std::to_string(silent.serverPort()) + "/xml"));
+    SilentService silent;
+    ASSERT_NE(silent.Port(), 0);
+    WindowHarness w(WithUrl("http://127.0.0.1:" + std::to_string(silent.Port()) + "/xml"));
     QTest::keyClicks(w.Find<QLineEdit>("EditUserName"), "demo");
     QTest::keyClicks(w.Find<QLineEdit>("EditPassword"), "demo123");
     auto* logon = w.Find<QPushButton>("BtnLogon");
