@@ -191,6 +191,9 @@ void TMainFrm::Render() {
     cbInLANBack_->setEnabled(v.cbInLANBackEnabled);
     chkUpdateSysInfo_->setChecked(v.suiCheckBoxUpdateSysInfo);
     if (memoNative_->toPlainText() != U(v.MemoNative)) memoNative_->setPlainText(U(v.MemoNative));
+    const std::string url = client_.SettingsRecord().Get().ServiceUrl;
+    labelWhy_->setToolTip(PageUrl(url, page::kWhyCollect).toString());
+    label1Protol_->setToolTip(PageUrl(url, page::kAgreement).toString());
     RenderLines();
     RenderDomains();
     const std::pair<int, const std::string*> labs[] = {{1, &v.lab1}, {2, &v.lab2}, {3, &v.lab3},

@@ -131,6 +131,8 @@ private:
     QRadioButton* rbAsSlave_ = nullptr;
     QCheckBox* cbInLANBack_ = nullptr;
     QCheckBox* chkUpdateSysInfo_ = nullptr;
+    QLabel* labelWhy_ = nullptr;
+    QLabel* label1Protol_ = nullptr;
     QPlainTextEdit* memoNative_ = nullptr;
     QTreeWidget* treeViewDNS_ = nullptr;
     QLabel* labs_[8] = {};  // lab1 .. lab7 by number; lab4 does not exist

@@ -232,11 +232,11 @@ QWidget* TMainFrm::BuildAdvancedPage() {
     chkUpdateSysInfo_->setChecked(true);
     col->addWidget(chkUpdateSysInfo_);
     auto* links = new QHBoxLayout;
-    const std::string url = client_.SettingsRecord().Get().ServiceUrl;
+    // Their hints, the pages' addresses, follow the service URL in Render.
     auto* why = Named(new TLinkLabel(U("为什么要采集并提交我的系统信息？"), page), "LabelWhy");
-    why->setToolTip(PageUrl(url, page::kWhyCollect).toString());
     auto* protocol = Named(new TLinkLabel(U("查阅NABU\"协议\""), page), "Label1Protol");
-    protocol->setToolTip(PageUrl(url, page::kAgreement).toString());
+    labelWhy_ = why;
+    label1Protol_ = protocol;
     links->addWidget(why);
     links->addWidget(protocol);
     links->addStretch(1);

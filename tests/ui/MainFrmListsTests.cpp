@@ -24,15 +24,17 @@ QString Q(const char* text) {
     return QString::fromUtf8(text);
 }
 
-// Fills the line edit dialog for a LAN line named `name` and confirms it, or cancels it.
+// Picks the LAN connection `name` in the line edit dialog and confirms it, or cancels it.
 void AnswerLineDialog(QString name, bool ok = true, bool backup = false) {
     OnNextModal([name, ok, backup](QWidget* modal) {
         auto* dlg = qobject_cast<ui::TLineEditFrm*>(modal);
         ASSERT_NE(dlg, nullptr);
         if (!ok) return dlg->BitBtn2()->click();
-        dlg->cbbUType()->setCurrentIndex(3);  // LAN: no user data needed
-        dlg->cbbLineType()->setEditable(true);
-        dlg->cbbLineType()->setEditText(name);
+        if (dlg->cbbUType()->isEnabled()) dlg->cbbUType()->setCurrentIndex(3);  // LAN
+        if (dlg->cbbLineType()->isEnabled())
+            dlg->cbbLineType()->setCurrentIndex(
+                dlg->cbbLineType()->findText(name, Qt::MatchFixedString | Qt::MatchCaseSensitive));
+        EXPECT_EQ(dlg->cbbLineType()->currentText(), name);
         (backup ? dlg->rbSlave() : dlg->rbMasterGroup())->setChecked(true);
         dlg->BtnOK()->click();
     });
@@ -46,6 +48,14 @@ QStringList LineNames(QTreeWidget* list) {
 
 TEST(MainFrmLists, AddModifyAndDeleteLinesThroughTheDialog) {
     WindowHarness w;
+    std::uint32_t index = 1;
+    for (const char* name : {"Office", "OFFICE", "L2", "L3", "L4", "L5", "L6"}) {
+        platform::LinkInfo link;
+        link.name = name;
+        link.index = ++index;
+        link.type = 1;  // Ethernet
+        w.network.links.push_back(link);
+    }
     auto* list = w.Find<QTreeWidget>("ListViewLine");
     EXPECT_EQ(list->headerItem()->text(2), Q("线路名称"));
 
