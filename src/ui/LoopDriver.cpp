@@ -13,9 +13,11 @@ TLoopDriver::TLoopDriver(EventLoop& loop, QObject* parent) : QObject(parent), lo
     // The owner stops every posting thread before this driver goes.
     loop_.SetWakeup(
         [this] { QMetaObject::invokeMethod(this, &TLoopDriver::Process, Qt::QueuedConnection); });
+    // exit, not quit: a quit first closes the windows, and the main window refuses to close.
     loop_.SetQuitHandler([] {
         if (QCoreApplication* app = QCoreApplication::instance())
-            QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     });
     QMetaObject::invokeMethod(this, &TLoopDriver::Process, Qt::QueuedConnection);
 }

@@ -30,7 +30,8 @@ void TQtClientView::StateChanged() {
     if (window_) window_->Render();
 }
 void TQtClientView::Exit() {
-    QApplication::quit();
+    // Not quit(): that would first ask the main window to close, which only hides it.
+    QApplication::exit(0);
 }
 
 }  // namespace vorta::ui

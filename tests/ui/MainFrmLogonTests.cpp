@@ -206,5 +206,23 @@ TEST(MainFrmLogon, ClosingKeepsTheClientWithinReach) {
     EXPECT_EQ(w.window->Tray()->contextMenu()->actions()[2]->text(), Q("日        志(&L)"));
 }
 
+TEST(MainFrmLogon, TheExitActionAndAStopRequestEndTheApplication) {
+    WindowHarness w;
+    auto* exit = w.window->Tray()->contextMenu()->findChild<QAction*>("pmExitClient");
+    ASSERT_NE(exit, nullptr);
+    QTimer::singleShot(0, exit, &QAction::trigger);
+    QTimer guard;  // ends a loop that nothing else ended; gone with the test
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QApplication::exit(9); });
+    guard.start(5000);
+    EXPECT_EQ(QApplication::exec(), 0);
+
+    // The OS's stop request reaches the loop on another thread.
+    QTimer::singleShot(0, [&] { std::jthread([&] { w.loop.Quit(); }); });
+    guard.start(5000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_TRUE(w.window->isVisible());  // the window was never asked to close
+}
+
 }  // namespace
 }  // namespace vorta::test
