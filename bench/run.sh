@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Idle cost and shutdown of the client: a headless client with five lines that are down and a
+# Idle cost and shutdown of the client, and the window's memory: a headless client with five lines that are down and a
 # service that accepts connections but never answers. Prints its wake-ups per second over a
 # minute, its memory after it, and bench_shutdown's figure, each with its goal.
 # Usage: bench/run.sh [BUILD_DIR]   (default: build)
@@ -13,8 +13,10 @@ vorta_bin=$build/src/app/vorta
 work=$(mktemp -d)
 client=
 silent=
+dev=
 cleanup() {
   [[ -n $client ]] && kill "$client" 2>/dev/null || true
+  [[ -n $dev ]] && kill "$dev" 2>/dev/null || true
   [[ -n $silent ]] && kill "$silent" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
@@ -134,7 +136,7 @@ window_bin=$build/src/ui/vorta-window
 devservice_bin=$build/tools/devservice/vorta-devservice
 if [[ -x $window_bin && -x $devservice_bin ]]; then
   "$devservice_bin" --port 0 >"$work/devservice.log" 2>&1 &
-  silent_dev=$!
+  dev=$!
   dev_url=
   for _ in $(seq 100); do
     dev_url=$(sed -n 's/^vorta-devservice listening on \(http:[^ ]*\).*/\1/p' "$work/devservice.log")
@@ -147,7 +149,7 @@ if [[ -x $window_bin && -x $devservice_bin ]]; then
   printf 'demo123\n' | "${win[@]}" config set UserPwd -
   "${win[@]}" config set AutoLogon 1
   QT_QPA_PLATFORM=offscreen "$window_bin" --data-dir "$work/window" \
-    --service-url "${dev_url%/}/vorta/vorta.dll/" 2>"$work/window.log" &
+    --service-url "$dev_url" 2>"$work/window.log" &
   client=$!
   logged_on=no
   for _ in $(seq 300); do
@@ -166,7 +168,8 @@ if [[ -x $window_bin && -x $devservice_bin ]]; then
     echo "window: vorta-window ended:"; cat "$work/window.log"
   fi
   client=
-  kill "$silent_dev" 2>/dev/null || true
+  kill "$dev" 2>/dev/null || true
+  dev=
 else
   echo "window: no $window_bin or $devservice_bin (built with the window?)"
 fi
