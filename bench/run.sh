@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Idle cost and shutdown of the client, and the window's memory: a headless client with five lines that are down and a
+# Idle cost and shutdown of the client: a headless client with five lines that are down and a
 # service that accepts connections but never answers. Prints its wake-ups per second over a
-# minute, its memory after it, and bench_shutdown's figure, each with its goal.
+# minute, its memory after it, bench_shutdown's figure, and the window's memory once logged on
+# to the development service, each with its goal.
 # Usage: bench/run.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 build=${1:-build}
