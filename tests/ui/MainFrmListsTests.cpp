@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -93,9 +94,24 @@ TEST(MainFrmLists, AddModifyAndDeleteLinesThroughTheDialog) {
     EXPECT_EQ(w.client->LinesMng()->At(1)->info.LineID, id);  // the id stays
     EXPECT_EQ(list->currentItem(), list->topLevelItem(1));    // so does the selection
 
+    // The list may change while the dialog is open: the change goes to the same record.
+    list->setCurrentItem(list->topLevelItem(2));
+    const std::string l3 = w.client->LinesMng()->At(2)->info.LineID;
+    OnNextModal([&](QWidget* modal) {
+        auto* dlg = qobject_cast<ui::TLineEditFrm*>(modal);
+        w.client->DeleteLine(0);  // as `vorta lines delete 1` would, meanwhile
+        dlg->cbIsNecessary()->setChecked(true);
+        dlg->BtnOK()->click();
+    });
+    w.window->btModifyClick();
+    ASSERT_EQ(LineNames(list), (QStringList{"L2", "L3", "L4", "L5"}));
+    EXPECT_EQ(w.client->LinesMng()->At(1)->info.LineID, l3);
+    EXPECT_EQ(list->topLevelItem(1)->text(3), Q("是"));
+    EXPECT_EQ(list->topLevelItem(0)->text(3), Q("否"));
+
     AnswerLineDialog("ignored", false);  // cancel changes nothing
     w.window->btModifyClick();
-    EXPECT_EQ(LineNames(list), (QStringList{"Office", "L2", "L3", "L4", "L5"}));
+    EXPECT_EQ(LineNames(list), (QStringList{"L2", "L3", "L4", "L5"}));
 
     // Delete asks first; Cancel keeps the line.
     std::vector<QString> asked;
@@ -104,13 +120,14 @@ TEST(MainFrmLists, AddModifyAndDeleteLinesThroughTheDialog) {
         asked.push_back(text);
         return answer;
     };
+    list->setCurrentItem(list->topLevelItem(0));
     w.window->btDeleteClick();
-    EXPECT_EQ(list->topLevelItemCount(), 5);
+    EXPECT_EQ(list->topLevelItemCount(), 4);
     answer = true;
     w.window->btDeleteClick();
-    EXPECT_EQ(LineNames(list), (QStringList{"Office", "L3", "L4", "L5"}));
+    EXPECT_EQ(LineNames(list), (QStringList{"L3", "L4", "L5"}));
     EXPECT_EQ(asked, (std::vector<QString>{Q("确定要删除该线路吗?"), Q("确定要删除该线路吗?")}));
-    EXPECT_EQ(w.client->LinesMng()->Count(), 4u);
+    EXPECT_EQ(w.client->LinesMng()->Count(), 3u);
 }
 
 TEST(MainFrmLists, TheLogKeepsAThousandAndSavesNewestFirst) {
