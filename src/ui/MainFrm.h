@@ -8,7 +8,6 @@
 #include <QUrl>
 #include <QWidget>
 #include <functional>
-#include <memory>
 #include <vector>
 
 #include "core/Client.h"
@@ -141,7 +140,7 @@ private:
     QAction* action2_ = nullptr;
     QAction* action3_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
-    std::unique_ptr<QMenu> trayMenu_;  // a menu has no parent widget here
+    QMenu* trayMenu_ = nullptr;
     TLineEditFrm* lineEditFrm_ = nullptr;
     TFrmSysInfo* sysInfoDlg_ = nullptr;
     TFAbout* aboutDlg_ = nullptr;

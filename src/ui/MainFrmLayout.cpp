@@ -318,17 +318,17 @@ QWidget* TMainFrm::BuildLogPage() {
 void TMainFrm::BuildTray() {
     tray_ = new QSystemTrayIcon(this);
     tray_->setObjectName(QStringLiteral("CoolTrayIcon"));
-    trayMenu_ = std::make_unique<QMenu>();
+    trayMenu_ = new QMenu(this);  // a pop-up: its own window, owned here
     trayMenu_->setObjectName(QStringLiteral("PopupMenuTrayIcon"));
-    connect(AddAction(trayMenu_.get(), "Restore1", "显示/隐藏主窗口(&S)"), &QAction::triggered,
-            this, &TMainFrm::ToggleFromTray);
+    connect(AddAction(trayMenu_, "Restore1", "显示/隐藏主窗口(&S)"), &QAction::triggered, this,
+            &TMainFrm::ToggleFromTray);
     trayMenu_->addSeparator();
-    connect(AddAction(trayMenu_.get(), "MenuItem2", "日        志(&L)"), &QAction::triggered, this,
+    connect(AddAction(trayMenu_, "MenuItem2", "日        志(&L)"), &QAction::triggered, this,
             &TMainFrm::MenuItem2Click);
     trayMenu_->addSeparator();
-    connect(AddAction(trayMenu_.get(), "pmExitClient", "退出Vorta客户端(&X)"), &QAction::triggered,
-            this, [this] { client_.ActionExit(); });
-    tray_->setContextMenu(trayMenu_.get());
+    connect(AddAction(trayMenu_, "pmExitClient", "退出Vorta客户端(&X)"), &QAction::triggered, this,
+            [this] { client_.ActionExit(); });
+    tray_->setContextMenu(trayMenu_);
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
         if (r == QSystemTrayIcon::Trigger) ToggleFromTray();
     });
