@@ -44,6 +44,7 @@ int Run(const app::CommandLine& cl) {
     const auto platform = host::MakePlatform(dataDir);
     const QString caption = QString::fromUtf8(kMessageCaption);
     if (ServiceHolds(*platform->channel)) {
+        std::cerr << "vorta-window: " << kServiceRuns << "\n";
         QMessageBox::information(nullptr, caption, QString::fromUtf8(kServiceRuns));
         return 0;
     }
