@@ -73,7 +73,7 @@ QAction* TMainFrm::AddAction(QMenu* menu, const char* name, const char* caption)
 
 QMenuBar* TMainFrm::BuildMenuBar() {
     auto* bar = Named(new QMenuBar(this), "ActionMainMenuBar1");
-    auto page = [this](const char* path) { return [this, path] { OpenPage(path); }; };
+    auto opener = [this](const char* path) { return [this, path] { OpenPage(path); }; };
 
     QMenu* file = bar->addMenu(U("文件(&F)"));
     action3_ = AddAction(file, "Action3", "注销(&U)");
@@ -88,30 +88,30 @@ QMenuBar* TMainFrm::BuildMenuBar() {
         Render();
     });
     connect(AddAction(file, "ActionReg", "注册(&R)"), &QAction::triggered, this,
-            page(page::kRegister));
+            opener(page::kRegister));
     connect(AddAction(file, "ActionExitNABU_TIM", "退出Vorta客户端(&X)"), &QAction::triggered, this,
             [this] { client_.ActionExit(); });
 
     QMenu* service = bar->addMenu(U("服务(&S)"));
     AddAction(service, "ActionFKXZ", "付款须知(&Z)");  // no page behind it
     connect(AddAction(service, "ActionJSZC", "技术支持(&Y)"), &QAction::triggered, this,
-            page(page::kSupport));
+            opener(page::kSupport));
     connect(AddAction(service, "ActionYMZC", "域名注册(&X)"), &QAction::triggered, this,
-            page(page::kDomainRegister));
+            opener(page::kDomainRegister));
     connect(AddAction(service, "ActionYMZR", "域名转入(&W)"), &QAction::triggered, this,
-            page(page::kDomainTransfer));
+            opener(page::kDomainTransfer));
     connect(AddAction(service, "ActionJSJLQ", "技术交流区(&V)"), &QAction::triggered, this,
-            page(page::kForum));
+            opener(page::kForum));
     connect(AddAction(service, "ActionZZFU", "增值服务(&U)"), &QAction::triggered, this,
-            page(page::kValueAdded));
+            opener(page::kValueAdded));
 
     QMenu* tools = bar->addMenu(U("工具(&T)"));
     connect(AddAction(tools, "Action10", "版本检查(&C)"), &QAction::triggered, this,
-            page(page::kVersionCheck));
+            opener(page::kVersionCheck));
     connect(AddAction(tools, "ActionModPwd", "修改密码(&M)"), &QAction::triggered, this,
-            page(page::kChangePassword));
+            opener(page::kChangePassword));
     connect(AddAction(tools, "Action11", "密码找回(&Y)"), &QAction::triggered, this,
-            page(page::kPasswordRecovery));
+            opener(page::kPasswordRecovery));
     connect(AddAction(tools, "ActionSysSummary", "系统信息...(&S)"), &QAction::triggered, this,
             &TMainFrm::ShowSysInfo);
 
@@ -119,7 +119,7 @@ QMenuBar* TMainFrm::BuildMenuBar() {
     connect(AddAction(help, "ActionHelpContent", "帮助主题(&H)"), &QAction::triggered, this,
             &TMainFrm::OpenHelp);
     connect(AddAction(help, "Action13", "推荐给朋友(&Y)"), &QAction::triggered, this,
-            page(page::kRecommend));
+            opener(page::kRecommend));
     connect(AddAction(help, "Action12", "提交建议(&Z)"), &QAction::triggered, this, [this] {
         if (context_.openUrl)
             context_.openUrl(SupportMailUrl(client_.SettingsRecord().Get().ServiceUrl));

@@ -27,6 +27,10 @@ ClientConfig ConfigFrom(const app::CommandLine& cl) {
     config.headless = false;
     if (cl.updateRestSeconds) config.updateRest = std::chrono::seconds(*cl.updateRestSeconds);
     host::ApplyTestSettings(config);
+    if (cl.pair)
+        config.pair = *cl.pair == "master"   ? ClientConfig::Pair::Master
+                      : *cl.pair == "backup" ? ClientConfig::Pair::Backup
+                                             : ClientConfig::Pair::BackupInLan;
     return config;
 }
 
