@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Idle cost and shutdown of the client: a headless client with five lines that are down and a
 # service that accepts connections but never answers. Prints its wake-ups per second over a
-# minute, its memory after it, and bench_shutdown's figure, each with its goal.
+# minute, its memory after it, bench_shutdown's figure, and the window's memory once logged on
+# to the development service, each with its goal.
 # Usage: bench/run.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 build=${1:-build}
@@ -13,8 +14,10 @@ vorta_bin=$build/src/app/vorta
 work=$(mktemp -d)
 client=
 silent=
+dev=
 cleanup() {
   [[ -n $client ]] && kill "$client" 2>/dev/null || true
+  [[ -n $dev ]] && kill "$dev" 2>/dev/null || true
   [[ -n $silent ]] && kill "$silent" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
@@ -126,4 +129,48 @@ if [[ -x $build/bench/bench_shutdown ]]; then
   echo "$shutdown: $mark"
 else
   echo "shutdown: no $build/bench/bench_shutdown (built with the benchmarks?)"
+fi
+
+# The window: vorta-window on the offscreen platform against the development service, logged on
+# as the fixture's demo user; its resident memory once the domains have arrived.
+window_bin=$build/src/ui/vorta-window
+devservice_bin=$build/tools/devservice/vorta-devservice
+if [[ -x $window_bin && -x $devservice_bin ]]; then
+  "$devservice_bin" --port 0 >"$work/devservice.log" 2>&1 &
+  dev=$!
+  dev_url=
+  for _ in $(seq 100); do
+    dev_url=$(sed -n 's/^vorta-devservice listening on \(http:[^ ]*\).*/\1/p' "$work/devservice.log")
+    [[ -n $dev_url ]] && break
+    sleep 0.05
+  done
+  mkdir -p "$work/window"
+  win=("$vorta_bin" --data-dir "$work/window")
+  "${win[@]}" config set UserName demo
+  printf 'demo123\n' | "${win[@]}" config set UserPwd -
+  "${win[@]}" config set AutoLogon 1
+  QT_QPA_PLATFORM=offscreen "$window_bin" --data-dir "$work/window" \
+    --service-url "$dev_url" 2>"$work/window.log" &
+  client=$!
+  logged_on=no
+  for _ in $(seq 300); do
+    if "${win[@]}" status 2>/dev/null | grep -qi "logged on"; then logged_on=yes; break; fi
+    sleep 0.1
+  done
+  sleep 2  # the domain list follows the logon
+  if kill -0 "$client" 2>/dev/null; then
+    wrss=$(kib VmRSS "/proc/$client/status")
+    wrss_mib=$(awk -v k="$wrss" 'BEGIN { printf "%.2f", k / 1024 }')
+    echo "window resident: $wrss_mib MiB ($wrss KiB), logged on: $logged_on" \
+      "goal < 60 MiB: $( [[ $logged_on == yes ]] && verdict "$wrss" 61439 || echo MISS)"
+    kill "$client"
+    wait "$client" 2>/dev/null || true
+  else
+    echo "window: vorta-window ended:"; cat "$work/window.log"
+  fi
+  client=
+  kill "$dev" 2>/dev/null || true
+  dev=
+else
+  echo "window: no $window_bin or $devservice_bin (built with the window?)"
 fi

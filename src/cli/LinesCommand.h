@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "lines/LineInfo.h"
+#include "lines/LineRules.h"
 
 namespace vorta {
 
@@ -65,9 +66,6 @@ struct LinesCommandResult {
 // that cannot be read or a failed save ends with exit code 1 and the reason.
 LinesCommandResult RunLinesCommand(const std::vector<std::string>& args, ILinesTarget& target);
 
-inline constexpr const char* kLineExists = "该线路已经存在！";
-inline constexpr const char* kTooManyLines =
-    "您最多可以添加5条线路,如需要添加更多,请联系软件Vorta提供商。";
 inline constexpr const char* kNeedUserInfo = "请输入用户名，密码信息！";
 
 }  // namespace vorta

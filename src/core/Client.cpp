@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <iostream>
+#include <stdexcept>
 #include <utility>
 
 #include "core/StatusReport.h"
@@ -615,6 +616,81 @@ void TClient::TreeViewDNSClick(DomainSelection selection) {
     }
     ShowDomain(view_, domain);
     frontEnd_.StateChanged();
+}
+
+bool TClient::ChangeLines(const std::function<void(TLinesMng&)>& change) {
+    try {
+        if (!linesMng_) throw std::runtime_error("this system offers no lines");
+        change(*linesMng_);
+        return true;
+    } catch (const std::exception& e) {
+        // A failed save changed nothing; the list shows what is kept.
+        frontEnd_.MessageBox(e.what(), kMessageCaption, MessageIcon::Error);
+        FillLineList();
+        return false;
+    }
+}
+
+namespace {
+
+// The dialog's fields over `record`, cut to the lines file's slots.
+void TakeFields(TLineInfo& record, const TLineInfo& fields) {
+    record.MasterGroup = fields.MasterGroup;
+    record.IsNecessary = fields.IsNecessary;
+    record.LineKind = fields.LineKind;
+    record.EntryName = FitToSlot(fields.EntryName, kEntryNameMax);
+    record.UserName = FitToSlot(fields.UserName, kUserNameMax);
+    record.Password = FitToSlot(fields.Password, kPasswordMax);
+}
+
+constexpr const char* kSelectLine = "请先选择要操作的线路！";
+
+}  // namespace
+
+void TClient::AddLine(const TLineInfo& fields) {
+    ChangeLines([&](TLinesMng& lines) {
+        if (FindEntry(lines.Records(), fields.EntryName)) {
+            frontEnd_.MessageBox(kLineExists, kMessageCaption, MessageIcon::Error);
+            return;
+        }
+        TLineInfo record;
+        TakeFields(record, fields);
+        record.LineID = NewLineId();
+        if (!lines.AddLine(record))
+            frontEnd_.MessageBox(kTooManyLines, kMessageCaption, MessageIcon::Information);
+        FillLineList();
+    });
+}
+
+void TClient::ModifyLine(const std::string& lineId, const TLineInfo& fields) {
+    ChangeLines([&](TLinesMng& lines) {
+        const std::vector<TLineInfo> records = lines.Records();
+        const auto it = std::find_if(records.begin(), records.end(),
+                                     [&](const TLineInfo& r) { return r.LineID == lineId; });
+        if (it == records.end()) {
+            frontEnd_.MessageBox(kSelectLine, kMessageCaption, MessageIcon::Error);
+        } else {
+            TLineInfo record = *it;  // the id and the running state stay
+            TakeFields(record, fields);
+            lines.ModifyLine(static_cast<std::size_t>(it - records.begin()), record);
+        }
+        FillLineList();
+    });
+}
+
+void TClient::DeleteLine(std::size_t row) {
+    ChangeLines([&](TLinesMng& lines) {
+        if (row >= lines.Count())
+            frontEnd_.MessageBox(kSelectLine, kMessageCaption, MessageIcon::Error);
+        else
+            lines.DeleteLine(row);
+        FillLineList();
+    });
+}
+
+void TClient::ClearLog() {
+    log_.Clear();
+    Notify("清除所有日志信息！");
 }
 
 void TClient::Notify(const std::string& text) {

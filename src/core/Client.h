@@ -137,7 +137,17 @@ public:
     void FillDomainTree();
     void TreeViewDNSClick(DomainSelection selection);
 
+    // Lines, as the window's buttons change them. Each shows the list again and tells the user
+    // in a message box why a change was refused or failed. The dialog's fields are MasterGroup,
+    // IsNecessary, LineKind, EntryName, UserName and Password.
+    void AddLine(const TLineInfo& fields);
+    // `lineId`: the record the dialog opened on, found again by its id since the list may
+    // have changed while the dialog was open. Its name is not tested for duplicates.
+    void ModifyLine(const std::string& lineId, const TLineInfo& fields);
+    void DeleteLine(std::size_t row);
+
     // Log.
+    void ClearLog();  // empties the log, which then tells that it was emptied
     void Notify(const std::string& text);
     void AddLog(unsigned char kind, const std::string& text);
     // AddLog from any thread: the entry is added on the loop's thread.
@@ -184,6 +194,8 @@ private:
     // Tells the user how the install or uninstall run went.
     void FinishServiceSwitch(bool install, bool done);
     void FillLineList();
+    // Runs a change of the lines; false (the user told why) when there are no lines or it threw.
+    bool ChangeLines(const std::function<void(TLinesMng&)>& change);
     // The line list's rows as the lines manager has them now; nothing without one or when it
     // cannot be read.
     std::optional<std::vector<LineRow>> LineRows() const;

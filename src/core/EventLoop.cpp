@@ -9,6 +9,11 @@ void EventLoop::SetWakeup(std::function<void()> wakeup) {
     wakeup_ = std::move(wakeup);
 }
 
+void EventLoop::SetQuitHandler(std::function<void()> onQuit) {
+    std::lock_guard guard(lock_);
+    onQuit_ = std::move(onQuit);
+}
+
 void EventLoop::Post(ClientEvent event) {
     std::function<void()> wakeup;
     {
@@ -97,11 +102,14 @@ void EventLoop::Guarded(const std::function<void()>& work) {
 }
 
 void EventLoop::Quit() {
+    std::function<void()> onQuit;
     {
         std::lock_guard guard(lock_);
         quit_ = true;
+        onQuit = onQuit_;
     }
     changed_.notify_all();
+    if (onQuit) onQuit();
 }
 
 }  // namespace vorta

@@ -50,6 +50,9 @@ public:
     }
     // Called (from the posting thread) after each post, for a loop driven from outside.
     void SetWakeup(std::function<void()> wakeup);
+    // Called (from the quitting thread) by Quit, for a loop driven from outside, whose owner
+    // then ends its own loop.
+    void SetQuitHandler(std::function<void()> onQuit);
 
     // Any thread.
     void Post(ClientEvent event);
@@ -78,6 +81,7 @@ private:
     std::deque<ClientEvent> queue_;
     bool quit_ = false;
     std::function<void()> wakeup_;
+    std::function<void()> onQuit_;
     // Runs `work`, handing any exception to the failure handler.
     void Guarded(const std::function<void()>& work);
 

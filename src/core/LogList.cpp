@@ -2,11 +2,26 @@
 
 #include <ctime>
 
+#include "protocol/TextCodec.h"
+
 namespace vorta {
 
 void TLogList::AddLog(unsigned char kind, std::string text) {
     while (entries_.size() >= kMaxEntries) entries_.pop_back();
     entries_.push_front(TLogEntry{kind, std::move(text), std::chrono::system_clock::now()});
+}
+
+std::string TLogList::SaveText() const {
+    std::string out;
+    for (const TLogEntry& e : entries_) {
+        out += KindName(e.Kind);
+        out += "      ";
+        out += FormatTime(e.Time);
+        out += "      ";
+        out += TrimControl(e.Text);
+        out += "\r\n";
+    }
+    return out;
 }
 
 const char* TLogList::KindName(unsigned char kind) {

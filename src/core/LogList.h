@@ -24,6 +24,10 @@ public:
     std::size_t size() const { return entries_.size(); }
     const TLogEntry& operator[](std::size_t i) const { return entries_[i]; }
 
+    // The saved log: one line per entry, newest first, kind, six blanks, time, six blanks,
+    // text, each trimmed, each line ended by CR LF.
+    std::string SaveText() const;
+
     // "提示", "警告", "错误" or "其他".
     static const char* KindName(unsigned char kind);
     // Local time as "yy-mm-dd hh:mm:ss".

@@ -18,6 +18,11 @@ constexpr LineGroup GroupOf(const TLineInfo& info) {
     return info.MasterGroup ? LineGroup::Main : LineGroup::Backup;
 }
 
+// What the user is told when a line cannot be added.
+inline constexpr const char* kLineExists = "该线路已经存在！";
+inline constexpr const char* kTooManyLines =
+    "您最多可以添加5条线路,如需要添加更多,请联系软件Vorta提供商。";
+
 // True while `records` leaves room for one more line.
 constexpr bool CanAddLine(const std::vector<TLineInfo>& records) {
     return records.size() < kMaxLines;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "core/EventLoop.h"
@@ -23,6 +24,17 @@ TEST(EventLoop, EventsFromOtherThreadsRunOnTheLoopThread) {
     loop.Run({});
     EXPECT_EQ(seen, (std::vector<EventId>{EventId::LogonDone, EventId::ServiceList}));
     EXPECT_EQ(handlerThread, std::this_thread::get_id());
+}
+
+TEST(EventLoop, QuitFromAnotherThreadTellsTheOuterLoop) {
+    EventLoop loop;
+    std::atomic<int> told{0};
+    loop.SetQuitHandler([&] { ++told; });
+    std::jthread([&] { loop.Quit(); }).join();
+    EXPECT_EQ(told, 1);
+    loop.SetQuitHandler({});
+    loop.Quit();
+    EXPECT_EQ(told, 1);
 }
 
 TEST(EventLoop, TimersTickWhileEnabledAndStopEndsTheLoop) {

@@ -13,6 +13,17 @@ TEST(LogList, NewestFirstAndTheOldestDropsPastAThousand) {
     EXPECT_EQ(log[999].Text, "2");
 }
 
+TEST(LogList, SavedTextIsNewestFirstTrimmedWithCrLf) {
+    TLogList log;
+    log.AddLog(0, "first");
+    log.AddLog(2, " second\t");
+    const std::string text = log.SaveText();
+    const std::string time = TLogList::FormatTime(log[0].Time);
+    const std::string older = TLogList::FormatTime(log[1].Time);
+    EXPECT_EQ(text, "错误      " + time + "      second\r\n提示      " + older + "      first\r\n");
+    EXPECT_EQ(TLogList().SaveText(), "");
+}
+
 TEST(LogList, KindNamesAndTimeFormat) {
     EXPECT_STREQ(TLogList::KindName(0), "提示");
     EXPECT_STREQ(TLogList::KindName(1), "警告");

@@ -1,0 +1,43 @@
+#include "ui/LogModel.h"
+
+#include "ui/Icons.h"
+
+namespace vorta::ui {
+
+int TLogModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(log_.size());
+}
+
+int TLogModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 3;
+}
+
+QVariant TLogModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || static_cast<std::size_t>(index.row()) >= log_.size()) return {};
+    const TLogEntry& entry = log_[static_cast<std::size_t>(index.row())];
+    if (role == Qt::DisplayRole) {
+        switch (index.column()) {
+            case 0:
+                return QString::fromUtf8(TLogList::KindName(entry.Kind));
+            case 1:
+                return QString::fromStdString(entry.Text);
+            default:
+                return QString::fromStdString(TLogList::FormatTime(entry.Time));
+        }
+    }
+    if (role == Qt::DecorationRole && index.column() == 0) return LogKindIcon(entry.Kind);
+    return {};
+}
+
+QVariant TLogModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    static const char* const kTitles[] = {"标志", "消息", "日期/时间"};
+    return section >= 0 && section < 3 ? QString::fromUtf8(kTitles[section]) : QVariant();
+}
+
+void TLogModel::Reset() {
+    beginResetModel();
+    endResetModel();
+}
+
+}  // namespace vorta::ui

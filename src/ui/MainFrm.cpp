@@ -1,0 +1,505 @@
+#include "ui/MainFrm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include "ui/About.h"
+#include "ui/AnimateHint.h"
+#include "ui/Icons.h"
+#include "ui/LineEditFrm.h"
+#include "ui/LogModel.h"
+#include "ui/SysInfoDlg.h"
+#include "ui/WebPages.h"
+
+namespace vorta::ui {
+
+namespace {
+
+QString U(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+const char* const kStyle = R"(
+* { font-family: "宋体", "WenQuanYi Zen Hei"; font-size: 9pt; }
+vorta--ui--TMainFrm { background: #ece9d8; border: 1px solid #0a246a; }
+#PalTitle_Center { background: #0a246a; }
+#TitleCaption { color: white; font-weight: bold; }
+#SBtnMin, #SBtnClose { color: white; border: none; font-weight: bold; }
+#SBtnMin:hover, #SBtnClose:hover { background: #3a6ea5; }
+QMenuBar { background: #ece9d8; }
+QTreeWidget#ListViewLine { background: #ffffe1; }
+)";
+
+bool SameRow(const LineRow& a, const LineRow& b) {
+    return a.IsActive == b.IsActive && a.MasterGroup == b.MasterGroup &&
+           a.EntryName == b.EntryName && a.IsNecessary == b.IsNecessary &&
+           a.IpAddress == b.IpAddress;
+}
+
+QMessageBox::Icon BoxIcon(MessageIcon icon) {
+    return icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Information;
+}
+
+// The dialog's fields as a record for the controller.
+TLineInfo DialogFields(const TLineEditFrm& dlg) {
+    TLineInfo fields;
+    fields.MasterGroup = dlg.MasterGroup();
+    fields.IsNecessary = dlg.IsNecessary();
+    fields.LineKind = dlg.LineKind();
+    fields.EntryName = dlg.EntryName();
+    fields.UserName = dlg.UserName();
+    fields.Password = dlg.Password();
+    return fields;
+}
+
+}  // namespace
+
+TMainFrm::TMainFrm(TClient& client, MainFrmContext context, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      client_(client),
+      context_(std::move(context)) {
+    setObjectName(QStringLiteral("MainFrm"));
+    setWindowTitle(QStringLiteral("Vorta V1.0"));
+    setWindowIcon(AppIcon());
+    setAttribute(Qt::WA_StyledBackground);
+    setStyleSheet(QString::fromUtf8(kStyle));
+    setFixedSize(568, 335);
+    if (!context_.openUrl)
+        context_.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    ChooseLogFile = [this](const QString& name) { return DefaultChooseLogFile(name); };
+    Confirm = [this](const QString& text, MessageIcon icon) { return DefaultConfirm(text, icon); };
+
+    auto* col = new QVBoxLayout(this);
+    col->setContentsMargins(1, 1, 1, 1);
+    col->setSpacing(0);
+    col->addWidget(BuildTitleStrip());
+    col->addWidget(BuildMenuBar());
+    pages_ = new QTabWidget(this);
+    pages_->setObjectName(QStringLiteral("PageControl1"));
+    pages_->addTab(BuildUserPage(), QString::fromUtf8("用户状态"));
+    pages_->addTab(BuildAdvancedPage(), QString::fromUtf8("高级设置"));
+    pages_->addTab(BuildDomainPage(), QString::fromUtf8("域名信息"));
+    pages_->addTab(BuildLogPage(), QString::fromUtf8("日志"));
+    col->addWidget(pages_, 1);
+    BuildTray();
+
+    // The user's input goes into the view state as typed; the controller reads it there.
+    connect(editUserName_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { client_.View().EditUserName = text.toStdString(); });
+    connect(editPassword_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { client_.View().EditPassword = text.toStdString(); });
+    editUserName_->installEventFilter(this);
+    editPassword_->installEventFilter(this);
+    connect(btnLogon_, &QPushButton::clicked, this, [this] {
+        client_.BtnLogonClick();
+        Render();
+    });
+    connect(chkSavePwd_, &QCheckBox::clicked, this, [this](bool on) {
+        Forward([on](ViewState& v) { v.ChkBoxSavePwd = on; },
+                [this] { client_.ChkBoxSavePwdClick(); });
+    });
+    connect(chkStartup_, &QCheckBox::clicked, this, [this](bool on) {
+        Forward([on](ViewState& v) { v.ChkBoxStartup = on; },
+                [this] { client_.ChkBoxStartupClick(); });
+    });
+    connect(chkRunAsService_, &QCheckBox::clicked, this, [this](bool on) {
+        Forward([on](ViewState& v) { v.ChkBoxRunAsService = on; },
+                [this] { client_.ChkBoxRunAsServiceClick(); });
+    });
+    connect(chkUpdateSysInfo_, &QCheckBox::clicked, this, [this](bool on) {
+        Forward([on](ViewState& v) { v.suiCheckBoxUpdateSysInfo = on; },
+                [this] { client_.UpdateSysInfoClick(); });
+    });
+    connect(cbIsInNet_, &QCheckBox::clicked, this, [this](bool on) {
+        Forward([on](ViewState& v) { v.cbIsInNet = on; }, [this] { client_.cbIsInNetClick(); });
+    });
+    connect(rbAsMaster_, &QRadioButton::clicked, this, [this] {
+        Forward([](ViewState& v) { v.rbAsMaster = true, v.rbAsSlave = false; },
+                [this] { client_.rbAsMasterClick(); });
+    });
+    connect(rbAsSlave_, &QRadioButton::clicked, this, [this] {
+        Forward([](ViewState& v) { v.rbAsSlave = true, v.rbAsMaster = false; },
+                [this] { client_.rbAsSlaveClick(); });
+    });
+    connect(cbInLANBack_, &QCheckBox::clicked, this,
+            [this](bool on) { Forward([on](ViewState& v) { v.cbInLANBack = on; }, [] {}); });
+    Render();
+}
+
+TMainFrm::~TMainFrm() {
+    if (TFAnimateHint* hint = TFAnimateHint::Current()) hint->close();
+}
+
+void TMainFrm::Forward(const std::function<void(ViewState&)>& write,
+                       const std::function<void()>& click) {
+    if (rendering_) return;
+    write(client_.View());
+    click();
+    Render();
+}
+
+void TMainFrm::Render() {
+    rendering_ = true;
+    const ViewState& v = client_.View();
+    auto setText = [](QLineEdit* edit, const std::string& text) {
+        if (edit->text() != U(text)) edit->setText(U(text));
+    };
+    setText(editUserName_, v.EditUserName);
+    setText(editPassword_, v.EditPassword);
+    editUserName_->setEnabled(v.EditsEnabled);
+    editPassword_->setEnabled(v.EditsEnabled);
+    btnLogon_->setText(U(v.BtnLogonCaption));
+    btnLogon_->setEnabled(v.BtnLogonEnabled);
+    // The logon's exchange runs aside; the wait shows on the window only.
+    if (v.BtnLogonEnabled)
+        unsetCursor();
+    else
+        setCursor(Qt::BusyCursor);
+    chkSavePwd_->setChecked(v.ChkBoxSavePwd);
+    chkStartup_->setChecked(v.ChkBoxStartup);
+    chkStartup_->setEnabled(v.ChkBoxStartupEnabled);
+    chkRunAsService_->setChecked(v.ChkBoxRunAsService);
+    chkRunAsService_->setEnabled(v.ChkBoxRunAsServiceEnabled);
+    cbIsInNet_->setChecked(v.cbIsInNet);
+    rbAsMaster_->setChecked(v.rbAsMaster);
+    rbAsSlave_->setChecked(v.rbAsSlave);
+    rbAsMaster_->setEnabled(v.rbAsMasterEnabled);
+    rbAsSlave_->setEnabled(v.rbAsSlaveEnabled);
+    cbInLANBack_->setChecked(v.cbInLANBack);
+    cbInLANBack_->setEnabled(v.cbInLANBackEnabled);
+    chkUpdateSysInfo_->setChecked(v.suiCheckBoxUpdateSysInfo);
+    if (memoNative_->toPlainText() != U(v.MemoNative)) memoNative_->setPlainText(U(v.MemoNative));
+    const std::string url = client_.SettingsRecord().Get().ServiceUrl;
+    labelWhy_->setToolTip(PageUrl(url, page::kWhyCollect).toString());
+    label1Protol_->setToolTip(PageUrl(url, page::kAgreement).toString());
+    RenderLines();
+    RenderDomains();
+    const std::pair<int, const std::string*> labs[] = {{1, &v.lab1}, {2, &v.lab2}, {3, &v.lab3},
+                                                       {5, &v.lab5}, {6, &v.lab6}, {7, &v.lab7}};
+    for (const auto& [n, text] : labs) labs_[n]->setText(U(*text));
+    tray_->setIcon(TrayIcon(v.Tray));
+    tray_->setToolTip(QString::fromUtf8(TrayHint(v.Tray)));
+    action2_->setEnabled(v.Action2Enabled);
+    action3_->setEnabled(v.Action3Enabled);
+    // The controller turns the page only when it decides to; the user's own turns stay.
+    if (v.ActivePage != shownPage_) {
+        shownPage_ = v.ActivePage;
+        pages_->setCurrentIndex(v.ActivePage);
+    }
+    rendering_ = false;
+}
+
+void TMainFrm::RenderLines() {
+    const std::vector<LineRow>& rows = client_.View().Lines;
+    if (linesShown_ && rows.size() == shownLines_.size() &&
+        std::equal(rows.begin(), rows.end(), shownLines_.begin(), SameRow))
+        return;
+    linesShown_ = true;
+    shownLines_ = rows;
+    // The selected row stays selected across a refill.
+    const int selected = SelectedLine();
+    listViewLine_->setUpdatesEnabled(false);
+    listViewLine_->clear();
+    for (const LineRow& row : rows) {
+        auto* item = new QTreeWidgetItem(listViewLine_);
+        item->setIcon(0, LineStateIcon(row.IsActive));
+        item->setText(1, QString::fromUtf8(row.MasterGroup ? "主组" : "备组"));
+        item->setText(2, U(row.EntryName));
+        item->setText(3, QString::fromUtf8(row.IsNecessary ? "是" : "否"));
+        item->setText(4, U(row.IpAddress));
+        if (!row.Reason.empty()) item->setToolTip(4, U(row.Reason));
+    }
+    if (selected >= 0 && selected < listViewLine_->topLevelItemCount())
+        listViewLine_->setCurrentItem(listViewLine_->topLevelItem(selected));
+    listViewLine_->setUpdatesEnabled(true);
+}
+
+void TMainFrm::RenderDomains() {
+    const ViewState& v = client_.View();
+    const auto* list = v.Domains.get();
+    if (list != shownDomains_) {
+        shownDomains_ = list;
+        treeViewDNS_->clear();
+        if (list) {
+            auto* root = new QTreeWidgetItem(treeViewDNS_, {QString::fromUtf8("域名列表")});
+            root->setIcon(0, DomainTreeIcon(4));
+            for (const auto& domain : list->Domains) {
+                auto* node = new QTreeWidgetItem(root, {U(domain.DomainName + domain.SuffixName)});
+                node->setIcon(0, DomainTreeIcon(5));
+                for (const auto& resource : domain.Resources) {
+                    auto* leaf = new QTreeWidgetItem(node, {U(resource.KeyName)});
+                    leaf->setIcon(0, DomainTreeIcon(6));
+                }
+            }
+            root->setExpanded(true);
+        }
+    }
+    // The selection the controller knows of.
+    QTreeWidgetItem* item = nullptr;
+    const DomainSelection& s = v.Selected;
+    if (list && s.level != DomainSelection::None) {
+        item = treeViewDNS_->topLevelItem(0);
+        if (item && s.level >= DomainSelection::Domain)
+            item = item->child(static_cast<int>(s.domain));
+        if (item && s.level == DomainSelection::Resource)
+            item = item->child(static_cast<int>(s.resource));
+    }
+    if (treeViewDNS_->currentItem() != item) treeViewDNS_->setCurrentItem(item);
+}
+
+void TMainFrm::TreeSelectionChanged() {
+    if (rendering_) return;
+    const QList<QTreeWidgetItem*> items = treeViewDNS_->selectedItems();
+    if (items.isEmpty()) return;
+    DomainSelection selection;
+    QTreeWidgetItem* item = items.front();
+    if (!item->parent()) {
+        selection.level = DomainSelection::Root;
+    } else if (!item->parent()->parent()) {
+        selection.level = DomainSelection::Domain;
+        selection.domain = static_cast<std::size_t>(item->parent()->indexOfChild(item));
+    } else {
+        selection.level = DomainSelection::Resource;
+        QTreeWidgetItem* domain = item->parent();
+        selection.domain = static_cast<std::size_t>(domain->parent()->indexOfChild(domain));
+        selection.resource = static_cast<std::size_t>(domain->indexOfChild(item));
+    }
+    client_.TreeViewDNSClick(selection);
+    Render();
+}
+
+int TMainFrm::SelectedLine() const {
+    QTreeWidgetItem* item = listViewLine_->currentItem();
+    return item && item->isSelected() ? listViewLine_->indexOfTopLevelItem(item) : -1;
+}
+
+void TMainFrm::ShowMainWindow() {
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void TMainFrm::ShowHintWindow(const QString& text) {
+    TFAnimateHint* hint = TFAnimateHint::Current();
+    if (!hint) {
+        hint = new TFAnimateHint();  // deletes itself once it has slid away
+        connect(hint, &TFAnimateHint::InfoClicked, this, &TMainFrm::ShowMainFromHint);
+    }
+    hint->HintHeight = 117;
+    hint->HintWidth = 182;
+    hint->SetTitleColor(Qt::black);
+    hint->SetTitle(QString::fromUtf8(kMessageCaption));
+    hint->SetInfoColor(Qt::black);
+    hint->SetInfo(text);
+    hint->DelaySeconds = 5;
+    hint->StartAnimation();
+}
+
+void TMainFrm::ShowMainFromHint() {
+    if (isVisible() && !isMinimized()) return;
+    if (TFAnimateHint* hint = TFAnimateHint::Current()) hint->close();
+    ShowMainWindow();
+}
+
+void TMainFrm::LogChanged() {
+    logModel_->Reset();
+}
+
+void TMainFrm::FocusEdit(EditBox box) {
+    (box == EditBox::UserName ? editUserName_ : editPassword_)->setFocus();
+}
+
+void TMainFrm::ShowMessage(const QString& text, const QString& caption, MessageIcon icon) {
+    auto* box = new QMessageBox(BoxIcon(icon), caption, text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+bool TMainFrm::DefaultConfirm(const QString& text, MessageIcon icon) {
+    QMessageBox box(BoxIcon(icon), QString::fromUtf8(kMessageCaption), text,
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    return box.exec() == QMessageBox::Ok;
+}
+
+QString TMainFrm::DefaultChooseLogFile(const QString& suggestedName) {
+    QFileDialog dialog(this, QString::fromUtf8("请选择保存的路径和名称"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("TXT"));
+    dialog.setNameFilters(
+        {QString::fromUtf8("文本文档(*.txt)"), QString::fromUtf8("所有文件(*.*)")});
+    dialog.selectFile(suggestedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front();
+}
+
+TLineEditFrm* TMainFrm::LineEditFrm() {
+    if (!lineEditFrm_) {
+        lineEditFrm_ = new TLineEditFrm(context_.network, context_.ras, this);
+        lineEditFrm_->setObjectName(QStringLiteral("LineEditFrm"));
+    }
+    return lineEditFrm_;
+}
+
+void TMainFrm::btAddClick() {
+    TLineEditFrm* dlg = LineEditFrm();
+    dlg->EditMode = 1;
+    dlg->LineIndex = -1;
+    if (dlg->exec() != QDialog::Accepted) return;
+    client_.AddLine(DialogFields(*dlg));
+    Render();
+}
+
+void TMainFrm::btModifyClick() {
+    const int row = SelectedLine();
+    // A copy of the record: the lines stay free for every other thread while the dialog is
+    // open, and the change goes in afterwards as one command.
+    const auto snapshot = row < 0 || !client_.LinesMng()
+                              ? std::nullopt
+                              : client_.LinesMng()->At(static_cast<std::size_t>(row));
+    if (!snapshot) {
+        ShowMessage(QString::fromUtf8("请先选择要操作的线路！"), QString::fromUtf8(kMessageCaption),
+                    MessageIcon::Error);
+        return;
+    }
+    TLineEditFrm* dlg = LineEditFrm();
+    dlg->EditMode = 2;
+    dlg->LineIndex = row;
+    dlg->SetRecord(snapshot->info);
+    if (dlg->exec() != QDialog::Accepted) return;
+    client_.ModifyLine(snapshot->info.LineID, DialogFields(*dlg));
+    Render();
+}
+
+void TMainFrm::btDeleteClick() {
+    const int row = SelectedLine();
+    if (row < 0) {
+        ShowMessage(QString::fromUtf8("请先选择要操作的线路！"), QString::fromUtf8(kMessageCaption),
+                    MessageIcon::Error);
+        return;
+    }
+    if (!Confirm(QString::fromUtf8("确定要删除该线路吗?"), MessageIcon::Error)) return;
+    client_.DeleteLine(static_cast<std::size_t>(row));
+    Render();
+}
+
+void TMainFrm::BtnClearLogClick() {
+    if (!Confirm(QString::fromUtf8("确定删除日志信息吗?"), MessageIcon::Information)) return;
+    client_.ClearLog();
+}
+
+void TMainFrm::BtnSaveLogClick() {
+    if (client_.Log().size() == 0) return;
+    const QString name = QStringLiteral("NABULog") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmm"));
+    const QString path = ChooseLogFile(name);
+    if (path.isEmpty()) return;
+    QFile file(path);
+    const std::string text = client_.Log().SaveText();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()))
+        ShowMessage(file.errorString(), QString::fromUtf8(kMessageCaption), MessageIcon::Error);
+}
+
+void TMainFrm::GoToTray() {
+    // Without a tray a hidden window could not be reached again: it is minimised instead.
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        hide();
+    else
+        showMinimized();
+}
+
+void TMainFrm::ToggleFromTray() {
+    if (isVisible() && !isMinimized())
+        GoToTray();
+    else
+        ShowMainWindow();
+}
+
+void TMainFrm::MenuItem2Click() {
+    // The log page: the one the item names.
+    ShowMainWindow();
+    pages_->setCurrentIndex(3);
+}
+
+void TMainFrm::OpenPage(const char* pathAndQuery) {
+    context_.openUrl(PageUrl(client_.SettingsRecord().Get().ServiceUrl, pathAndQuery));
+}
+
+void TMainFrm::OpenHelp() {
+    const QString file = context_.helpFile.isEmpty() ? QCoreApplication::applicationDirPath() +
+                                                           QStringLiteral("/nabuV5Help.chm")
+                                                     : context_.helpFile;
+    if (QFileInfo::exists(file)) context_.openUrl(QUrl::fromLocalFile(file));
+}
+
+void TMainFrm::ShowSysInfo() {
+    TSysInfo* info = client_.SysInfo();
+    if (!info) return;
+    if (!sysInfoDlg_) sysInfoDlg_ = new TFrmSysInfo(*info, this);
+    sysInfoDlg_->exec();
+}
+
+void TMainFrm::ShowAbout() {
+    if (!aboutDlg_) aboutDlg_ = new TFAbout(context_.facts, this);
+    aboutDlg_->exec();
+}
+
+void TMainFrm::closeEvent(QCloseEvent* event) {
+    // Closing keeps the client; it ends through the exit action.
+    event->ignore();
+    GoToTray();
+}
+
+void TMainFrm::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized() &&
+        QSystemTrayIcon::isSystemTrayAvailable())
+        QMetaObject::invokeMethod(this, &QWidget::hide, Qt::QueuedConnection);
+}
+
+bool TMainFrm::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == editUserName_ || watched == editPassword_) && event->type() == QEvent::FocusIn)
+        client_.EditEnter(watched == editUserName_ ? EditBox::UserName : EditBox::Password);
+    if (watched == title_) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+            // The window manager moves the window where it can; elsewhere the window follows
+            // the mouse itself.
+            dragging_ = !(windowHandle() && windowHandle()->startSystemMove());
+            dragOffset_ = mouse->globalPosition().toPoint() - pos();
+            return true;
+        }
+        if (event->type() == QEvent::MouseMove && dragging_) {
+            move(mouse->globalPosition().toPoint() - dragOffset_);
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonRelease) dragging_ = false;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace vorta::ui

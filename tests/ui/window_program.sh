@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# vorta-window end to end on the offscreen platform: it logs on by itself with saved
+# credentials, a second start hands over to it, SIGTERM ends it, and beside a client in service
+# mode it says so and starts nothing.
+set -euo pipefail
+build=$1
+work=$(mktemp -d)
+window= headless=
+cleanup() {
+  kill "$window" "$headless" "$service" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; cat "$work/window.log" >&2 || true; exit 1; }
+export QT_QPA_PLATFORM=offscreen HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work
+source "$(dirname "$0")/../integration/devservice.sh"
+start_devservice "$build" "$work/service.log"
+
+vorta=("$build/src/app/vorta" --data-dir "$work/data")
+"${vorta[@]}" config set UserName demo
+printf 'demo123\n' | "${vorta[@]}" config set UserPwd -
+"${vorta[@]}" config set AutoLogon 1
+"$build/src/ui/vorta-window" --data-dir "$work/data" --service-url "$url" 2>"$work/window.log" &
+window=$!
+for _ in $(seq 150); do
+  "${vorta[@]}" status 2>/dev/null | grep -q "logged on as demo" && break
+  sleep 0.1
+done
+"${vorta[@]}" status | grep -q "mode: desktop" || fail "the window's client is not running"
+"${vorta[@]}" status | grep -q "logged on as demo" || fail "the window did not log on"
+
+timeout 20 "$build/src/ui/vorta-window" --data-dir "$work/data" 2>"$work/second.log" ||
+  fail "the second start did not hand over: $(cat "$work/second.log")"
+kill -0 "$window" || fail "the first window ended"
+kill -TERM "$window"
+timeout 20 tail --pid="$window" -f /dev/null || fail "SIGTERM did not end the window"
+wait "$window" || fail "the window ended with $?"
+window=
+
+# A client in service mode holds another data dir: the window tells and starts nothing.
+"$build/src/app/vorta" --data-dir "$work/svc" --service --service-url "$url" 2>"$work/headless.log" &
+headless=$!
+for _ in $(seq 100); do
+  "$build/src/app/vorta" --data-dir "$work/svc" status >/dev/null 2>&1 && break
+  sleep 0.1
+done
+"$build/src/ui/vorta-window" --data-dir "$work/svc" 2>"$work/window.log" &
+window=$!
+for _ in $(seq 100); do
+  grep -q "系统服务方式运行" "$work/window.log" && break
+  sleep 0.1
+done
+grep -q "系统服务方式运行" "$work/window.log" || fail "no word of the running service"
+"$build/src/app/vorta" --data-dir "$work/svc" status | grep -q "mode: service" ||
+  fail "the service's client was disturbed"
+echo PASS
