@@ -133,7 +133,7 @@ fi
 
 # The window: vorta-window on the offscreen platform against the development service, logged on
 # as the fixture's demo user; its resident memory once the domains have arrived.
-window_bin=$build/src/ui/vorta-window
+window_bin=$build/src/app/vorta-window
 devservice_bin=$build/tools/devservice/vorta-devservice
 if [[ -x $window_bin && -x $devservice_bin ]]; then
   "$devservice_bin" --port 0 >"$work/devservice.log" 2>&1 &

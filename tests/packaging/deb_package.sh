@@ -2,9 +2,9 @@
 # The Debian package: cpack builds it from the build tree into a scratch directory; its control
 # fields, file list, modes, unit text and maintainer scripts are checked and its program runs
 # from the unpacked tree. Nothing is installed on this machine.
-# deb_package.sh CPACK CPACK_CONFIG PREFIX VERSION
+# deb_package.sh CPACK CPACK_CONFIG PREFIX VERSION window|no-window
 set -euo pipefail
-cpack=$1 config=$2 prefix=$3 version=$4
+cpack=$1 config=$2 prefix=$3 version=$4 window=${5:-no-window}
 
 for tool in dpkg-deb dpkg-shlibdeps; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing (package dpkg-dev)"; exit 77; }
@@ -38,7 +38,9 @@ expect_field Section net
 expect_field Recommends iproute2
 expect_field Suggests ppp
 depends=$(field Depends)
-for lib in libc6 libstdc++6 libcurl4 libxml2; do
+libs=(libc6 libstdc++6 libcurl4 libxml2)
+[[ $window == window ]] && libs+=(libqt6widgets6)
+for lib in "${libs[@]}"; do
   [[ $depends == *"$lib "* || $depends == *"$lib,"* || $depends == *"$lib" ]] \
     || fail "Depends lacks $lib: $depends"
 done
@@ -55,6 +57,7 @@ declare -A files=(
   [".$prefix/share/applications/vorta.desktop"]=-rw-r--r--
   [".$prefix/share/icons/hicolor/scalable/apps/vorta.svg"]=-rw-r--r--
 )
+[[ $window == window ]] && files[".$prefix/libexec/vorta/vorta-window"]=-rwxr-xr-x
 ! grep -E 'devservice|_tests|bench_|gtest' "$work/list" || fail "a tool or test is packaged"
 ! grep -F '.wants' "$work/list" || fail "the package enables the unit"
 seen=0
@@ -93,8 +96,10 @@ UNIT
 cmp "$work/unit" "$root$unit" || { diff "$work/unit" "$root$unit" >&2 || true; fail "unit text"; }
 
 desktop=$root$prefix/share/applications/vorta.desktop
-for line in '[Desktop Entry]' 'Type=Application' 'Name=Vorta客户端' 'Icon=vorta' 'Terminal=true' \
-            'Categories=Network;'; do
+terminal=true
+[[ $window == window ]] && terminal=false
+for line in '[Desktop Entry]' 'Type=Application' 'Name=Vorta客户端' 'Icon=vorta' \
+            "Terminal=$terminal" 'Categories=Network;'; do
   grep -qxF "$line" "$desktop" || fail "desktop entry lacks '$line'"
 done
 grep -qE '^Comment=[ -~]+$' "$desktop" || fail "desktop entry needs an English Comment"
@@ -103,41 +108,46 @@ if command -v desktop-file-validate >/dev/null; then
 else
   echo "note: desktop-file-validate is missing (package desktop-file-utils); not validated"
 fi
-
-# Its command shows `vorta status` and keeps the terminal open until a key. Run here the way a
-# launcher would (bash's word splitting and quotes stand in for the entry's quoting), with a fake
-# vorta and a pipe for the keyboard.
 exec_line=$(sed -n 's/^Exec=//p' "$desktop")
 [[ $exec_line != *%* ]] || fail "desktop entry Exec has field codes: $exec_line"
-mkdir -p "$work/desktop-bin"
-cat >"$work/desktop-bin/vorta" <<FAKE
+if [[ $window == window ]]; then
+  # A plain start, which shows the window on a desktop.
+  [[ $exec_line == vorta ]] || fail "the desktop entry runs '$exec_line'"
+  [[ -x $root$prefix/libexec/vorta/vorta-window ]] || fail "no window program"
+else
+  # Its command shows `vorta status` and keeps the terminal open until a key. Run here the way a
+  # launcher would (bash's word splitting and quotes stand in for the entry's quoting), with a fake
+  # vorta and a pipe for the keyboard.
+  mkdir -p "$work/desktop-bin"
+  cat >"$work/desktop-bin/vorta" <<FAKE
 #!/bin/sh
 echo "\$*" >>"$work/vorta.calls"
 echo "the status of the client"
 FAKE
-chmod +x "$work/desktop-bin/vorta"
-mkfifo "$work/keyboard"
-PATH="$work/desktop-bin:$PATH" bash -c "eval exec $(printf %q "$exec_line")" \
-  <"$work/keyboard" >"$work/terminal" 2>&1 &
-launched=$!
-exec 3>"$work/keyboard"
-for _ in $(seq 100); do
-  grep -q 'the status of the client' "$work/terminal" && break
-  sleep 0.05
-done
-grep -q 'the status of the client' "$work/terminal" || fail "the desktop entry shows no status: $(cat "$work/terminal")"
-[[ $(cat "$work/vorta.calls") == status ]] || fail "the desktop entry runs 'vorta $(cat "$work/vorta.calls")'"
-sleep 0.5
-kill -0 "$launched" 2>/dev/null || fail "the desktop entry's terminal closes before a key is pressed"
-echo >&3
-exec 3>&-
-for _ in $(seq 100); do
-  kill -0 "$launched" 2>/dev/null || break
-  sleep 0.05
-done
-if kill -0 "$launched" 2>/dev/null; then
-  kill "$launched"
-  fail "the desktop entry's terminal stays open after a key"
+  chmod +x "$work/desktop-bin/vorta"
+  mkfifo "$work/keyboard"
+  PATH="$work/desktop-bin:$PATH" bash -c "eval exec $(printf %q "$exec_line")" \
+    <"$work/keyboard" >"$work/terminal" 2>&1 &
+  launched=$!
+  exec 3>"$work/keyboard"
+  for _ in $(seq 100); do
+    grep -q 'the status of the client' "$work/terminal" && break
+    sleep 0.05
+  done
+  grep -q 'the status of the client' "$work/terminal" || fail "the desktop entry shows no status: $(cat "$work/terminal")"
+  [[ $(cat "$work/vorta.calls") == status ]] || fail "the desktop entry runs 'vorta $(cat "$work/vorta.calls")'"
+  sleep 0.5
+  kill -0 "$launched" 2>/dev/null || fail "the desktop entry's terminal closes before a key is pressed"
+  echo >&3
+  exec 3>&-
+  for _ in $(seq 100); do
+    kill -0 "$launched" 2>/dev/null || break
+    sleep 0.05
+  done
+  if kill -0 "$launched" 2>/dev/null; then
+    kill "$launched"
+    fail "the desktop entry's terminal stays open after a key"
+  fi
 fi
 
 svg=$root$prefix/share/icons/hicolor/scalable/apps/vorta.svg

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# vorta-window end to end on the offscreen platform: it logs on by itself with saved
-# credentials, a second start hands over to it, SIGTERM ends it, and beside a client in service
-# mode it says so and starts nothing.
+# The window end to end on the offscreen platform: a plain `vorta` on a desktop hands over to
+# vorta-window, which logs on by itself with saved credentials; a second start hands over to it,
+# SIGTERM ends it, and beside a client in service mode it says so and starts nothing.
 set -euo pipefail
 build=$1
 work=$(mktemp -d)
 window= headless=
 cleanup() {
-  kill "$window" "$headless" "$service" 2>/dev/null || true
+  kill "$window" "$headless" "${service:-}" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
 }
@@ -21,16 +21,18 @@ vorta=("$build/src/app/vorta" --data-dir "$work/data")
 "${vorta[@]}" config set UserName demo
 printf 'demo123\n' | "${vorta[@]}" config set UserPwd -
 "${vorta[@]}" config set AutoLogon 1
-"$build/src/ui/vorta-window" --data-dir "$work/data" --service-url "$url" 2>"$work/window.log" &
+# The desktop: any display name will do for the offscreen platform.
+WAYLAND_DISPLAY=vorta-test "${vorta[@]}" --service-url "$url" 2>"$work/window.log" &
 window=$!
 for _ in $(seq 150); do
   "${vorta[@]}" status 2>/dev/null | grep -q "logged on as demo" && break
   sleep 0.1
 done
 "${vorta[@]}" status | grep -q "mode: desktop" || fail "the window's client is not running"
+[[ $(readlink "/proc/$window/exe") == */vorta-window ]] || fail "vorta did not hand over to the window"
 "${vorta[@]}" status | grep -q "logged on as demo" || fail "the window did not log on"
 
-timeout 20 "$build/src/ui/vorta-window" --data-dir "$work/data" 2>"$work/second.log" ||
+timeout 20 "$build/src/app/vorta-window" --data-dir "$work/data" 2>"$work/second.log" ||
   fail "the second start did not hand over: $(cat "$work/second.log")"
 kill -0 "$window" || fail "the first window ended"
 kill -TERM "$window"
@@ -45,7 +47,7 @@ for _ in $(seq 100); do
   "$build/src/app/vorta" --data-dir "$work/svc" status >/dev/null 2>&1 && break
   sleep 0.1
 done
-"$build/src/ui/vorta-window" --data-dir "$work/svc" 2>"$work/window.log" &
+"$build/src/app/vorta-window" --data-dir "$work/svc" 2>"$work/window.log" &
 window=$!
 for _ in $(seq 100); do
   grep -q "系统服务方式运行" "$work/window.log" && break
