@@ -7,6 +7,8 @@ cd "$root"
 scripts/install-deps.sh
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+# fontconfig, under the window's tests, keeps caches for the life of the process.
+export LSAN_OPTIONS=suppressions=$root/tests/ui/lsan.supp
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 

@@ -484,8 +484,11 @@ void TMainFrm::changeEvent(QEvent* event) {
 bool TMainFrm::eventFilter(QObject* watched, QEvent* event) {
     if ((watched == editUserName_ || watched == editPassword_) && event->type() == QEvent::FocusIn)
         client_.EditEnter(watched == editUserName_ ? EditBox::UserName : EditBox::Password);
-    if (watched == title_) {
-        auto* mouse = static_cast<QMouseEvent*>(event);
+    const bool mouseEvent = event->type() == QEvent::MouseButtonPress ||
+                            event->type() == QEvent::MouseMove ||
+                            event->type() == QEvent::MouseButtonRelease;
+    if (watched == title_ && mouseEvent) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
         if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
             // The window manager moves the window where it can; elsewhere the window follows
             // the mouse itself.
