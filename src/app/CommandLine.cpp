@@ -160,4 +160,19 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     return cl;
 }
 
+ClientConfig ConfigFrom(const CommandLine& cl, bool headless) {
+    ClientConfig config;
+    // Options override the stored addresses for this run only.
+    config.serviceUrl = cl.serviceUrl.value_or("");
+    config.lineUrlTemplate = cl.lineUrlTemplate.value_or("");
+    config.probeUrl = cl.probeUrl.value_or("");
+    config.headless = headless;
+    if (cl.updateRestSeconds) config.updateRest = std::chrono::seconds(*cl.updateRestSeconds);
+    if (cl.pair)
+        config.pair = *cl.pair == "master"   ? ClientConfig::Pair::Master
+                      : *cl.pair == "backup" ? ClientConfig::Pair::Backup
+                                             : ClientConfig::Pair::BackupInLan;
+    return config;
+}
+
 }  // namespace vorta::app

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Client.h"
 #include "service/ServiceHost.h"
 
 namespace vorta::app {
@@ -49,5 +50,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);
 bool IsInstallSwitch(const std::vector<std::string>& args);
 
 std::string UsageText();
+
+// The run's configuration from the options (the stored settings fill in what they leave out).
+ClientConfig ConfigFrom(const CommandLine& cl, bool headless);
 
 }  // namespace vorta::app

@@ -17,19 +17,10 @@ using cli::kExitUsage;
 using host::RequestKind;
 constexpr const char* kVersion = "1.0";
 
-ClientConfig ConfigFrom(const app::CommandLine& cl) {
-    ClientConfig config;
-    // Options override the stored addresses for this run only.
-    config.serviceUrl = cl.serviceUrl.value_or("");
-    config.lineUrlTemplate = cl.lineUrlTemplate.value_or("");
-    config.probeUrl = cl.probeUrl.value_or("");
-    config.headless = true;
-    if (cl.updateRestSeconds) config.updateRest = std::chrono::seconds(*cl.updateRestSeconds);
+// The options' configuration with what the test hooks allow.
+ClientConfig RunConfig(const app::CommandLine& cl) {
+    ClientConfig config = app::ConfigFrom(cl, true);
     host::ApplyTestSettings(config);
-    if (cl.pair)
-        config.pair = *cl.pair == "master"   ? ClientConfig::Pair::Master
-                      : *cl.pair == "backup" ? ClientConfig::Pair::Backup
-                                             : ClientConfig::Pair::BackupInLan;
     return config;
 }
 
@@ -53,7 +44,7 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir,
     const bool serviceMode = cl.service || platform->startedAsService;
 
     app::HeadlessView view(std::cerr);
-    host::ClientHost run(*platform, ConfigFrom(cl), view, serviceMode);
+    host::ClientHost run(*platform, RunConfig(cl), view, serviceMode);
     view.Attach(&run.Client(), [&run] { run.Quit(); });
     std::string refusal;
     switch (run.Start(refusal)) {

@@ -21,6 +21,8 @@ class IServiceManager {
 public:
     virtual ~IServiceManager() = default;
     virtual bool IsServiceInstalled(std::string_view name) = 0;
+    // True while the installed service is starting, running or stopping.
+    virtual bool IsServiceRunning(std::string_view name) = 0;
     // True when the service exists and this process runs under the account it starts as.
     virtual bool IsServiceAccount() = 0;
     // Registers the service to start with the system. Throws std::runtime_error with the reason.

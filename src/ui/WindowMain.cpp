@@ -19,27 +19,20 @@ using namespace vorta;
 constexpr const char* kServiceRuns =
     "Vorta客户端已经以系统服务方式运行，本窗口不能再启动。请通过 vorta status 查看它的状态。";
 
-ClientConfig ConfigFrom(const app::CommandLine& cl) {
-    ClientConfig config;
-    config.serviceUrl = cl.serviceUrl.value_or("");
-    config.lineUrlTemplate = cl.lineUrlTemplate.value_or("");
-    config.probeUrl = cl.probeUrl.value_or("");
-    config.headless = false;
-    if (cl.updateRestSeconds) config.updateRest = std::chrono::seconds(*cl.updateRestSeconds);
-    host::ApplyTestSettings(config);
-    if (cl.pair)
-        config.pair = *cl.pair == "master"   ? ClientConfig::Pair::Master
-                      : *cl.pair == "backup" ? ClientConfig::Pair::Backup
-                                             : ClientConfig::Pair::BackupInLan;
-    return config;
-}
-
-// True when the client that holds the data dir is the system service, whose window would not
-// be on this desktop.
-bool ServiceHolds(platform::IInstanceChannel& channel) {
-    const auto who = channel.Ask(host::EncodeRequest({host::RequestKind::Identify}));
+// True when the system service runs (on its own data dir), or the client that holds this data
+// dir runs as a service: its window would not be on this desktop.
+bool ServiceRuns(host::HostPlatform& platform) {
+    if (platform.services->IsServiceRunning(platform::kServiceName)) return true;
+    const auto who = platform.channel->Ask(host::EncodeRequest({host::RequestKind::Identify}));
     const auto identity = who ? host::DecodeIdentity(*who) : std::nullopt;
     return identity && identity->service;
+}
+
+// The options' configuration with what the test hooks allow.
+ClientConfig RunConfig(const app::CommandLine& cl) {
+    ClientConfig config = app::ConfigFrom(cl, false);
+    host::ApplyTestSettings(config);
+    return config;
 }
 
 int Run(const app::CommandLine& cl) {
@@ -47,13 +40,13 @@ int Run(const app::CommandLine& cl) {
         cl.dataDir ? std::filesystem::path(*cl.dataDir) : host::DefaultDataDir();
     const auto platform = host::MakePlatform(dataDir);
     const QString caption = QString::fromUtf8(kMessageCaption);
-    if (ServiceHolds(*platform->channel)) {
+    if (ServiceRuns(*platform)) {
         std::cerr << "vorta-window: " << kServiceRuns << "\n";
         QMessageBox::information(nullptr, caption, QString::fromUtf8(kServiceRuns));
         return 0;
     }
     ui::TQtClientView view;
-    host::ClientHost run(*platform, ConfigFrom(cl), view, false);
+    host::ClientHost run(*platform, RunConfig(cl), view, false);
     ui::TMainFrm window(
         run.Client(),
         ui::MainFrmContext{

@@ -37,8 +37,10 @@ public:
 class FakeServiceManager : public platform::IServiceManager {
 public:
     bool installed = false;
+    bool running = false;
     std::atomic<int> stopCalls{0};
     bool IsServiceInstalled(std::string_view) override { return installed; }
+    bool IsServiceRunning(std::string_view) override { return installed && running; }
     bool IsServiceAccount() override { return false; }
     void InstallService(const platform::ServiceDefinition&) override { installed = true; }
     void UninstallService(std::string_view) override { installed = false; }

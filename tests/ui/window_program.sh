@@ -5,9 +5,9 @@
 set -euo pipefail
 build=$1
 work=$(mktemp -d)
-window= headless=
+window= headless= told=
 cleanup() {
-  kill "$window" "$headless" "${service:-}" 2>/dev/null || true
+  kill "$window" "$headless" "$told" "${service:-}" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
 }
@@ -56,4 +56,21 @@ done
 grep -q "系统服务方式运行" "$work/window.log" || fail "no word of the running service"
 "$build/src/app/vorta" --data-dir "$work/svc" status | grep -q "mode: service" ||
   fail "the service's client was disturbed"
+
+# The system service runs on a data dir of its own: a window start on this one tells the same.
+mkdir -p "$work/units" "$work/systemctl"
+printf '[Service]\nExecStart=/usr/bin/vorta --service\n' >"$work/units/VortaService.service"
+echo "active running" >"$work/systemctl/states"
+VORTA_SYSTEMCTL=$(dirname "$0")/../fakes/fake-systemctl FAKE_SYSTEMCTL_DIR=$work/systemctl \
+  VORTA_SYSTEMD_UNIT_DIR=$work/units "$build/src/app/vorta-window" --data-dir "$work/desk" \
+  2>"$work/told.log" &
+told=$!
+for _ in $(seq 100); do
+  grep -q "系统服务方式运行" "$work/told.log" && break
+  sleep 0.1
+done
+grep -q "系统服务方式运行" "$work/told.log" || fail "no word of the system service: $(cat "$work/told.log")"
+status=0
+"$build/src/app/vorta" --data-dir "$work/desk" status >/dev/null 2>&1 || status=$?
+[[ $status == 3 ]] || fail "a client started beside the system service (status exit $status)"
 echo PASS

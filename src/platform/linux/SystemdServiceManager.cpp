@@ -74,6 +74,12 @@ bool SystemdServiceManager::IsServiceInstalled(std::string_view name) {
         std::filesystem::symlink_status(unitDir_ / "multi-user.target.wants" / UnitName(name), ec));
 }
 
+bool SystemdServiceManager::IsServiceRunning(std::string_view name) {
+    if (!IsServiceInstalled(name)) return false;
+    const std::optional<UnitState> state = QueryState(UnitName(name));
+    return state && !state->stopped;
+}
+
 std::string SystemdServiceManager::UnitAccount(const std::filesystem::path& unitFile) {
     std::ifstream in(unitFile);
     std::string line;

@@ -29,6 +29,7 @@ public:
     static SystemdServiceManager FromEnvironment();
 
     bool IsServiceInstalled(std::string_view name) override;
+    bool IsServiceRunning(std::string_view name) override;
     bool IsServiceAccount() override;
     void InstallService(const ServiceDefinition& service) override;
     void UninstallService(std::string_view name) override;
