@@ -11,3 +11,13 @@ start_devservice() {
   done
   fail "the development service did not start"
 }
+
+# `await_text FILE TEXT [TENTHS]`: waits up to TENTHS tenths of a second (default 100) for TEXT
+# to appear in FILE; fails the test with a line of FILE's end when it does not.
+await_text() {
+  for _ in $(seq "${3:-100}"); do
+    grep -qF "$2" "$1" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  fail "no '$2' in $1: $(tail -n 3 "$1" 2>/dev/null)"
+}

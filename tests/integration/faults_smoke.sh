@@ -51,11 +51,7 @@ sleep 0.5
 env HOME="$work/home" XDG_CONFIG_HOME="$work/xdg" "${runner[@]}" "${vorta[@]}" --headless \
   --pair backup 2>"$work/client.log" &
 client=$!
-for _ in $(seq 200); do
-  grep -q '登陆成功！' "$work/client.log" && break
-  sleep 0.05
-done
-grep -q '登陆成功！' "$work/client.log" || fail "no logon"
+await_text "$work/client.log" '登陆成功！'
 kill -0 "$client" || fail "the client ended"
 "${vorta[@]}" logoff >/dev/null || fail "logoff"
 "${vorta[@]}" logon >/dev/null || fail "the password kept in memory did not log on again"

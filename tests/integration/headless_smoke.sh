@@ -41,11 +41,8 @@ shown=$("${vorta[@]}" config show)
 # No --service-url: the stored setting is the address.
 "${vorta[@]}" --headless 2>"$work/client.log" &
 client=$!
-for _ in $(seq 200); do
-  grep -q '登陆成功！' "$work/client.log" && break
-  sleep 0.05
-done
-grep -q '登陆成功！' "$work/client.log" || fail "no logon"
+await_text "$work/client.log" '登陆成功！'
+
 
 # The domain list arrives a second after the logon.
 for _ in $(seq 100); do

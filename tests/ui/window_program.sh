@@ -49,11 +49,7 @@ for _ in $(seq 100); do
 done
 "$build/src/app/vorta-window" --data-dir "$work/svc" 2>"$work/window.log" &
 window=$!
-for _ in $(seq 100); do
-  grep -q "系统服务方式运行" "$work/window.log" && break
-  sleep 0.1
-done
-grep -q "系统服务方式运行" "$work/window.log" || fail "no word of the running service"
+await_text "$work/window.log" "系统服务方式运行"
 "$build/src/app/vorta" --data-dir "$work/svc" status | grep -q "mode: service" ||
   fail "the service's client was disturbed"
 
@@ -65,11 +61,7 @@ VORTA_SYSTEMCTL=$(dirname "$0")/../fakes/fake-systemctl FAKE_SYSTEMCTL_DIR=$work
   VORTA_SYSTEMD_UNIT_DIR=$work/units "$build/src/app/vorta-window" --data-dir "$work/desk" \
   2>"$work/told.log" &
 told=$!
-for _ in $(seq 100); do
-  grep -q "系统服务方式运行" "$work/told.log" && break
-  sleep 0.1
-done
-grep -q "系统服务方式运行" "$work/told.log" || fail "no word of the system service: $(cat "$work/told.log")"
+await_text "$work/told.log" "系统服务方式运行"
 status=0
 "$build/src/app/vorta" --data-dir "$work/desk" status >/dev/null 2>&1 || status=$?
 [[ $status == 3 ]] || fail "a client started beside the system service (status exit $status)"
