@@ -1,0 +1,63 @@
+#include "platform/AtomicFile.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <system_error>
+
+#include "platform/win32/UniqueHandle.h"
+
+namespace vorta::platform {
+namespace {
+
+[[noreturn]] void Fail(DWORD error, const std::string& what, const std::filesystem::path& path) {
+    throw std::system_error(static_cast<int>(error), std::system_category(),
+                            what + " " + path.string());
+}
+
+}  // namespace
+
+// Windows has no mode bits: files and folders take the ACL inherited from their parent. An
+// owner-only ACL for kOwnerOnly is still to be written.
+void CreatePrivateDirectories(const std::filesystem::path& dir) {
+    if (dir.empty() || std::filesystem::is_directory(dir)) return;
+    CreatePrivateDirectories(dir.parent_path());
+    if (!CreateDirectoryW(dir.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        Fail(GetLastError(), "cannot create", dir);
+}
+
+void WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
+                         std::filesystem::perms /*mode*/) {
+    const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : ".";
+    CreatePrivateDirectories(dir);
+    wchar_t temp[MAX_PATH];
+    if (GetTempFileNameW(dir.c_str(), L"vor", 0, temp) == 0)
+        Fail(GetLastError(), "cannot create a temporary file for", path);
+    auto fail = [&](const char* what) {
+        const DWORD error = GetLastError();
+        DeleteFileW(temp);
+        Fail(error, what, path);
+    };
+    {
+        HANDLE opened = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (opened == INVALID_HANDLE_VALUE) fail("cannot open the temporary file for");
+        UniqueHandle file(opened);
+        for (std::size_t done = 0; done < content.size();) {
+            const DWORD chunk =
+                static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1 << 20));
+            DWORD written = 0;
+            if (!WriteFile(file.get(), content.data() + done, chunk, &written, nullptr) ||
+                written == 0)
+                fail("cannot write");
+            done += written;
+        }
+        if (!FlushFileBuffers(file.get())) fail("cannot flush");
+    }
+    // Write-through: the rename is on the disk when the call returns.
+    if (!MoveFileExW(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        fail("cannot replace");
+}
+
+}  // namespace vorta::platform

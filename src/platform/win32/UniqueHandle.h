@@ -1,0 +1,22 @@
+#pragma once
+#include "platform/win32/Guard.h"
+// Owning wrappers for the Windows handles this folder opens.
+
+#include <windows.h>
+
+#include <memory>
+
+namespace vorta::platform {
+
+struct HandleCloser {
+    void operator()(HANDLE h) const { CloseHandle(h); }
+};
+// A kernel handle; callers turn INVALID_HANDLE_VALUE into an empty one before wrapping.
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+struct KeyCloser {
+    void operator()(HKEY key) const { RegCloseKey(key); }
+};
+using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+
+}  // namespace vorta::platform
