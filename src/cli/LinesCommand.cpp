@@ -206,9 +206,10 @@ LinesCommandResult RunLinesCommand(const std::vector<std::string>& args, ILinesT
             info.LineKind = *o.kind;
             info.MasterGroup = o.master.value_or(true);
             info.IsNecessary = o.necessary.value_or(false);
-            info.EntryName = FitToSlot(*o.entry, kEntryNameMax);
-            info.UserName = FitToSlot(o.user.value_or(""), kUserNameMax);
-            info.Password = FitToSlot(o.password.value_or(""), kPasswordMax);
+            info.EntryName = *o.entry;
+            info.UserName = o.user.value_or("");
+            info.Password = o.password.value_or("");
+            FitTextsToSlots(info);
             info.LineID = NewLineId();
             if (FindEntry(records, info.EntryName))
                 return {kExitRefused, std::string(kLineExists) + "\n"};
@@ -233,8 +234,9 @@ LinesCommandResult RunLinesCommand(const std::vector<std::string>& args, ILinesT
             if (o.kind || o.entry)
                 throw std::invalid_argument("a line's kind and entry cannot change");
             TLineInfo info = records[index];  // kind, entry and LineID stay
-            if (o.user) info.UserName = FitToSlot(*o.user, kUserNameMax);
-            if (o.password) info.Password = FitToSlot(*o.password, kPasswordMax);
+            if (o.user) info.UserName = *o.user;
+            if (o.password) info.Password = *o.password;
+            FitTextsToSlots(info);
             if (o.master) info.MasterGroup = *o.master;
             if (o.necessary) info.IsNecessary = *o.necessary;
             if (MissingUserInfo(info)) return {kExitRefused, std::string(kNeedUserInfo) + "\n"};

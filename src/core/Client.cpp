@@ -638,9 +638,10 @@ void TakeFields(TLineInfo& record, const TLineInfo& fields) {
     record.MasterGroup = fields.MasterGroup;
     record.IsNecessary = fields.IsNecessary;
     record.LineKind = fields.LineKind;
-    record.EntryName = FitToSlot(fields.EntryName, kEntryNameMax);
-    record.UserName = FitToSlot(fields.UserName, kUserNameMax);
-    record.Password = FitToSlot(fields.Password, kPasswordMax);
+    record.EntryName = fields.EntryName;
+    record.UserName = fields.UserName;
+    record.Password = fields.Password;
+    FitTextsToSlots(record);
 }
 
 constexpr const char* kSelectLine = "请先选择要操作的线路！";
@@ -649,12 +650,13 @@ constexpr const char* kSelectLine = "请先选择要操作的线路！";
 
 void TClient::AddLine(const TLineInfo& fields) {
     ChangeLines([&](TLinesMng& lines) {
-        if (FindEntry(lines.Records(), fields.EntryName)) {
+        TLineInfo record;
+        TakeFields(record, fields);
+        // The name as it will be stored is the one compared, as `vorta lines add` does.
+        if (FindEntry(lines.Records(), record.EntryName)) {
             frontEnd_.MessageBox(kLineExists, kMessageCaption, MessageIcon::Error);
             return;
         }
-        TLineInfo record;
-        TakeFields(record, fields);
         record.LineID = NewLineId();
         if (!lines.AddLine(record))
             frontEnd_.MessageBox(kTooManyLines, kMessageCaption, MessageIcon::Information);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/CommandOutcome.h"
+#include "platform/InstanceChannel.h"
 
 namespace vorta::host {
 
@@ -60,6 +61,8 @@ struct InstanceIdentity {
 };
 std::string EncodeIdentity(const InstanceIdentity& identity);
 std::optional<InstanceIdentity> DecodeIdentity(std::string_view reply);
+// Asks the client that holds `channel`'s data dir who it is; nothing when none answers.
+std::optional<InstanceIdentity> AskIdentity(platform::IInstanceChannel& channel);
 
 // The answer to Show.
 inline constexpr std::string_view kShown = "OK\n";

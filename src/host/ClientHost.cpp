@@ -20,13 +20,10 @@ ClientHost::~ClientHost() {
 }
 
 std::string ClientHost::Holder() {
-    std::string holder = "another client";
-    if (const auto who = platform_.channel->Ask(EncodeRequest({RequestKind::Identify}))) {
-        if (const auto identity = DecodeIdentity(*who))
-            holder = "a client (pid " + std::to_string(identity->pid) + ", " +
-                     (identity->service ? "service" : "desktop") + " mode)";
-    }
-    return holder;
+    const auto identity = AskIdentity(*platform_.channel);
+    if (!identity) return "another client";
+    return "a client (pid " + std::to_string(identity->pid) + ", " +
+           (identity->service ? "service" : "desktop") + " mode)";
 }
 
 ClientHost::Outcome ClientHost::Start(std::string& refusal) {

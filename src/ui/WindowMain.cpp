@@ -23,8 +23,7 @@ constexpr const char* kServiceRuns =
 // dir runs as a service: its window would not be on this desktop.
 bool ServiceRuns(host::HostPlatform& platform) {
     if (platform.services->IsServiceRunning(platform::kServiceName)) return true;
-    const auto who = platform.channel->Ask(host::EncodeRequest({host::RequestKind::Identify}));
-    const auto identity = who ? host::DecodeIdentity(*who) : std::nullopt;
+    const auto identity = host::AskIdentity(*platform.channel);
     return identity && identity->service;
 }
 
