@@ -17,9 +17,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # One self-contained .exe: libgcc, libstdc++ and winpthread linked in, no mingw DLLs to ship.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# Windows 10 APIs (SetThreadDescription, ...); the W entry points; no min/max macros.
+# Windows 10 APIs (SetThreadDescription, ...); the W entry points; no min/max macros; the C
+# runtime's localtime_r.
 set(CMAKE_CXX_FLAGS_INIT
-    "-D_WIN32_WINNT=0x0A00 -DWINVER=0x0A00 -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX")
+    "-D_WIN32_WINNT=0x0A00 -DWINVER=0x0A00 -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_POSIX_THREAD_SAFE_FUNCTIONS")
 
 # Builds the parts that need no Linux-only library and runs the tests under Wine.
 set(VORTA_WINDOWS_CROSS ON CACHE BOOL "Cross build for Windows (mingw-w64, tests under Wine)")
