@@ -12,6 +12,8 @@ add_subdirectory(src/lines)
 add_subdirectory(src/service)
 add_subdirectory(src/core)
 add_subdirectory(src/cli)
+add_subdirectory(src/host)
+add_subdirectory(src/app)
 
 if(VORTA_BUILD_TESTS)
   enable_testing()

@@ -9,7 +9,7 @@ ClientHost::ClientHost(HostPlatform& platform, ClientConfig config, IClientView&
     : platform_(platform),
       serviceMode_(serviceMode),
       stopRequests_(platform.watchStopRequests
-                        ? platform.watchStopRequests([this] { loop_.Quit(); })
+                        ? platform.watchStopRequests([this] { loop_.Quit(); }, serviceMode)
                         : nullptr),
       client_(std::move(config), platform.ForClient(), view, loop_,
               ClientHooks{{}, platform.installService}),

@@ -13,7 +13,9 @@ public:
 };
 
 // Watches until the returned object is destroyed; `onStop` runs at most once per request.
+// `asService`: the run is the system service, which on some systems hears its stop from the
+// service manager rather than as a signal.
 using StopRequestWatcher =
-    std::function<std::unique_ptr<IStopRequests>(std::function<void()> onStop)>;
+    std::function<std::unique_ptr<IStopRequests>(std::function<void()> onStop, bool asService)>;
 
 }  // namespace vorta::platform

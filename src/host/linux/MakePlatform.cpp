@@ -104,7 +104,8 @@ std::unique_ptr<HostPlatform> MakePlatform(const std::filesystem::path& dataDir)
     made->datagrams = std::make_unique<platform::UdpDatagrams>();
     made->resolver = platform::ResolveHost;
     made->channel = OpenChannel(dataDir);
-    made->watchStopRequests = [](std::function<void()> onStop) {
+    made->watchStopRequests = [](std::function<void()> onStop,
+                                 bool /*asService: systemd signals*/) {
         return std::make_unique<platform::SignalWatcher>(std::move(onStop));
     };
     made->installService = [dir = made->dataDir](bool install) {

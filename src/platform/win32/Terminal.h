@@ -1,0 +1,14 @@
+#pragma once
+#include "platform/win32/Guard.h"
+// Reading a secret the user types, so that it never stands on a command line.
+
+#include <string>
+
+namespace vorta::platform {
+
+// One line from standard input without its line end: typed without echo after `prompt` (on
+// stderr) when standard input is a console, else read as it comes. Throws std::runtime_error
+// when standard input has nothing.
+std::string ReadSecret(const std::string& prompt);
+
+}  // namespace vorta::platform
