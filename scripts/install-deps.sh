@@ -10,6 +10,7 @@ packages=(
   curl iproute2 procps
   dpkg-dev desktop-file-utils
   qt6-base-dev xvfb xauth fonts-wqy-zenhei
+  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is needed, then builds and runs every test: in a normal build, under
-# AddressSanitizer + UndefinedBehaviorSanitizer, and under ThreadSanitizer.
+# Installs what is needed, then builds and runs every test: in a normal build, in the Windows
+# cross build under Wine, under AddressSanitizer + UndefinedBehaviorSanitizer, and under
+# ThreadSanitizer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -23,5 +24,10 @@ run_suite() {
 
 # The lab and service tests redirect programs and paths through VORTA_* settings as root.
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORTA_TEST_HOOKS=ON
+# mingw-w64 builds it; the end-to-end test there talks to the first build's development service.
+echo "== building build-win32"
+scripts/win32/build.sh build-win32 -DVORTA_LINUX_BUILD="$root/build"
+echo "== testing build-win32 under Wine"
+(cd build-win32 && ctest --output-on-failure --parallel "$(nproc)" --timeout 300)
 run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DVORTA_SANITIZE=ON -DVORTA_TEST_HOOKS=ON
 run_suite build-tsan -DCMAKE_BUILD_TYPE=Debug -DVORTA_TSAN=ON -DVORTA_TEST_HOOKS=ON
