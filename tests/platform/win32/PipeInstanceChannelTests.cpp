@@ -192,10 +192,16 @@ TEST(PipeInstanceChannel, StopServingFinishesTheRequestInHandAndTurnsNewAskersAw
     ChannelReply inHand;
     std::jthread asker([&] { inHand = PipeInstanceChannel(dir.path()).Request("A", 10s); });
     ASSERT_TRUE(WaitFor([&] { return inHandler.load(); }));
+    // Connected while the first is answered, this one is never served: it hears so.
+    ChannelReply waiting;
+    std::jthread next([&] { waiting = PipeInstanceChannel(dir.path()).Request("W", 10s); });
+    std::this_thread::sleep_for(150ms);
     instance.StopServing();
     asker.join();
+    next.join();
     EXPECT_EQ(inHand.outcome, Outcome::Answered);
     EXPECT_EQ(inHand.text, "late:A\n");
+    EXPECT_EQ(waiting.outcome, Outcome::Withdrawn) << "text: " << waiting.text;
 
     EXPECT_EQ(PipeInstanceChannel(dir.path()).Request("B", 1s).outcome, Outcome::NotRunning);
     EXPECT_FALSE(PipeInstanceChannel(dir.path()).Claim(Echo(""))) << "the data dir stays held";
