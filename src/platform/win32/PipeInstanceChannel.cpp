@@ -1,0 +1,284 @@
+#include "platform/win32/PipeInstanceChannel.h"
+
+#include <sddl.h>
+
+#include <vector>
+
+#include "platform/AtomicFile.h"
+#include "platform/ThreadName.h"
+#include "platform/win32/InstanceName.h"
+#include "platform/win32/PipeIo.h"
+
+namespace vorta::platform {
+namespace {
+
+constexpr std::size_t kMaxRequest = 4096;
+constexpr std::size_t kMaxReply = 16u << 20;
+constexpr DWORD kServerIoMs = 2000;
+constexpr DWORD kAskerWriteMs = 10000;
+// Lines of the channel's own between the asker and the instance, beside the request and the
+// answer: the asker withdraws a request it waited too long for; the instance says whether the
+// work had started (it then finishes it) or was dropped. The instance closes its end after the
+// answer: that is how an answer ends.
+constexpr std::string_view kCancel = "CANCEL\n";
+constexpr std::string_view kStartedMark = "\x06\n";
+constexpr std::string_view kDroppedMark = "\x15\n";
+
+std::wstring CurrentUserSid() {
+    HANDLE opened = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) return {};
+    const UniqueHandle token(opened);
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> buffer(size);
+    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size))
+        return {};
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
+        return {};
+    std::wstring sid = text;
+    LocalFree(text);
+    return sid;
+}
+
+// One request's connection, as its handler sees it.
+class Connection : public IRequestContext {
+public:
+    explicit Connection(HANDLE pipe) : pipe_(pipe) {}
+    bool Withdrawn() override {
+        if (withdrawn_) return true;
+        DWORD available = 0;
+        // A failing peek: the asker hung up.
+        if (!PeekNamedPipe(pipe_, nullptr, 0, nullptr, &available, nullptr)) {
+            withdrawn_ = true;
+        } else if (available > 0) {
+            char buffer[64];
+            DWORD got = 0;
+            const PipeEnd end = ReadSome(pipe_, buffer, sizeof buffer, got, nullptr, kServerIoMs);
+            withdrawn_ = end == PipeEnd::Closed ||
+                         (end == PipeEnd::Done &&
+                          std::string_view(buffer, got).find("CANCEL") != std::string_view::npos);
+        }
+        return withdrawn_;
+    }
+    void Started() override {
+        if (started_) return;
+        started_ = true;
+        WriteAll(pipe_, kStartedMark, nullptr, kServerIoMs);
+    }
+    bool started() const { return started_; }
+    bool withdrawn() const { return withdrawn_; }
+
+private:
+    HANDLE pipe_;
+    bool started_ = false;
+    bool withdrawn_ = false;
+};
+
+// Reads the request line from a connected instance, hands it to `handler` and writes the answer.
+// A request that has begun to arrive is answered even when the channel is stopping.
+void Answer(HANDLE pipe, const IInstanceChannel::Handler& handler) {
+    std::string request;
+    const ULONGLONG until = GetTickCount64() + kServerIoMs;
+    char buffer[1024];
+    while (request.size() < kMaxRequest && request.find('\n') == std::string::npos) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= until) return;
+        DWORD got = 0;
+        if (ReadSome(pipe, buffer, sizeof buffer, got, nullptr, static_cast<DWORD>(until - now)) !=
+            PipeEnd::Done)
+            return;
+        request.append(buffer, got);
+    }
+    request = request.substr(0, request.find('\n'));
+    if (!request.empty() && request.back() == '\r') request.pop_back();
+    Connection connection(pipe);
+    std::string answer = handler(request, connection);
+    if (connection.withdrawn() && !connection.started()) answer = kDroppedMark;
+    WriteAll(pipe, answer, nullptr, kServerIoMs);
+}
+
+// An asker already connected to an instance that will not be served is told that its request
+// was dropped.
+void TurnAway(HANDLE pipe) {
+    if (AwaitClient(pipe, nullptr, 0) == PipeEnd::Done)
+        WriteAll(pipe, kDroppedMark, nullptr, kServerIoMs);
+}
+
+}  // namespace
+
+PipeInstanceChannel::PipeInstanceChannel(std::filesystem::path dataDir)
+    : dir_(std::move(dataDir)) {}
+
+PipeInstanceChannel::~PipeInstanceChannel() {
+    StopServing();
+}
+
+std::wstring PipeInstanceChannel::PipeName() const {
+    return L"\\\\.\\pipe\\" + InstanceId(dir_);
+}
+
+void PipeInstanceChannel::StopServing() {
+    if (!server_.joinable()) return;
+    server_.request_stop();
+    server_.join();
+}
+
+std::unique_ptr<InstanceMutex> PipeInstanceChannel::TakeMutex() {
+    if (mutex_) return nullptr;
+    CreatePrivateDirectories(dir_);
+    auto mutex = std::make_unique<InstanceMutex>(InstanceId(dir_));
+    if (!mutex->held()) return nullptr;
+    return mutex;
+}
+
+bool PipeInstanceChannel::Lock() {
+    mutex_ = TakeMutex();
+    return mutex_ != nullptr;
+}
+
+UniqueHandle PipeInstanceChannel::NewInstance(bool first) const {
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, security_.get(), FALSE};
+    // The first instance fails when the name exists: nobody can hold the pipe in wait for this
+    // client. Further instances need the right to create them, which the ACL keeps to us.
+    const DWORD openMode =
+        PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
+    const DWORD pipeMode =
+        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS;
+    HANDLE pipe = CreateNamedPipeW(pipeName_.c_str(), openMode, pipeMode, PIPE_UNLIMITED_INSTANCES,
+                                   64 * 1024, 4096, 0, &attributes);
+    return UniqueHandle(pipe == INVALID_HANDLE_VALUE ? nullptr : pipe);
+}
+
+bool PipeInstanceChannel::Claim(Handler handler) {
+    if (mutex_) return false;
+    std::unique_ptr<InstanceMutex> mutex = TakeMutex();
+    if (!mutex) return false;
+
+    const std::wstring sid = CurrentUserSid();
+    if (sid.empty()) return false;
+    const std::wstring sddl = L"D:P(A;;GA;;;" + sid + L")(A;;GA;;;BA)(A;;GA;;;SY)";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        return false;
+    security_.reset(descriptor);
+    pipeName_ = PipeName();
+    UniqueHandle listening = NewInstance(true);
+    UniqueHandle stopEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!listening || !stopEvent) return false;
+    // Instances besides this one were made by someone else: where FILE_FLAG_FIRST_PIPE_INSTANCE
+    // is ignored (Wine), this is what refuses the name.
+    DWORD instances = 0;
+    if (!GetNamedPipeHandleStateW(listening.get(), nullptr, &instances, nullptr, nullptr, nullptr,
+                                  0) ||
+        instances != 1)
+        return false;
+
+    mutex_ = std::move(mutex);
+    stopEvent_ = std::move(stopEvent);
+    server_ = std::jthread(
+        [this, l = std::move(listening), h = std::move(handler)](std::stop_token stop) mutable {
+            NameThisThread("vorta-channel");
+            Serve(stop, std::move(l), h);
+        });
+    return true;
+}
+
+void PipeInstanceChannel::Serve(std::stop_token stop, UniqueHandle listening,
+                                const Handler& handler) {
+    ResetEvent(stopEvent_.get());
+    std::stop_callback wake(stop, [this] { SetEvent(stopEvent_.get()); });
+    for (;;) {
+        const PipeEnd connected = AwaitClient(listening.get(), stopEvent_.get(), INFINITE);
+        if (connected == PipeEnd::Closed) {  // the asker left before it was seen
+            DisconnectNamedPipe(listening.get());
+            continue;
+        }
+        if (connected != PipeEnd::Done) return;
+        // The next instance waits while this one is served, so the name never goes missing.
+        UniqueHandle next = NewInstance(false);
+        Answer(listening.get(), handler);
+        // Closed without disconnecting: the asker still reads what is left, then the end.
+        listening = next ? std::move(next) : NewInstance(false);
+        if (!listening) return;
+        if (stop.stop_requested()) {
+            TurnAway(listening.get());
+            return;
+        }
+    }
+}
+
+ChannelReply PipeInstanceChannel::Request(const std::string& request,
+                                          std::chrono::milliseconds timeout) {
+    ChannelReply reply;
+    const std::wstring name = PipeName();
+    const ULONGLONG start = GetTickCount64();
+    const auto msLeft = [](ULONGLONG until) -> DWORD {
+        const ULONGLONG now = GetTickCount64();
+        return now >= until ? 0 : static_cast<DWORD>(until - now);
+    };
+    const ULONGLONG deadline =
+        start + static_cast<ULONGLONG>(std::max<long long>(timeout.count(), 0));
+
+    // Identification only: a server that is not ours cannot act as this user.
+    UniqueHandle pipe;
+    while (!pipe) {
+        HANDLE opened = CreateFileW(
+            name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+            FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
+        if (opened != INVALID_HANDLE_VALUE) {
+            pipe.reset(opened);
+            break;
+        }
+        // Not there, or out of reach (see the header): no instance for this asker.
+        if (GetLastError() != ERROR_PIPE_BUSY) return reply;
+        // Every instance busy: wait for one, as long as the time allows.
+        const DWORD left = msLeft(deadline);
+        if (left == 0) {
+            reply.outcome = ChannelReply::Outcome::Withdrawn;
+            return reply;
+        }
+        if (!WaitNamedPipeW(name.c_str(), left) && GetLastError() == ERROR_FILE_NOT_FOUND)
+            return reply;
+    }
+    reply.outcome = ChannelReply::Outcome::Withdrawn;
+    if (WriteAll(pipe.get(), request + "\n", nullptr, kAskerWriteMs) != PipeEnd::Done) return reply;
+
+    // Reads what comes until the end of the answer, `until`, or (with `verdictOnly`) the
+    // instance's word on a withdrawn request; true at the end of the answer.
+    std::string received;
+    const auto readUntil = [&](ULONGLONG until, bool verdictOnly) {
+        char buffer[4096];
+        while (received.size() < kMaxReply) {
+            if (verdictOnly && received.starts_with(kStartedMark)) return false;
+            const DWORD left = msLeft(until);
+            if (left == 0) return false;
+            DWORD got = 0;
+            const PipeEnd end = ReadSome(pipe.get(), buffer, sizeof buffer, got, nullptr, left);
+            if (end == PipeEnd::TimedOut) return false;
+            if (end != PipeEnd::Done) return true;
+            received.append(buffer, got);
+        }
+        return true;
+    };
+    bool complete = readUntil(deadline, false);
+    if (!complete) {
+        // Withdraw the request, then learn whether the instance had started it after all.
+        WriteAll(pipe.get(), kCancel, nullptr, kServerIoMs);
+        complete = readUntil(GetTickCount64() + 5000, true);
+    }
+    const bool started = received.starts_with(kStartedMark);
+    if (started) received.erase(0, kStartedMark.size());
+    if (received == kDroppedMark) return reply;  // withdrawn before it started
+    if (!complete) {
+        // No word either way: the work may still be done.
+        reply.outcome = ChannelReply::Outcome::Unfinished;
+        return reply;
+    }
+    reply.outcome = ChannelReply::Outcome::Answered;
+    reply.text = std::move(received);
+    return reply;
+}
+
+}  // namespace vorta::platform

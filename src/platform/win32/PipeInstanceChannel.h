@@ -1,0 +1,57 @@
+#pragma once
+#include "platform/win32/Guard.h"
+// Single instance per data dir: a named mutex in the Global namespace marks the running client
+// (see InstanceMutex), and a named pipe of the same name carries requests to it, from any
+// session. The pipe admits its owner, the administrators and SYSTEM only, so a user who is not
+// an administrator (or not elevated) cannot talk to a client run by the service: to that user
+// it reads as not running.
+
+#include <windows.h>
+
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "platform/InstanceChannel.h"
+#include "platform/win32/InstanceMutex.h"
+#include "platform/win32/UniqueHandle.h"
+
+namespace vorta::platform {
+
+class PipeInstanceChannel : public IInstanceChannel {
+public:
+    explicit PipeInstanceChannel(std::filesystem::path dataDir);
+    ~PipeInstanceChannel() override;
+    PipeInstanceChannel(const PipeInstanceChannel&) = delete;
+    PipeInstanceChannel& operator=(const PipeInstanceChannel&) = delete;
+
+    using IInstanceChannel::Claim;
+    bool Claim(Handler handler) override;
+    ChannelReply Request(const std::string& request, std::chrono::milliseconds timeout) override;
+    bool Lock() override;
+    void StopServing() override;
+
+    // "\\.\pipe\" and the data dir's InstanceId.
+    std::wstring PipeName() const;
+
+private:
+    struct LocalFreer {
+        void operator()(void* p) const { LocalFree(p); }
+    };
+    using SecurityDescriptor = std::unique_ptr<void, LocalFreer>;
+
+    // Creates the data dir and takes its mutex; empty when another instance holds it (or this
+    // object already does).
+    std::unique_ptr<InstanceMutex> TakeMutex();
+    UniqueHandle NewInstance(bool first) const;
+    void Serve(std::stop_token stop, UniqueHandle listening, const Handler& handler);
+
+    std::filesystem::path dir_;
+    std::wstring pipeName_;
+    SecurityDescriptor security_;
+    std::unique_ptr<InstanceMutex> mutex_;
+    UniqueHandle stopEvent_;
+    std::jthread server_;
+};
+
+}  // namespace vorta::platform
