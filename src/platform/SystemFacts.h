@@ -1,7 +1,7 @@
 #pragma once
 // What the operating system tells about the machine, as it tells it: release texts, kernel
-// counters, processor and network card details. Parsing and formatting stay with the caller,
-// so every platform only reads.
+// counters, version records, processor and network card details. Parsing and formatting stay
+// with the caller, so every platform only reads.
 
 #include <cstdint>
 #include <optional>
@@ -22,6 +22,28 @@ struct NetworkCardFacts {
 struct MemoryFacts {
     std::uint64_t total = 0;
     std::uint64_t available = 0;
+};
+
+// The operating system's version record as Windows keeps it (OSVERSIONINFOEX).
+struct OsVersionFacts {
+    std::uint32_t platformId = 0;  // 0 Win32s, 1 the 95 family, 2 the NT family
+    std::uint32_t major = 0;
+    std::uint32_t minor = 0;
+    std::uint32_t build = 0;  // as reported: the 95 family keeps the version in the high word
+    std::string servicePack;
+    // True when the extended record was filled: productType and suiteMask are then valid.
+    bool extended = false;
+    std::uint8_t productType = 0;  // 1 workstation, 2 domain controller, 3 server
+    std::uint16_t suiteMask = 0;
+    // The registry's ProductType value ("WinNT", "ServerNT", ...) as read, when the record is
+    // not extended; none when it cannot be read.
+    std::optional<std::string> productTypeValue;
+};
+
+// One processor as the system describes it; mhz is 0 when no speed is known.
+struct ProcessorFacts {
+    std::string name;
+    std::int32_t mhz = 0;
 };
 
 class ISystemFacts {
@@ -49,6 +71,10 @@ public:
     // One entry per interface with a device behind it, in interface name order; none when the
     // interfaces cannot be listed.
     virtual std::optional<std::vector<NetworkCardFacts>> NetworkCards() const = 0;
+    // The version record on systems that keep one; none elsewhere.
+    virtual std::optional<OsVersionFacts> OsVersion() const { return std::nullopt; }
+    // The processors, when the system lists them itself rather than in description blocks.
+    virtual std::optional<std::vector<ProcessorFacts>> Processors() const { return std::nullopt; }
 };
 
 }  // namespace vorta::platform

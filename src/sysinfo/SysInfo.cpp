@@ -10,6 +10,7 @@
 #include "protocol/TextCodec.h"
 #include "sysinfo/IPHelper.h"
 #include "sysinfo/KernelText.h"
+#include "sysinfo/WindowsVersionText.h"
 
 namespace vorta {
 namespace {
@@ -102,6 +103,7 @@ TSysInfo::TSysInfo(platform::INetworkTables* tables, TConnectionLookup connectio
     : tables_(tables), connections_(std::move(connections)), facts_(FactsOrNone(facts)) {}
 
 std::string TSysInfo::GetOSName() const {
+    if (const auto version = facts_.OsVersion()) return WindowsOsName(*version);
     if (const auto text = facts_.OsReleaseText())
         for (const char* key : {"PRETTY_NAME", "NAME"})
             if (auto value = kerneltext::OsReleaseValue(*text, key); value && !value->empty())
@@ -112,6 +114,7 @@ std::string TSysInfo::GetOSName() const {
 // The kernel release fills the version fields in order: "6.1.0-18-amd64" gives major 6, minor 1,
 // build 0 and the service pack "18-amd64", so the text reads "6.1 (0.18-amd64)".
 std::string TSysInfo::GetOSVersion() const {
+    if (const auto version = facts_.OsVersion()) return WindowsOsVersion(*version);
     const auto release = kerneltext::ParseKernelRelease(facts_.KernelRelease());
     return std::to_string(release.major) + "." + std::to_string(release.minor) + " (" +
            std::to_string(release.build) + "." + release.servicePack + ")";
@@ -133,6 +136,13 @@ int TSysInfo::GetProcessorCount() const {
 }
 
 void TSysInfo::GetCPUInfo(TCpuInfoArray& cpus) const {
+    if (const auto processors = facts_.Processors()) {
+        TCpuInfoArray listed;
+        for (const platform::ProcessorFacts& cpu : *processors)
+            listed.push_back(TCPUInfo{cpu.name, cpu.mhz});
+        cpus = std::move(listed);
+        return;
+    }
     const auto text = facts_.CpuInfoText();
     if (!text) return;
     const auto processors = kerneltext::SplitCpuInfo(*text);

@@ -55,9 +55,11 @@ public:
     TSysInfo(platform::INetworkTables* tables, TConnectionLookup connections,
              const platform::ISystemFacts* facts = nullptr);
 
-    // os-release's PRETTY_NAME, else its NAME, else the kernel's name ("Linux").
+    // From a version record when the facts give one (see WindowsOsName); else os-release's
+    // PRETTY_NAME, else its NAME, else the kernel's name ("Linux").
     std::string GetOSName() const;
-    // "major.minor (build.servicepack)" from the kernel release; see ParseKernelRelease.
+    // "major.minor (build.servicepack)" from a version record when the facts give one, else from
+    // the kernel release; see ParseKernelRelease.
     std::string GetOSVersion() const;
     std::string GetIISVersion() const { return "IIS 5.0"; }
     // MemTotal and MemAvailable of the memory text (the kernel's counters for a missing one), in
@@ -66,9 +68,9 @@ public:
     long double GetAvailMemoryKB() const;
     // The online CPUs of the online list, else the C library's count, else 1.
     int GetProcessorCount() const;
-    // One entry per processor of the description blocks, in their order; `cpus` is left as it was
-    // when the file cannot be read. Throws TSysInfoError for a "cpu MHz" that is not a number; the
-    // processors after it then stay empty.
+    // The processors the facts list, else one entry per processor of the description blocks, in
+    // their order; `cpus` is left as it was when neither can be read. Throws TSysInfoError for a
+    // "cpu MHz" that is not a number; the processors after it then stay empty.
     void GetCPUInfo(TCpuInfoArray& cpus) const;
     // One description per physical adapter (an interface with a device behind it), in name
     // order: "driver [vendor:device]", either part left out when the system does not tell it.

@@ -28,6 +28,8 @@ struct FakeSystemFacts final : platform::ISystemFacts {
     std::optional<std::string> cpuInfo;
     std::map<std::string, std::uint32_t> frequencies;  // processor number to kHz
     std::optional<std::vector<platform::NetworkCardFacts>> cards;
+    std::optional<platform::OsVersionFacts> osVersion;
+    std::optional<std::vector<platform::ProcessorFacts>> processors;
 
     std::optional<std::string> OsReleaseText() const override { return osRelease; }
     std::string KernelName() const override { return kernelName; }
@@ -43,6 +45,10 @@ struct FakeSystemFacts final : platform::ISystemFacts {
     }
     std::optional<std::vector<platform::NetworkCardFacts>> NetworkCards() const override {
         return cards;
+    }
+    std::optional<platform::OsVersionFacts> OsVersion() const override { return osVersion; }
+    std::optional<std::vector<platform::ProcessorFacts>> Processors() const override {
+        return processors;
     }
 };
 
