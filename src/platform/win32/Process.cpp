@@ -4,40 +4,11 @@
 // after windows.h
 #include <shellapi.h>
 
+#include "platform/win32/CommandLine.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WideText.h"
 
 namespace vorta::platform {
-
-std::wstring QuoteArgument(const std::string& argument) {
-    const std::wstring wide = ToWide(argument);
-    if (!wide.empty() && wide.find_first_of(L" \t\n\v\"") == std::wstring::npos) return wide;
-    std::wstring quoted = L"\"";
-    std::size_t backslashes = 0;
-    for (const wchar_t c : wide) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        // Backslashes before a quote are doubled, and the quote escaped.
-        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        quoted += c;
-    }
-    // Backslashes before the closing quote are doubled.
-    quoted.append(backslashes * 2, L'\\');
-    quoted += L'"';
-    return quoted;
-}
-
-std::wstring CommandLineText(const std::vector<std::string>& argv) {
-    std::wstring text;
-    for (const std::string& argument : argv) {
-        if (!text.empty()) text += L' ';
-        text += QuoteArgument(argument);
-    }
-    return text;
-}
 
 bool RunningElevated() {
     HANDLE raw = nullptr;
@@ -52,8 +23,9 @@ bool RunningElevated() {
 int RunProgramAsAdministrator(const std::vector<std::string>& argv) {
     if (argv.empty()) return -1;
     const std::wstring program = ToWide(argv.front());
-    const std::wstring parameters =
-        CommandLineText(std::vector<std::string>(argv.begin() + 1, argv.end()));
+    std::wstring parameters;
+    for (auto it = argv.begin() + 1; it != argv.end(); ++it)
+        parameters += (parameters.empty() ? L"" : L" ") + QuoteArgument(ToWide(*it));
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
