@@ -17,11 +17,19 @@ source "$root/scripts/win32/wine-env.sh"
 wine_env "$build/wineprefix"
 work=$(mktemp -d)
 client=
+# Wine ends its system processes (the service control manager among them) once no program runs,
+# and boots them again with the next one, starting every automatic service: a program that
+# waits on its input keeps the same boot for the whole test.
+mkfifo "$work/keep"
+wine cmd <"$work/keep" >/dev/null 2>&1 &
+keeper=$!
+exec 8>"$work/keep"
 cleanup() {
   [[ -n $client ]] && kill -INT "$client" 2>/dev/null || true
   wine sc stop VortaService >/dev/null 2>&1 || true
   wine sc delete VortaService >/dev/null 2>&1 || true
-  kill "$service" 2>/dev/null || true
+  exec 8>&-
+  kill "$service" "$keeper" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
 }
@@ -65,8 +73,11 @@ vorta status >/dev/null 2>&1 && fail "status answered after the client stopped"
 
 # The service: installed by the program's own run, started and stopped by Wine's SCM.
 vorta -install -silent || fail "the install run failed"
-wine sc qc VortaService 2>/dev/null | tr -d '\r' >"$work/qc.txt"
-grep -q 'vorta.exe' "$work/qc.txt" && grep -q -- '--service' "$work/qc.txt" || fail "service config: $(cat "$work/qc.txt")"
+key='HKLM\System\CurrentControlSet\Services\VortaService'
+wine reg query "$key" 2>/dev/null | tr -d '\r' >"$work/config.txt"
+grep -q "ImagePath.*vorta.exe\" --service --data-dir" "$work/config.txt" &&
+  grep -q 'DisplayName.*Vorta V1.0 Service' "$work/config.txt" &&
+  grep -q 'ObjectName.*LocalSystem' "$work/config.txt" || fail "service config: $(cat "$work/config.txt")"
 wine sc start VortaService >/dev/null 2>&1 || fail "the SCM did not start the service"
 json=
 for _ in $(seq 100); do
@@ -83,5 +94,5 @@ done
 vorta status >/dev/null 2>&1 && fail "the service still answers after its stop"
 wine sc query VortaService 2>/dev/null | tr -d '\r' | grep -q STOPPED || fail "the service is not STOPPED"
 vorta -uninstall -silent || fail "the uninstall run failed"
-if wine sc qc VortaService >/dev/null 2>&1; then fail "the service is still registered"; fi
+if wine reg query "$key" >/dev/null 2>&1; then fail "the service is still registered"; fi
 echo "Windows programs under Wine: passed"
