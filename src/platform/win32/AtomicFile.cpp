@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/win32/PrivateAccess.h"
 #include "platform/win32/UniqueHandle.h"
 
 namespace vorta::platform {
@@ -18,17 +19,20 @@ namespace {
 
 }  // namespace
 
-// Windows has no mode bits: files and folders take the ACL inherited from their parent. An
-// owner-only ACL for kOwnerOnly is still to be written.
+// Windows has no mode bits: a private folder or file (0700, 0600) gets an access list of the
+// owner's own instead of the one its parent passes on; others keep the inherited one.
 void CreatePrivateDirectories(const std::filesystem::path& dir) {
     if (dir.empty() || std::filesystem::is_directory(dir)) return;
     CreatePrivateDirectories(dir.parent_path());
-    if (!CreateDirectoryW(dir.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+    const UniqueSecurityDescriptor descriptor = PrivateSecurityDescriptor();
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
+    if (!CreateDirectoryW(dir.c_str(), descriptor ? &attributes : nullptr) &&
+        GetLastError() != ERROR_ALREADY_EXISTS)
         Fail(GetLastError(), "cannot create", dir);
 }
 
 void WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
-                         std::filesystem::perms /*mode*/) {
+                         std::filesystem::perms mode) {
     const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : ".";
     CreatePrivateDirectories(dir);
     wchar_t temp[MAX_PATH];
@@ -40,10 +44,14 @@ void WriteFileAtomically(const std::filesystem::path& path, std::string_view con
         Fail(error, what, path);
     };
     {
-        HANDLE opened = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+        HANDLE opened = CreateFileW(temp, GENERIC_WRITE | WRITE_DAC, 0, nullptr, TRUNCATE_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
         if (opened == INVALID_HANDLE_VALUE) fail("cannot open the temporary file for");
         UniqueHandle file(opened);
+        const bool shared =
+            (mode & (std::filesystem::perms::group_read | std::filesystem::perms::others_read)) !=
+            std::filesystem::perms::none;
+        if (!shared && !MakePrivate(file.get())) fail("cannot restrict access to");
         for (std::size_t done = 0; done < content.size();) {
             const DWORD chunk =
                 static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1 << 20));

@@ -24,23 +24,6 @@ constexpr std::string_view kCancel = "CANCEL\n";
 constexpr std::string_view kStartedMark = "\x06\n";
 constexpr std::string_view kDroppedMark = "\x15\n";
 
-std::wstring CurrentUserSid() {
-    HANDLE opened = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) return {};
-    const UniqueHandle token(opened);
-    DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    std::vector<unsigned char> buffer(size);
-    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size))
-        return {};
-    wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
-        return {};
-    std::wstring sid = text;
-    LocalFree(text);
-    return sid;
-}
-
 // One request's connection, as its handler sees it.
 class Connection : public IRequestContext {
 public:
@@ -155,14 +138,8 @@ bool PipeInstanceChannel::Claim(Handler handler) {
     std::unique_ptr<InstanceMutex> mutex = TakeMutex();
     if (!mutex) return false;
 
-    const std::wstring sid = CurrentUserSid();
-    if (sid.empty()) return false;
-    const std::wstring sddl = L"D:P(A;;GA;;;" + sid + L")(A;;GA;;;BA)(A;;GA;;;SY)";
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
-                                                              &descriptor, nullptr))
-        return false;
-    security_.reset(descriptor);
+    security_ = PrivateSecurityDescriptor();
+    if (!security_) return false;
     pipeName_ = PipeName();
     UniqueHandle listening = NewInstance(true);
     UniqueHandle stopEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));

@@ -14,6 +14,7 @@
 
 #include "platform/InstanceChannel.h"
 #include "platform/win32/InstanceMutex.h"
+#include "platform/win32/PrivateAccess.h"
 #include "platform/win32/UniqueHandle.h"
 
 namespace vorta::platform {
@@ -35,11 +36,6 @@ public:
     std::wstring PipeName() const;
 
 private:
-    struct LocalFreer {
-        void operator()(void* p) const { LocalFree(p); }
-    };
-    using SecurityDescriptor = std::unique_ptr<void, LocalFreer>;
-
     // Creates the data dir and takes its mutex; empty when another instance holds it (or this
     // object already does).
     std::unique_ptr<InstanceMutex> TakeMutex();
@@ -48,7 +44,7 @@ private:
 
     std::filesystem::path dir_;
     std::wstring pipeName_;
-    SecurityDescriptor security_;
+    UniqueSecurityDescriptor security_;
     std::unique_ptr<InstanceMutex> mutex_;
     UniqueHandle stopEvent_;
     std::jthread server_;

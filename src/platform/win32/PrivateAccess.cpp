@@ -1,0 +1,58 @@
+#include "platform/win32/PrivateAccess.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/UniqueHandle.h"
+
+namespace vorta::platform {
+namespace {
+
+std::wstring CurrentUserSid() {
+    HANDLE opened = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) return {};
+    const UniqueHandle token(opened);
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> buffer(size);
+    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size))
+        return {};
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
+        return {};
+    const UniqueSecurityDescriptor owned(text);
+    return text;
+}
+
+}  // namespace
+
+UniqueSecurityDescriptor PrivateSecurityDescriptor() {
+    const std::wstring sid = CurrentUserSid();
+    if (sid.empty()) return nullptr;
+    // Protected (P): the parent's entries are not inherited. Folders pass the entries on (OICI).
+    const std::wstring sddl = L"D:P(A;OICI;GA;;;" + sid + L")(A;OICI;GA;;;BA)(A;OICI;GA;;;SY)";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        return nullptr;
+    return UniqueSecurityDescriptor(descriptor);
+}
+
+bool MakePrivate(HANDLE handle) {
+    const UniqueSecurityDescriptor descriptor = PrivateSecurityDescriptor();
+    if (!descriptor) return false;
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted)) return false;
+    const DWORD error = SetSecurityInfo(
+        handle, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+        nullptr, nullptr, dacl, nullptr);
+    SetLastError(error);
+    return error == ERROR_SUCCESS;
+}
+
+}  // namespace vorta::platform

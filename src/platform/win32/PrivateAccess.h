@@ -1,0 +1,23 @@
+#pragma once
+#include "platform/win32/Guard.h"
+// What Windows has in place of mode 0600/0700: an access list of the owner's own.
+
+#include <windows.h>
+
+#include <memory>
+
+namespace vorta::platform {
+
+struct LocalFreer {
+    void operator()(void* p) const { LocalFree(p); }
+};
+using UniqueSecurityDescriptor = std::unique_ptr<void, LocalFreer>;
+
+// Full access for this process's user, the administrators and the local system account, and
+// for no one else; nothing inherited from the parent. Null when it cannot be made.
+UniqueSecurityDescriptor PrivateSecurityDescriptor();
+
+// Gives the open file or folder `handle` that access list; false with GetLastError set.
+bool MakePrivate(HANDLE handle);
+
+}  // namespace vorta::platform
