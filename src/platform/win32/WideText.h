@@ -1,15 +1,13 @@
 #pragma once
 #include "platform/win32/Guard.h"
-// The program's UTF-8 text to and from the UTF-16 of the W entry points.
+// The program's UTF-8 text to and from the UTF-16 of the W entry points (the protocol layer's
+// conversion, which this layer builds on).
 
-#include <string>
-#include <string_view>
+#include "protocol/win32/Utf16.h"
 
 namespace vorta::platform {
 
-// Malformed UTF-8 becomes U+FFFD.
-std::wstring ToWide(std::string_view utf8);
-// A lone surrogate becomes U+FFFD.
-std::string ToUtf8(std::wstring_view wide);
+using win32::ToUtf8;
+using win32::ToWide;
 
 }  // namespace vorta::platform

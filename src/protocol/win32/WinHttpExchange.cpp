@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "protocol/HttpExchange.h"
+#include "protocol/win32/Utf16.h"
 
 namespace vorta::http {
 namespace {
@@ -68,24 +69,6 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, 
     p.changed.notify_all();
 }
 
-std::wstring Wide(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    const int size = static_cast<int>(utf8.size());
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), n);
-    return out;
-}
-
-std::string Narrow(std::wstring_view wide) {
-    if (wide.empty()) return {};
-    const int size = static_cast<int>(wide.size());
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, out.data(), n, nullptr, nullptr);
-    return out;
-}
-
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
         return std::tolower(static_cast<unsigned char>(x)) ==
@@ -108,7 +91,7 @@ std::string Header(HINTERNET request, DWORD query) {
                              WINHTTP_NO_HEADER_INDEX))
         return {};
     value.resize(bytes / sizeof(wchar_t));
-    return Narrow(value);
+    return win32::ToUtf8(value);
 }
 
 // `location` made absolute against the URL that was asked for (scheme, authority and path).
@@ -177,7 +160,7 @@ ExchangeResponse Exchange(const ExchangeRequest& request) {
                        static_cast<int>(limits.send.count()),
                        static_cast<int>(limits.receive.count()));
 
-    std::wstring url = Wide(request.url);
+    std::wstring url = win32::ToWide(request.url);
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
     parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength =
@@ -198,13 +181,13 @@ ExchangeResponse Exchange(const ExchangeRequest& request) {
     std::wstring connectTo = host;
     if (!route.address.empty()) {
         if (https) return failed("an https URL cannot be pinned to " + route.address);
-        connectTo = Wide(route.address);
+        connectTo = win32::ToWide(route.address);
     }
     UniqueInternet connection(WinHttpConnect(session.get(), connectTo.c_str(), parts.nPort, 0));
     if (!connection) return failed(Why("connecting"));
 
     const bool post = EqualsIgnoreCase(request.method, "POST");
-    const std::wstring method = post ? L"POST" : Wide(request.method);
+    const std::wstring method = post ? L"POST" : win32::ToWide(request.method);
     UniqueInternet exchange(WinHttpOpenRequest(
         connection.get(), method.c_str(), target.c_str(), nullptr, WINHTTP_NO_REFERER,
         WINHTTP_DEFAULT_ACCEPT_TYPES, https ? WINHTTP_FLAG_SECURE : 0));
@@ -230,10 +213,10 @@ ExchangeResponse Exchange(const ExchangeRequest& request) {
     for (const std::string& header : request.headers) headers += header + "\r\n";
     if (!route.address.empty()) {
         const bool defaultPort = parts.nPort == INTERNET_DEFAULT_HTTP_PORT;
-        headers += "Host: " + Narrow(host) +
+        headers += "Host: " + win32::ToUtf8(host) +
                    (defaultPort ? "" : ":" + std::to_string(parts.nPort)) + "\r\n";
     }
-    const std::wstring wideHeaders = Wide(headers);
+    const std::wstring wideHeaders = win32::ToWide(headers);
     if (!wideHeaders.empty() &&
         !WinHttpAddRequestHeaders(h, wideHeaders.c_str(), static_cast<DWORD>(wideHeaders.size()),
                                   WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE))

@@ -17,6 +17,7 @@
 #include "protocol/CharsetConverter.h"
 #include "protocol/TextCodec.h"
 #include "protocol/XmlBackend.h"
+#include "protocol/win32/Utf16.h"
 
 namespace vorta::xml::backend {
 
@@ -72,25 +73,6 @@ bool EqualsUtf8(const std::string& charset) {
     return lower == "utf-8" || lower == "utf8";
 }
 
-std::string Utf8(const wchar_t* text, UINT length) {
-    if (length == 0) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), n, nullptr,
-                        nullptr);
-    return out;
-}
-
-std::wstring Utf16(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    const int size = static_cast<int>(utf8.size());
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), n);
-    return out;
-}
-
 // The encoding a byte order mark or the XML declaration names; empty when neither does.
 std::string DeclaredEncoding(std::string_view text) {
     if (text.starts_with("\xEF\xBB\xBF")) return "UTF-8";
@@ -131,7 +113,7 @@ std::wstring DocumentText(std::string_view text, const char* encoding) {
     }
     // Wine's reader refuses the blanks a declaration leaves in front of the root.
     utf8.erase(0, utf8.find_first_not_of(" \t\r\n"));
-    return Utf16(utf8);
+    return win32::ToWide(utf8);
 }
 
 // This mingw-w64 ships xmllite.h without an import library: the two entry points are looked up.
@@ -196,7 +178,8 @@ Document* ParseDocument(std::string_view text, const char* encoding) {
             case XmlNodeType_Element: {
                 if (open == nullptr && doc->root != nullptr) return nullptr;  // a second root
                 reader->GetLocalName(&value, &length);
-                Node* element = doc->Add(open, false, Utf8(value, length));
+                Node* element =
+                    doc->Add(open, false, win32::ToUtf8(std::wstring_view(value, length)));
                 if (open == nullptr) doc->root = element;
                 if (!reader->IsEmptyElement()) {
                     open = element;
@@ -214,7 +197,7 @@ Document* ParseDocument(std::string_view text, const char* encoding) {
             case XmlNodeType_Whitespace:
                 if (open == nullptr) break;
                 reader->GetValue(&value, &length);
-                doc->Add(open, true, Utf8(value, length));
+                doc->Add(open, true, win32::ToUtf8(std::wstring_view(value, length)));
                 break;
             default:
                 break;

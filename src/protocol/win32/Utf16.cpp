@@ -1,8 +1,8 @@
-#include "platform/win32/WideText.h"
+#include "protocol/win32/Utf16.h"
 
 #include <windows.h>
 
-namespace vorta::platform {
+namespace vorta::win32 {
 
 std::wstring ToWide(std::string_view utf8) {
     if (utf8.empty()) return {};
@@ -22,4 +22,4 @@ std::string ToUtf8(std::wstring_view wide) {
     return out;
 }
 
-}  // namespace vorta::platform
+}  // namespace vorta::win32
