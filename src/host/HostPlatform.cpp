@@ -1,6 +1,9 @@
 #include "host/HostPlatform.h"
 
+#include <cstdlib>
+
 #include "lines/LineInfo.h"
+#include "platform/TestSetting.h"
 
 namespace vorta::host {
 
@@ -13,6 +16,14 @@ ClientPlatform HostPlatform::ForClient() const {
     client.datagrams = datagrams.get();
     client.resolver = resolver;
     return client;
+}
+
+void ApplyTestSettings(ClientConfig& config) {
+    // The lab shortens the 40-second heartbeat interval of a pair.
+    if (const char* interval = platform::TestSetting("VORTA_TEST_HEARTBEAT_INTERVAL")) {
+        const int seconds = std::atoi(interval);
+        if (seconds > 0) config.clubTiming.interval = std::chrono::seconds(seconds);
+    }
 }
 
 }  // namespace vorta::host

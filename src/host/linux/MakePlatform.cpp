@@ -75,14 +75,6 @@ std::string ReplaceWith(const std::filesystem::path& program,
     return std::strerror(platform::ReplaceProcess(argv));
 }
 
-void ApplyTestSettings(ClientConfig& config) {
-    // The lab shortens the 40-second heartbeat interval of a pair.
-    if (const char* interval = platform::TestSetting("VORTA_TEST_HEARTBEAT_INTERVAL")) {
-        const int seconds = std::atoi(interval);
-        if (seconds > 0) config.clubTiming.interval = std::chrono::seconds(seconds);
-    }
-}
-
 std::unique_ptr<HostPlatform> MakePlatform(const std::filesystem::path& dataDir) {
     auto made = std::make_unique<HostPlatform>();
     // The unit and the autostart entry name the data dir whatever the current dir.

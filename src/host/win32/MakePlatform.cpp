@@ -1,7 +1,6 @@
 // The Windows objects of a client run: the registry, the service control manager, the Run key,
 // IP Helper, rasapi32, the system's facts, WinSock, the named mutex and pipe, console control
 // events and the service's stop control.
-#include <cstdlib>
 
 #include "host/HostPlatform.h"
 #include "platform/win32/IpHelperTables.h"
@@ -57,13 +56,6 @@ std::filesystem::path WindowProgram() {
 
 std::string ReplaceWith(const std::filesystem::path&, const std::vector<std::string>&) {
     return "this build has no window";
-}
-
-void ApplyTestSettings(ClientConfig& config) {
-    if (const char* interval = platform::TestSetting("VORTA_TEST_HEARTBEAT_INTERVAL")) {
-        const int seconds = std::atoi(interval);
-        if (seconds > 0) config.clubTiming.interval = std::chrono::seconds(seconds);
-    }
 }
 
 std::unique_ptr<HostPlatform> MakePlatform(const std::filesystem::path& dataDir) {

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "platform/AtomicFile.h"
+#include "platform/ChannelWire.h"
 #include "platform/ThreadName.h"
 #include "platform/linux/UniqueFd.h"
 
@@ -21,12 +22,7 @@ namespace {
 
 constexpr std::size_t kMaxRequest = 4096;
 constexpr std::size_t kMaxReply = 16u << 20;
-// Lines of the channel's own between the asker and the instance, beside the request and the
-// answer: the asker withdraws a request it waited too long for; the instance says whether the
-// work had started (it then finishes it) or was dropped.
-constexpr std::string_view kCancel = "CANCEL\n";
-constexpr std::string_view kStartedMark = "\x06\n";
-constexpr std::string_view kDroppedMark = "\x15\n";
+using namespace wire;
 
 // The socket address for `path`. A path too long for sun_path is reached through the data
 // dir's descriptor in /proc, which `dirFd` keeps open.
@@ -239,17 +235,7 @@ ChannelReply UnixInstanceChannel::Request(const std::string& request,
         WriteAll(conn.get(), kCancel);
         complete = readUntil(std::chrono::steady_clock::now() + std::chrono::seconds(5), true);
     }
-    const bool started = received.starts_with(kStartedMark);
-    if (started) received.erase(0, kStartedMark.size());
-    if (received == kDroppedMark) return reply;  // withdrawn before it started
-    if (!complete) {
-        // No word either way: the work may still be done.
-        reply.outcome = ChannelReply::Outcome::Unfinished;
-        return reply;
-    }
-    reply.outcome = ChannelReply::Outcome::Answered;
-    reply.text = std::move(received);
-    return reply;
+    return wire::ReplyFrom(std::move(received), complete);
 }
 
 }  // namespace vorta::platform

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+#include "platform/TestSetting.h"
+
 namespace vorta::platform {
 
 // %ProgramData%\Vorta for the local system account (the service), else %APPDATA%\Vorta.
@@ -12,10 +14,5 @@ std::filesystem::path DefaultDataDir();
 std::filesystem::path ExecutablePath();
 // True when this process runs as the local system account.
 bool RunningAsLocalSystem();
-
-// A setting that tests and labs may give through the environment (VORTA_…): its value, or null
-// when unset or empty. A build without test hooks ignores these in the local system account, so
-// that no environment can point the service elsewhere.
-const char* TestSetting(const char* name);
 
 }  // namespace vorta::platform

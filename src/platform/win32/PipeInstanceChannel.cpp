@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/AtomicFile.h"
+#include "platform/ChannelWire.h"
 #include "platform/ThreadName.h"
 #include "platform/win32/InstanceName.h"
 #include "platform/win32/PipeIo.h"
@@ -16,13 +17,7 @@ constexpr std::size_t kMaxRequest = 4096;
 constexpr std::size_t kMaxReply = 16u << 20;
 constexpr DWORD kServerIoMs = 2000;
 constexpr DWORD kAskerWriteMs = 10000;
-// Lines of the channel's own between the asker and the instance, beside the request and the
-// answer: the asker withdraws a request it waited too long for; the instance says whether the
-// work had started (it then finishes it) or was dropped. The instance closes its end after the
-// answer: that is how an answer ends.
-constexpr std::string_view kCancel = "CANCEL\n";
-constexpr std::string_view kStartedMark = "\x06\n";
-constexpr std::string_view kDroppedMark = "\x15\n";
+using namespace wire;
 
 // One request's connection, as its handler sees it.
 class Connection : public IRequestContext {
@@ -245,17 +240,7 @@ ChannelReply PipeInstanceChannel::Request(const std::string& request,
         WriteAll(pipe.get(), kCancel, nullptr, kServerIoMs);
         complete = readUntil(GetTickCount64() + 5000, true);
     }
-    const bool started = received.starts_with(kStartedMark);
-    if (started) received.erase(0, kStartedMark.size());
-    if (received == kDroppedMark) return reply;  // withdrawn before it started
-    if (!complete) {
-        // No word either way: the work may still be done.
-        reply.outcome = ChannelReply::Outcome::Unfinished;
-        return reply;
-    }
-    reply.outcome = ChannelReply::Outcome::Answered;
-    reply.text = std::move(received);
-    return reply;
+    return wire::ReplyFrom(std::move(received), complete);
 }
 
 }  // namespace vorta::platform
