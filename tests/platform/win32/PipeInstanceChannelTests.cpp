@@ -108,10 +108,12 @@ TEST(PipeInstanceChannel, LockKeepsClientsOutWhileHeld) {
 TEST(PipeInstanceChannel, AnUnansweredRequestIsWithdrawnUnlessItsWorkStarted) {
     TempDir dir;
     PipeInstanceChannel instance(dir.path());
-    std::atomic<bool> busy{true}, started{false}, done{false}, sawHangUp{false};
+    std::atomic<bool> busy{true}, started{false}, done{false}, hangUpArrived{false},
+        sawHangUp{false};
     // Stands in for a client whose loop is busy: the work starts only when the loop is free, or
     // is dropped when its asker withdraws it first.
     ASSERT_TRUE(instance.Claim([&](const std::string& request, IRequestContext& context) {
+        if (request == "HANGUP") hangUpArrived = true;
         while (busy) {
             if (context.Withdrawn()) {
                 if (request == "HANGUP") sawHangUp = true;
@@ -138,6 +140,8 @@ TEST(PipeInstanceChannel, AnUnansweredRequestIsWithdrawnUnlessItsWorkStarted) {
         UniqueHandle pipe(opened);
         DWORD written = 0;
         ASSERT_TRUE(WriteFile(pipe.get(), "HANGUP\n", 7, &written, nullptr));
+        // Hangs up once the request waits in the handler (one read never at all is just gone).
+        ASSERT_TRUE(WaitFor([&] { return hangUpArrived.load(); }));
     }
     EXPECT_TRUE(WaitFor([&] { return sawHangUp.load(); })) << "a gone asker was not noticed";
 

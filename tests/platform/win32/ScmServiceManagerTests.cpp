@@ -25,6 +25,12 @@ std::string TestServiceName(const char* tag) {
     return std::string("VortaTestService") + tag + std::to_string(GetCurrentProcessId());
 }
 
+// Display names are unique in a service manager, like service names: tests running at once
+// must not share one.
+std::string DisplayName(const std::string& name) {
+    return "Vorta Test Service " + name;
+}
+
 UniqueServiceHandle OpenTestService(const std::string& name, DWORD access) {
     const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) return nullptr;
@@ -89,7 +95,7 @@ TEST(ScmServiceManager, InstallsStartsStopsAndUninstallsAService) {
     const Marker marker(L"life");
     ScmServiceManager services(name);
     const ServiceDefinition definition{
-        name, "Vorta Test Service", {TestServiceProgram(), marker.Path()}};
+        name, DisplayName(name), {TestServiceProgram(), marker.Path()}};
     ASSERT_FALSE(services.IsServiceInstalled(name));
     services.InstallService(definition);
     EXPECT_TRUE(services.IsServiceInstalled(name));
@@ -99,7 +105,7 @@ TEST(ScmServiceManager, InstallsStartsStopsAndUninstallsAService) {
               static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
     EXPECT_EQ(config.startType, static_cast<DWORD>(SERVICE_AUTO_START));
     EXPECT_EQ(config.binaryPath, CommandLineText(definition.command));
-    EXPECT_EQ(config.displayName, L"Vorta Test Service");
+    EXPECT_EQ(config.displayName, ToWide(DisplayName(name)));
     EXPECT_EQ(config.startName, L"LocalSystem");
 
     {
@@ -124,7 +130,7 @@ TEST(ScmServiceManager, FailsWithTheSystemsReasonForExistingAndMissingServices) 
     const std::string name = TestServiceName("Twice");
     const ServiceCleanup cleanup(name);
     ScmServiceManager services(name);
-    const ServiceDefinition definition{name, "Vorta Test Service", {TestServiceProgram()}};
+    const ServiceDefinition definition{name, DisplayName(name), {TestServiceProgram()}};
     services.InstallService(definition);
     try {
         services.InstallService(definition);
@@ -159,7 +165,7 @@ TEST(ScmServiceManager, ServiceAccountIsTheStartAccountAsThisProcessNamesIt) {
     const ServiceCleanup cleanup(name);
     ScmServiceManager services(name);
     EXPECT_FALSE(services.IsServiceAccount());  // no such service
-    services.InstallService({name, "Vorta Test Service", {TestServiceProgram()}});
+    services.InstallService({name, DisplayName(name), {TestServiceProgram()}});
     // Installed under LocalSystem: this process is not the system's own.
     EXPECT_EQ(services.IsServiceAccount(), _wcsicmp(me, L"SYSTEM") == 0);
     {
