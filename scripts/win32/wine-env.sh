@@ -15,6 +15,10 @@ wine_env() {
       touch "$WINEPREFIX/.ready"
     fi
   ) 9>"$WINEPREFIX.lock"
+  # One server (and one boot of Wine's system processes) for a whole test run: programs that
+  # start just as a lingering server exits can fail to start, and every boot starts the
+  # automatic services again. It ends 30 s after the last program.
+  wineserver -p30 2>/dev/null || true
 }
 
 # Wine's complaints about the 32-bit half it does not need, filtered from standard error.

@@ -28,9 +28,12 @@ fail() {
 svc() { ip netns exec "$NS_SERVICE" "$@"; }
 cli() { ip netns exec "$NS_CLIENT" "$@"; }
 source "$root/scripts/win32/wine-env.sh"
-# A prefix of the test's own, whose Wine (and its network driver) starts inside the client host.
-cp -a "$build/wineprefix" "$work/prefix" 2>/dev/null || true
+# A prefix of the test's own, whose Wine (and its network driver) starts inside the client host:
+# it is made here, and every program after that runs in the client host's namespace.
+echo "-- making a Wine prefix for the client host"
 wine_env "$work/prefix"
+wineserver -k 2>/dev/null || true
+timeout 60 wineserver -w || fail "the prefix's Wine did not end"
 service=
 cleanup() {
   [[ -n $client ]] && kill -INT "$client" 2>/dev/null || true
@@ -49,7 +52,9 @@ for _ in $(seq 100); do records >/dev/null 2>&1 && break; sleep 0.05; done
 
 program=$build/src/app/vorta.exe
 data='C:\vorta-lab'
-vorta() { cli wine "$program" --data-dir "$data" "$@" 2> >(wine_quiet) | tr -d '\r'; }
+vorta() { cli timeout 60 wine "$program" --data-dir "$data" "$@" 2> >(wine_quiet) | tr -d '\r'; }
+echo "-- configuring the client"
+
 vorta config set UserName demo || fail "config set UserName"
 vorta config set UserPwd demo123 2>/dev/null || fail "config set UserPwd"
 vorta lines add --kind lan --entry lan1 >/dev/null || fail "lines add"
@@ -62,6 +67,7 @@ ip netns exec "$NS_CLIENT" wine "$program" --data-dir "$data" --headless \
   2>"$work/client.log" &
 client=$!
 
+echo "-- waiting for lan1's report"
 status=
 for _ in $(seq 300); do
   status=$(vorta status --json 2>/dev/null || true)
