@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "platform/win32/UniqueHandle.h"
+#include "platform/win32/PrivateAccess.h"
 
 namespace vorta::platform {
 namespace {
@@ -21,16 +21,6 @@ std::filesystem::path KnownFolder(REFKNOWNFOLDERID id) {
 }
 
 }  // namespace
-
-bool RunningAsLocalSystem() {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
-    const UniqueHandle token(raw);
-    alignas(TOKEN_USER) unsigned char buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    DWORD size = 0;
-    if (!GetTokenInformation(raw, TokenUser, buffer, sizeof buffer, &size)) return false;
-    return IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, WinLocalSystemSid);
-}
 
 std::filesystem::path DefaultDataDir() {
     const bool service = RunningAsLocalSystem();

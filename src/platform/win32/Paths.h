@@ -12,7 +12,5 @@ namespace vorta::platform {
 std::filesystem::path DefaultDataDir();
 // This program's own file, empty when unknown.
 std::filesystem::path ExecutablePath();
-// True when this process runs as the local system account.
-bool RunningAsLocalSystem();
 
 }  // namespace vorta::platform

@@ -11,7 +11,8 @@
 namespace vorta::platform {
 namespace {
 
-std::wstring CurrentUserSid() {
+// This process's user as its token names it: a TOKEN_USER record; empty when unreadable.
+std::vector<unsigned char> TokenUserRecord() {
     HANDLE opened = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) return {};
     const UniqueHandle token(opened);
@@ -20,14 +21,27 @@ std::wstring CurrentUserSid() {
     std::vector<unsigned char> buffer(size);
     if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size))
         return {};
+    return buffer;
+}
+
+PSID UserSid(std::vector<unsigned char>& record) {
+    return record.empty() ? nullptr : reinterpret_cast<TOKEN_USER*>(record.data())->User.Sid;
+}
+
+std::wstring CurrentUserSid() {
+    std::vector<unsigned char> record = TokenUserRecord();
     wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
-        return {};
+    if (record.empty() || !ConvertSidToStringSidW(UserSid(record), &text)) return {};
     const UniqueSecurityDescriptor owned(text);
     return text;
 }
 
 }  // namespace
+
+bool RunningAsLocalSystem() {
+    std::vector<unsigned char> record = TokenUserRecord();
+    return !record.empty() && IsWellKnownSid(UserSid(record), WinLocalSystemSid);
+}
 
 UniqueSecurityDescriptor PrivateSecurityDescriptor() {
     const std::wstring sid = CurrentUserSid();

@@ -13,6 +13,9 @@ struct LocalFreer {
 };
 using UniqueSecurityDescriptor = std::unique_ptr<void, LocalFreer>;
 
+// True when this process runs as the local system account (the service's).
+bool RunningAsLocalSystem();
+
 // Full access for this process's user, the administrators and the local system account, and
 // for no one else; nothing inherited from the parent. Null when it cannot be made.
 UniqueSecurityDescriptor PrivateSecurityDescriptor();

@@ -40,6 +40,22 @@ sockaddr_in Address(std::uint32_t hostOrder, std::uint16_t port) {
     return addr;
 }
 
+// Room for the one control record the sockets send and receive: the packet's addresses.
+struct PacketInfoControl {
+    alignas(WSACMSGHDR) char bytes[WSA_CMSG_SPACE(sizeof(IN_PKTINFO))] = {};
+};
+
+// A message of one buffer to or from `addr`, with room for the packet information.
+WSAMSG Message(sockaddr_in& addr, WSABUF& part, PacketInfoControl& control) {
+    WSAMSG message{};
+    message.name = reinterpret_cast<SOCKADDR*>(&addr);
+    message.namelen = sizeof addr;
+    message.lpBuffers = &part;
+    message.dwBufferCount = 1;
+    message.Control = {sizeof control.bytes, control.bytes};
+    return message;
+}
+
 // A blocking IPv4 UDP socket, not inherited by child processes, with the broadcast,
 // do-not-route and packet-information options on.
 UniqueSocket OpenSocket() {
@@ -130,13 +146,8 @@ private:
     // The datagram sent out of `entry`, with its first address as the source.
     int SendThrough(const Ip4Interface& entry, sockaddr_in& addr, std::string_view data) {
         WSABUF part{static_cast<ULONG>(data.size()), const_cast<char*>(data.data())};
-        alignas(WSACMSGHDR) char control[WSA_CMSG_SPACE(sizeof(IN_PKTINFO))] = {};
-        WSAMSG message{};
-        message.name = reinterpret_cast<SOCKADDR*>(&addr);
-        message.namelen = sizeof addr;
-        message.lpBuffers = &part;
-        message.dwBufferCount = 1;
-        message.Control = {sizeof control, control};
+        PacketInfoControl control;
+        WSAMSG message = Message(addr, part, control);
         WSACMSGHDR* header = WSA_CMSG_FIRSTHDR(&message);
         header->cmsg_level = IPPROTO_IP;
         header->cmsg_type = IP_PKTINFO;
@@ -154,13 +165,8 @@ private:
         sockaddr_in from{};
         WSABUF part{static_cast<ULONG>(std::min<std::size_t>(buffer.size(), ULONG_MAX)),
                     buffer.data()};
-        alignas(WSACMSGHDR) char control[WSA_CMSG_SPACE(sizeof(IN_PKTINFO))] = {};
-        WSAMSG message{};
-        message.name = reinterpret_cast<SOCKADDR*>(&from);
-        message.namelen = sizeof from;
-        message.lpBuffers = &part;
-        message.dwBufferCount = 1;
-        message.Control = {sizeof control, control};
+        PacketInfoControl control;
+        WSAMSG message = Message(from, part, control);
         DWORD received = 0;
         int failed = 0;
         if (recvMsg_ != nullptr) {
