@@ -7,7 +7,7 @@ packages=(
   libcurl4-openssl-dev libxml2-dev libnl-route-3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev nlohmann-json3-dev
-  curl iproute2 procps
+  curl iproute2 procps openssl
   dpkg-dev desktop-file-utils
   qt6-base-dev xvfb xauth fonts-wqy-zenhei
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64

@@ -14,6 +14,9 @@ constexpr char AsciiLower(char c) {
 constexpr char AsciiUpper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
+constexpr bool AsciiIsAlpha(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 // True when `a` and `b` are equal but for the case of ASCII letters.
 constexpr bool AsciiIEquals(std::string_view a, std::string_view b) {
@@ -25,6 +28,12 @@ constexpr bool AsciiIEquals(std::string_view a, std::string_view b) {
 // True when `text` starts with `prefix`, ASCII letters in any case.
 constexpr bool AsciiIStartsWith(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && AsciiIEquals(text.substr(0, prefix.size()), prefix);
+}
+
+inline std::string AsciiLower(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), [](char c) { return AsciiLower(c); });
+    return out;
 }
 
 inline std::string AsciiToUpper(std::string_view text) {

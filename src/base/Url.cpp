@@ -26,23 +26,65 @@ std::string UrlEncode(std::string_view text) {
     return out;
 }
 
-void SplitUrl(const std::string& url, std::string& host, std::string& port, std::string& path) {
-    // Only a leading scheme is dropped: a path-only form action may carry a URL in its query.
-    const bool scheme = AsciiIStartsWith(url, "http://");
-    const std::string rest = scheme ? url.substr(7) : url;
+UrlParts ReadUrl(std::string_view url) {
+    UrlParts parts;
+    std::string_view rest = url;
+    // A scheme is letters, digits, "+", "-" or "." before "://", starting with a letter; a "://"
+    // further on (in a query naming another URL) is no scheme.
+    if (const std::size_t at = url.find("://"); at != std::string_view::npos && at > 0) {
+        const std::string_view scheme = url.substr(0, at);
+        bool valid = AsciiIsAlpha(scheme.front());
+        for (const char c : scheme)
+            valid = valid &&
+                    (AsciiIsAlpha(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.');
+        if (valid) {
+            parts.scheme = AsciiLower(scheme);
+            rest = url.substr(at + 3);
+        }
+    }
+    const std::size_t pathAt = rest.find_first_of("/?#");
+    std::string_view authority = rest.substr(0, pathAt);
+    if (pathAt != std::string_view::npos) parts.path = std::string(rest.substr(pathAt));
+    if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos)
+        authority.remove_prefix(at + 1);
 
-    std::string hostPart = rest;
-    if (const auto slash = rest.find('/'); slash != std::string::npos) {
-        hostPart = rest.substr(0, slash);
-        path = rest.substr(slash);
-    }
-    if (const auto colon = hostPart.find(':'); colon != std::string::npos) {
-        host = hostPart.substr(0, colon);
-        port = hostPart.substr(colon + 1);
+    std::string_view port;
+    bool hasPort = false;
+    if (authority.starts_with('[')) {
+        const std::size_t close = authority.find(']');
+        if (close == std::string_view::npos) {
+            parts.host = std::string(authority);
+        } else {
+            parts.host = std::string(authority.substr(1, close - 1));
+            const std::string_view after = authority.substr(close + 1);
+            hasPort = after.starts_with(':');
+            if (hasPort) port = after.substr(1);
+        }
     } else {
-        host = hostPart;
-        port = "80";
+        const std::size_t colon = authority.find(':');
+        parts.host = std::string(authority.substr(0, colon));
+        hasPort = colon != std::string_view::npos;
+        if (hasPort) port = authority.substr(colon + 1);
     }
+    if (hasPort)
+        parts.port = std::string(port);
+    else if (parts.scheme.empty() || parts.scheme == "http")
+        parts.port = "80";
+    else if (parts.scheme == "https")
+        parts.port = "443";
+    return parts;
+}
+
+std::string UrlHost(std::string_view url) {
+    const UrlParts parts = ReadUrl(url);
+    return parts.scheme.empty() ? std::string() : parts.host;
+}
+
+void SplitUrl(const std::string& url, std::string& host, std::string& port, std::string& path) {
+    UrlParts parts = ReadUrl(url);
+    host = std::move(parts.host);
+    port = parts.port.empty() ? "80" : std::move(parts.port);
+    if (!parts.path.empty()) path = std::move(parts.path);
 }
 
 }  // namespace vorta

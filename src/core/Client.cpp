@@ -731,9 +731,14 @@ std::optional<std::vector<LineRow>> TClient::LineRows() const {
     if (!linesMng_) return std::nullopt;
     try {
         std::vector<LineRow> rows;
-        for (const auto& [info, line] : linesMng_->Snapshot())
+        for (const auto& [info, line] : linesMng_->Snapshot()) {
+            const std::int64_t reportedAt = line ? std::chrono::duration_cast<std::chrono::seconds>(
+                                                       line->ReportedAt().time_since_epoch())
+                                                       .count()
+                                                 : 0;
             rows.push_back({info.IsActive, info.MasterGroup, info.EntryName, info.IsNecessary,
-                            info.IpAddress, line ? line->Reason() : ""});
+                            info.IpAddress, line ? line->Reason() : "", reportedAt});
+        }
         return rows;
     } catch (const std::exception& e) {
         Debug(std::string("line list: ") + e.what());

@@ -9,25 +9,35 @@ namespace vorta {
 
 TDnsCache::TDnsCache(Resolver resolver) : resolver_(std::move(resolver)) {}
 
-std::string TDnsCache::Resolve(const std::string& host) {
-    for (const auto& [name, address] : entries_)
-        if (name == host) return address;
+std::string TDnsCache::Resolve(const std::string& host, std::stop_token stop) {
+    Entry* known = nullptr;
+    for (auto& entry : entries_)
+        if (entry.host == host) known = &entry;
+    if (known != nullptr && !known->stale) return known->address;
     std::vector<std::string> addresses;
     try {
-        addresses = resolver_(host);
+        addresses = ResolveUnlessStopped(resolver_, host, stop);
     } catch (const std::exception& e) {
-        Debug(std::string("name lookup: ") + e.what());
-        // Not found this time; nothing is cached.
+        Debug("name lookup of " + host + ": " + e.what());
+        // Not found this time; nothing new is cached.
     }
-    if (addresses.empty()) return {};
-    entries_.emplace_back(host, addresses.front());
+    if (addresses.empty()) return known != nullptr ? known->address : std::string();
+    if (known == nullptr) {
+        entries_.push_back({host, addresses.front()});
+    } else {
+        known->address = addresses.front();
+        known->stale = false;
+    }
     return addresses.front();
 }
 
-std::string TDnsCache::ResolveUrl(const std::string& url) {
-    std::string host, port, path;
-    SplitUrl(url, host, port, path);
-    return Resolve(host);
+std::string TDnsCache::ResolveUrl(const std::string& url, std::stop_token stop) {
+    return Resolve(ReadUrl(url).host, std::move(stop));
+}
+
+void TDnsCache::MarkStale(const std::string& host) {
+    for (auto& entry : entries_)
+        if (entry.host == host) entry.stale = true;
 }
 
 }  // namespace vorta

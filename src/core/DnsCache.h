@@ -1,30 +1,39 @@
 #pragma once
-// Host name to address, for the IP update loop: an address once found is used for the rest of
-// the run; a failed lookup is not remembered, so the next call tries again.
+// Host name to address, for the IP update loop: an address once found is used until a report to
+// it fails for a whole pass; a failed lookup is not remembered, so the next call tries again.
 
-#include <functional>
+#include <stop_token>
 #include <string>
-#include <utility>
 #include <vector>
+
+#include "base/NameResolver.h"
 
 namespace vorta {
 
 class TDnsCache {
 public:
     // Every IPv4 address of the host as dotted text; throws when the name cannot be resolved.
-    using Resolver = std::function<std::vector<std::string>(const std::string& host)>;
+    using Resolver = HostResolver;
 
     explicit TDnsCache(Resolver resolver);
 
-    // The cached or freshly resolved first address; empty when the name cannot be resolved.
-    // Names are matched exactly, letter case included.
-    std::string Resolve(const std::string& host);
+    // The cached or freshly resolved first address; empty when the name cannot be resolved or
+    // `stop` was requested during the lookup. Names are matched exactly, letter case included.
+    std::string Resolve(const std::string& host, std::stop_token stop = {});
     // The address of the URL's host part (port and path play no part).
-    std::string ResolveUrl(const std::string& url);
+    std::string ResolveUrl(const std::string& url, std::stop_token stop = {});
+    // The next Resolve of `host` asks the resolver again; until that lookup succeeds the old
+    // address stays in use.
+    void MarkStale(const std::string& host);
 
 private:
+    struct Entry {
+        std::string host;
+        std::string address;
+        bool stale = false;
+    };
     Resolver resolver_;
-    std::vector<std::pair<std::string, std::string>> entries_;
+    std::vector<Entry> entries_;
 };
 
 }  // namespace vorta

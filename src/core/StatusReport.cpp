@@ -1,5 +1,6 @@
 #include "core/StatusReport.h"
 
+#include <chrono>
 #include <cstdio>
 #include <sstream>
 
@@ -37,6 +38,18 @@ std::string JsonString(std::string_view text) {
     return out + "\"";
 }
 
+std::string UtcTimeText(std::int64_t seconds) {
+    const auto when = std::chrono::sys_seconds{std::chrono::seconds{seconds}};
+    const auto day = std::chrono::floor<std::chrono::days>(when);
+    const std::chrono::year_month_day date{day};
+    const std::chrono::hh_mm_ss time{when - day};
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", int(date.year()),
+                  unsigned(date.month()), unsigned(date.day()), int(time.hours().count() % 24),
+                  int(time.minutes().count() % 60), int(time.seconds().count() % 60));
+    return text;
+}
+
 std::string FormatStatusText(const StatusSnapshot& status) {
     std::ostringstream out;
     out << "mode: " << (status.serviceMode ? "service" : "desktop") << "\n";
@@ -57,6 +70,7 @@ std::string FormatStatusText(const StatusSnapshot& status) {
             << (line.MasterGroup ? "主组" : "备组") << "  " << line.EntryName
             << "  necessary: " << (line.IsNecessary ? "是" : "否")
             << "  address: " << (line.IpAddress.empty() ? "-" : line.IpAddress);
+        out << "  reported: " << (line.ReportedAt ? UtcTimeText(line.ReportedAt) : "never");
         if (!line.Reason.empty()) out << "  not reported: " << line.Reason;
         out << "\n";
     }
@@ -89,7 +103,8 @@ std::string FormatStatusJson(const StatusSnapshot& status) {
             << ",\"entryName\":" << JsonString(line.EntryName)
             << ",\"necessary\":" << (line.IsNecessary ? "true" : "false")
             << ",\"address\":" << JsonString(line.IpAddress)
-            << ",\"reason\":" << JsonString(line.Reason) << "}";
+            << ",\"reason\":" << JsonString(line.Reason) << ",\"reportedAt\":"
+            << (line.ReportedAt ? JsonString(UtcTimeText(line.ReportedAt)) : "null") << "}";
     }
     out << "],\"urls\":{\"service\":" << JsonString(status.serviceUrl)
         << ",\"lineTemplate\":" << JsonString(status.lineUrlTemplate)

@@ -42,6 +42,9 @@ std::string FormatDomainsText(const TGetServiceListResp* domains);
 // The same as a JSON array.
 std::string FormatDomainsJson(const TGetServiceListResp* domains);
 
+// Seconds since the epoch as UTC text, "2026-12-08T19:20:05Z".
+std::string UtcTimeText(std::int64_t seconds);
+
 // `text` as a JSON string literal, quotes included.
 std::string JsonString(std::string_view text);
 

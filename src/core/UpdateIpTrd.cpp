@@ -7,6 +7,7 @@
 #include "platform/ThreadName.h"
 #include "protocol/DebugLog.h"
 #include "protocol/HttpRequest.h"
+#include "protocol/ResultCodes.h"
 #include "protocol/ServiceUrls.h"
 
 namespace vorta {
@@ -32,7 +33,7 @@ void TUpdateIpTrd::Execute(std::stop_token stop) {
 }
 
 void TUpdateIpTrd::Explain(TBaseLine& line, std::size_t number, const std::string& reason) {
-    line.SetReason(reason);
+    if (!reason.empty()) line.SetReason(reason);
     const std::string entry = line.EntryName();
     if (reason.empty()) {
         logged_.erase(entry);
@@ -71,15 +72,16 @@ void TUpdateIpTrd::Cycle(std::stop_token stop) {
     if (!line) return;
     if (!line->GetActive()) {
         context_.routes.RemoveHostRoutes(line->EntryName());
-        Explain(*line, number, "");
-        return;
+        std::string why = line->WhyNotUp();
+        return Explain(*line, number, why.empty() ? line->EntryName() + " is not up" : why);
     }
 
     const std::string url = FormatLineUrl(settings.LineUrlTemplate, static_cast<int>(number));
     if (url.empty()) return Explain(*line, number, "the line URL template is not usable");
-    const std::string serviceAddress = context_.dns.ResolveUrl(url);
-    if (serviceAddress.empty())
-        return Explain(*line, number, "the host of " + url + " cannot be resolved");
+    const std::string host = ReadUrl(url).host;
+    const std::string serviceAddress = context_.dns.Resolve(host, stop);
+    if (stop.stop_requested()) return;
+    if (serviceAddress.empty()) return Explain(*line, number, host + " cannot be resolved");
     const TRouteResult route =
         context_.routes.AddHostRoute(line->EntryName(), line->GetIpAddress(), serviceAddress);
     if (!route) return Explain(*line, number, route.reason);
@@ -91,17 +93,39 @@ void TUpdateIpTrd::Cycle(std::stop_token stop) {
     // was added for and leaves by the line's interface only.
     const HttpRoute pinned{serviceAddress, route.interface};
     std::string answer;
-    HttpRequest("POST", url, request_.SaveToXml(), answer, true, stop, pinned);
+    HttpDetails details;
+    HttpRequest("POST", url, request_.SaveToXml(), answer, true, stop, pinned, &details);
     if (answer.empty()) {
-        if (stop.stop_requested() || !line->Authenticate()) return;
-        HttpRequest("POST", url, request_.SaveToXml(), answer, true, stop, pinned);
-        if (answer.empty()) return;
+        if (stop.stop_requested()) return;
+        if (!line->Authenticate()) {
+            const std::string problem = line->LogonProblem();
+            return Explain(*line, number,
+                           "the portal logon failed" + (problem.empty() ? "" : ": " + problem));
+        }
+        HttpRequest("POST", url, request_.SaveToXml(), answer, true, stop, pinned, &details);
+        if (answer.empty()) {
+            if (stop.stop_requested()) return;
+            // The address may have moved: the name is asked again at the next pass.
+            context_.dns.MarkStale(host);
+            std::string why = "the report to " + url + " failed: " + details.failure;
+            if (const std::string problem = line->LogonProblem(); !problem.empty())
+                why += " (" + problem + ")";
+            return Explain(*line, number, why);
+        }
     }
-    Explain(*line, number, "");
     // Nothing of the previous report may stand in for a field this answer lacks.
     response_ = TActiveTestExResp();
-    if (response_.LoadFromXml(answer) && response_.Result == "0")
-        line->SetIpAddress(response_.UserIP);
+    if (!response_.LoadFromXml(answer))
+        return Explain(*line, number, "the service's answer cannot be read");
+    if (response_.Result != "0") {
+        const int code = ResultCodeToInt(response_.Result, kResultExchangeFailed);
+        std::string text;
+        ResultCodeText(code, text);
+        return Explain(*line, number, "the service answered " + std::to_string(code) + " " + text);
+    }
+    line->SetIpAddress(response_.UserIP);
+    line->SetReported(std::chrono::system_clock::now());
+    Explain(*line, number, "");
 }
 
 }  // namespace vorta

@@ -38,7 +38,8 @@ private:
     void Execute(std::stop_token stop);
     // One line, or the rest after a pass.
     void Cycle(std::stop_token stop);
-    // The line's report is skipped for `reason`, or (empty) went out.
+    // The line is not reported for `reason`, or (empty) its report was taken; logs each new
+    // reason of a line once.
     void Explain(TBaseLine& line, std::size_t number, const std::string& reason);
 
     Context context_;

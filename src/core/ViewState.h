@@ -4,6 +4,7 @@
 // front end writes the user's input fields (marked below) before it forwards the click, and
 // the controller writes the rest.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,7 +22,8 @@ struct LineRow {
     std::string EntryName;
     bool IsNecessary = false;
     std::string IpAddress;
-    std::string Reason;  // why the line's report could not be sent, if it could not
+    std::string Reason;           // why the line is not reported, if it is not
+    std::int64_t ReportedAt = 0;  // seconds since the epoch of the last report taken; 0: never
 };
 
 // The selected node of the domain tree: the root, a domain, or a resource of a domain.

@@ -59,6 +59,22 @@ std::string UnusableServiceAddress(platform::Ip4 address,
     return {};
 }
 
+std::string UnusablePortalAddress(platform::Ip4 address,
+                                  const std::vector<platform::AddressRow>& own,
+                                  const std::vector<platform::LinkInfo>& names,
+                                  bool loopbackAllowed) {
+    std::string why = UnusableServiceAddress(address, own, names, loopbackAllowed);
+    if (!why.empty()) return "portal" + why.substr(std::string_view("service").size());
+    const std::uint32_t a = HostOrder(address);
+    if (InBlock(a, 0x0A000000u, 8) || InBlock(a, 0xAC100000u, 12) || InBlock(a, 0xC0A80000u, 16))
+        return "portal address " + platform::Ip4ToText(address) +
+               " is a private address beyond the line's own network";
+    if (InBlock(a, 0x64400000u, 10))
+        return "portal address " + platform::Ip4ToText(address) +
+               " is a shared address beyond the line's own network";
+    return {};
+}
+
 TIpRoutes::~TIpRoutes() {
     RemoveAllHostRoutes();
 }
@@ -114,6 +130,41 @@ bool TIpRoutes::HasDefaultRoute(const std::string& connection) {
     return index != 0 && FindDefaultRoute(index, gateway);
 }
 
+std::string TIpRoutes::FindLine(const std::string& entry, const std::string& lineAddress,
+                                LineWay& way) {
+    way.index = GetConnectionIfIndex(entry);
+    if (way.index == 0) way.index = GetIfIndexByAddress(lineAddress);
+    if (way.index == 0) return "no interface for " + entry;
+    auto links = tables_.Links();
+    auto addresses = tables_.Addresses();
+    if (!links || !addresses) return "the network tables cannot be read";
+    const auto link = std::find_if(links->begin(), links->end(),
+                                   [&](const auto& l) { return l.index == way.index; });
+    if (link == links->end()) return "no interface for " + entry;
+    way.link = *link;
+    way.links = std::move(*links);
+    way.addresses = std::move(*addresses);
+    return {};
+}
+
+std::string TIpRoutes::RouteThrough(const LineWay& way, platform::Ip4 destination,
+                                    const std::string& owner, bool portal) {
+    const std::uint32_t index = way.index;
+    if (!way.link.up) return way.link.name + " is down";
+    // A point-to-point link has no gateway: pppd adds no default route while another line holds
+    // one, and the link itself is the way out as soon as it has its own address.
+    const bool hasAddress = std::any_of(way.addresses.begin(), way.addresses.end(),
+                                        [&](const auto& row) { return row.index == index; });
+    const bool pointToPoint =
+        way.link.pointToPoint || way.link.type == platform::kArpHardwarePpp ||
+        std::any_of(way.addresses.begin(), way.addresses.end(),
+                    [&](const auto& row) { return row.index == index && row.peer != 0; });
+    platform::Ip4 gateway = 0;
+    if (!FindDefaultRoute(index, gateway) && !(pointToPoint && hasAddress))
+        return "no route on " + way.link.name;
+    return RunRouteAdd(destination, gateway, index, owner, portal);
+}
+
 TRouteResult TIpRoutes::AddHostRoute(const std::string& entry, const std::string& lineAddress,
                                      const std::string& serviceAddress) {
     TRouteResult result;
@@ -122,55 +173,74 @@ TRouteResult TIpRoutes::AddHostRoute(const std::string& entry, const std::string
         result.reason = "service address " + serviceAddress + " is no IPv4 address";
         return result;
     }
-    std::uint32_t index = GetConnectionIfIndex(entry);
-    if (index == 0) index = GetIfIndexByAddress(lineAddress);
-    if (index == 0) {
-        result.reason = "no interface for " + entry;
-        return result;
-    }
-    const auto links = tables_.Links();
-    const auto addresses = tables_.Addresses();
-    if (!links || !addresses) {
-        result.reason = "the network tables cannot be read";
-        return result;
-    }
-    const auto link =
-        std::find_if(links->begin(), links->end(), [&](const auto& l) { return l.index == index; });
-    if (link == links->end()) {
-        result.reason = "no interface for " + entry;
-        return result;
-    }
-    result.interface = link->name;
-    if (std::string why =
-            UnusableServiceAddress(*service, *addresses, *links, options_.loopbackAllowed);
-        !why.empty()) {
+    LineWay way;
+    if (std::string why = FindLine(entry, lineAddress, way); !why.empty()) {
         result.reason = std::move(why);
         return result;
     }
-    if (!link->up) {
-        result.reason = link->name + " is down";
-        return result;
-    }
-    // A point-to-point link has no gateway: pppd adds no default route while another line holds
-    // one, and the link itself is the way out as soon as it has its own address.
-    const bool hasAddress = std::any_of(addresses->begin(), addresses->end(),
-                                        [&](const auto& row) { return row.index == index; });
-    const bool pointToPoint =
-        link->pointToPoint || link->type == platform::kArpHardwarePpp ||
-        std::any_of(addresses->begin(), addresses->end(),
-                    [&](const auto& row) { return row.index == index && row.peer != 0; });
-    platform::Ip4 gateway = 0;
-    if (!FindDefaultRoute(index, gateway) && !(pointToPoint && hasAddress)) {
-        result.reason = "no route on " + link->name;
-        return result;
-    }
-    result.reason = RunRouteAdd(*service, gateway, index, OwnerKey(entry));
+    result.interface = way.link.name;
+    result.reason =
+        UnusableServiceAddress(*service, way.addresses, way.links, options_.loopbackAllowed);
+    if (result.reason.empty()) result.reason = RouteThrough(way, *service, OwnerKey(entry), false);
     result.ok = result.reason.empty();
     return result;
 }
 
+TRouteResult TIpRoutes::PortalRoute(const std::string& entry, const std::string& lineAddress,
+                                    const std::string& address) {
+    TRouteResult result;
+    const auto target = platform::ParseIp4(address);
+    if (!target) {
+        result.reason = "portal address " + address + " is no IPv4 address";
+        return result;
+    }
+    LineWay way;
+    if (std::string why = FindLine(entry, lineAddress, way); !why.empty()) {
+        result.reason = std::move(why);
+        return result;
+    }
+    result.interface = way.link.name;
+    if (!way.link.up) {
+        result.reason = way.link.name + " is down";
+        return result;
+    }
+    // The line's own network is reached on the line's interface as it is.
+    const bool ownSubnet =
+        std::any_of(way.addresses.begin(), way.addresses.end(), [&](const auto& row) {
+            return row.index == way.index && row.mask != 0 &&
+                   (*target & row.mask) == (row.address & row.mask);
+        });
+    if (ownSubnet) {
+        result.ok = true;
+        return result;
+    }
+    result.reason =
+        UnusablePortalAddress(*target, way.addresses, way.links, options_.loopbackAllowed);
+    if (result.reason.empty()) {
+        const std::string owner = OwnerKey(entry);
+        std::lock_guard guard(lock_);
+        const std::size_t held = std::count_if(owned_.begin(), owned_.end(), [&](const auto& o) {
+            return o.second.portal && o.second.owner == owner && o.first != *target;
+        });
+        if (held >= kMaxPortalRoutes)
+            result.reason = "the portal of " + way.link.name + " asks for more than " +
+                            std::to_string(kMaxPortalRoutes) + " routes";
+    }
+    if (result.reason.empty()) result.reason = RouteThrough(way, *target, OwnerKey(entry), true);
+    result.ok = result.reason.empty();
+    return result;
+}
+
+std::string TIpRoutes::WhyNotUp(const std::string& entry) {
+    const std::uint32_t index = GetConnectionIfIndex(entry);
+    if (index == 0) return "no interface for " + entry;
+    platform::Ip4 gateway = 0;
+    if (!FindDefaultRoute(index, gateway)) return "no route on " + entry;
+    return {};
+}
+
 std::string TIpRoutes::RunRouteAdd(platform::Ip4 destination, platform::Ip4 gateway,
-                                   std::uint32_t index, const std::string& owner) {
+                                   std::uint32_t index, const std::string& owner, bool portal) {
     std::lock_guard guard(lock_);
     const auto routes = tables_.Routes();
     if (!routes) return "the route table cannot be read";
@@ -180,7 +250,11 @@ std::string TIpRoutes::RunRouteAdd(platform::Ip4 destination, platform::Ip4 gate
     const auto ours = owned_.find(destination);
     if (existing != routes->end()) {
         if (existing->nextHop == gateway && existing->index == index) {
-            if (ours != owned_.end()) ours->second.owner = owner;
+            if (ours != owned_.end()) {
+                // A report's route stays one; a logon's becomes a report's when a report needs it.
+                if (ours->second.owner != owner || !portal) ours->second.portal = portal;
+                ours->second.owner = owner;
+            }
             return {};
         }
         // Only a route this client put there may be moved to another line.
@@ -195,7 +269,7 @@ std::string TIpRoutes::RunRouteAdd(platform::Ip4 destination, platform::Ip4 gate
     const std::string error =
         tables_.AddHostRoute(destination, gateway, index, existing != routes->end());
     if (!error.empty()) return "route refused: " + error;
-    owned_[destination] = Owned{gateway, index, owner};
+    owned_[destination] = Owned{gateway, index, owner, portal};
     return {};
 }
 
@@ -203,7 +277,7 @@ template <typename Predicate>
 void TIpRoutes::RemoveOwnedIf(Predicate remove) {
     std::lock_guard guard(lock_);
     for (auto it = owned_.begin(); it != owned_.end();) {
-        if (!remove(it->second.owner)) {
+        if (!remove(it->second)) {
             ++it;
             continue;
         }
@@ -214,19 +288,24 @@ void TIpRoutes::RemoveOwnedIf(Predicate remove) {
 
 void TIpRoutes::RemoveHostRoutes(const std::string& entry) {
     const std::string owner = OwnerKey(entry);
-    RemoveOwnedIf([&](const std::string& of) { return of == owner; });
+    RemoveOwnedIf([&](const Owned& route) { return route.owner == owner; });
+}
+
+void TIpRoutes::RemovePortalRoutes(const std::string& entry) {
+    const std::string owner = OwnerKey(entry);
+    RemoveOwnedIf([&](const Owned& route) { return route.portal && route.owner == owner; });
 }
 
 void TIpRoutes::KeepHostRoutesOf(const std::vector<std::string>& entries) {
     std::vector<std::string> keep;
     for (const auto& entry : entries) keep.push_back(OwnerKey(entry));
-    RemoveOwnedIf([&](const std::string& of) {
-        return std::find(keep.begin(), keep.end(), of) == keep.end();
+    RemoveOwnedIf([&](const Owned& route) {
+        return std::find(keep.begin(), keep.end(), route.owner) == keep.end();
     });
 }
 
 void TIpRoutes::RemoveAllHostRoutes() {
-    RemoveOwnedIf([](const std::string&) { return true; });
+    RemoveOwnedIf([](const Owned&) { return true; });
 }
 
 }  // namespace vorta

@@ -28,6 +28,14 @@ std::string UnusableServiceAddress(platform::Ip4 address,
                                    const std::vector<platform::LinkInfo>& names,
                                    bool loopbackAllowed);
 
+// Why a web-login line's portal may not be routed to `address`: what UnusableServiceAddress
+// refuses, and private (RFC 1918) or shared (100.64/10) addresses; the line's own subnet is
+// reached without a route and never asked about.
+std::string UnusablePortalAddress(platform::Ip4 address,
+                                  const std::vector<platform::AddressRow>& own,
+                                  const std::vector<platform::LinkInfo>& names,
+                                  bool loopbackAllowed);
+
 class TIpRoutes {
 public:
     struct Options {
@@ -49,6 +57,17 @@ public:
     // client did not add is never replaced; one identical to what is wanted is fine.
     TRouteResult AddHostRoute(const std::string& entry, const std::string& lineAddress,
                               const std::string& serviceAddress);
+    // A way for a web-login line's logon exchange to `address`: straight out of the line's
+    // interface when the address lies in the line's own subnet (its gateway's portal), else a host
+    // route through the line. Such routes are at most kMaxPortalRoutes a line, never to private,
+    // shared, loopback, link-local or multicast addresses beyond the line's own subnet, and go
+    // with RemovePortalRoutes once the logon is done.
+    TRouteResult PortalRoute(const std::string& entry, const std::string& lineAddress,
+                             const std::string& address);
+    void RemovePortalRoutes(const std::string& entry);
+    static constexpr std::size_t kMaxPortalRoutes = 4;
+    // Why the line named `entry` is not up; empty when it is.
+    std::string WhyNotUp(const std::string& entry);
     // Removes the routes added for the line `entry` (it went down or was deleted).
     void RemoveHostRoutes(const std::string& entry);
     void RemoveAllHostRoutes();
@@ -66,15 +85,28 @@ private:
         platform::Ip4 gateway = 0;
         std::uint32_t index = 0;
         std::string owner;
+        bool portal = false;  // for a logon only; a report's route to the same address is not
     };
+    // The line's interface and what the tables say of it, for a route through the line.
+    struct LineWay {
+        std::uint32_t index = 0;
+        platform::LinkInfo link;
+        std::vector<platform::AddressRow> addresses;
+        std::vector<platform::LinkInfo> links;
+    };
+    // Finds the line's interface; empty, or why there is none.
+    std::string FindLine(const std::string& entry, const std::string& lineAddress, LineWay& way);
+    // The host route to `destination` through the line found; empty, or why there is none.
+    std::string RouteThrough(const LineWay& way, platform::Ip4 destination,
+                             const std::string& owner, bool portal);
     // The next hop of the first main-table default route on interface `index`.
     bool FindDefaultRoute(std::uint32_t index, platform::Ip4& gateway);
-    // Removes the routes this client added whose owner `remove` picks.
+    // Removes the routes this client added that `remove` picks.
     template <typename Predicate>
     void RemoveOwnedIf(Predicate remove);
     // Puts the route in place for `owner`; empty, or why it could not be.
     std::string RunRouteAdd(platform::Ip4 destination, platform::Ip4 gateway, std::uint32_t index,
-                            const std::string& owner);
+                            const std::string& owner, bool portal);
 
     platform::INetworkTables& tables_;
     Options options_;

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "base/NameResolver.h"
 #include "base/Url.h"
 #include "lines/WebLoginForm.h"
 #include "protocol/DebugLog.h"
@@ -46,48 +47,85 @@ void TCNCLine::SetActive(bool value) {
 }
 
 bool TCNCLine::Fetch(const std::string& method, const std::string& url, const std::string& body,
-                     std::string& answer, std::string* redirect) {
-    const std::string host = UrlHost(url);
-    if (host.empty()) return false;
-    const auto addresses = services_.resolver(host);  // throws when there is none
-    if (addresses.empty()) return false;
+                     std::string& answer, HttpDetails& details) {
+    answer.clear();
+    const UrlParts parts = ReadUrl(url);
+    if (parts.host.empty() || !parts.web())
+        return Problem("the portal sent no web address: " + url);
+    // Throws when there is no address, and at once when the line is asked to stop.
+    const auto addresses = ResolveUnlessStopped(services_.resolver, parts.host, Stopping());
+    if (addresses.empty()) return Problem(parts.host + " cannot be resolved");
     const TRouteResult route =
-        services_.routes.AddHostRoute(EntryName(), IpAddressField(), addresses.front());
-    if (!route) return false;
+        services_.routes.PortalRoute(EntryName(), IpAddressField(), addresses.front());
+    if (!route) return Problem(route.reason);
     HttpRequest(method, url, body, answer, false, Stopping(),
-                HttpRoute{addresses.front(), route.interface}, redirect);
+                HttpRoute{addresses.front(), route.interface}, &details);
     return true;
+}
+
+bool TCNCLine::Problem(std::string text) {
+    SetLogonProblem(std::move(text));
+    return false;
+}
+
+std::string TCNCLine::LogonProblem() const {
+    std::lock_guard guard(problemLock_);
+    return problem_;
+}
+
+void TCNCLine::SetLogonProblem(std::string text) {
+    std::lock_guard guard(problemLock_);
+    problem_ = std::move(text);
+}
+
+std::string TCNCLine::WhyNotUp() {
+    return services_.routes.WhyNotUp(EntryName());
 }
 
 bool TCNCLine::Authenticate() {
     bool result = true;
     // Without its default route the line cannot reach the portal, so there is nothing to do.
     if (!services_.routes.HasDefaultRoute(EntryName())) return result;
+    SetLogonProblem({});
     try {
         std::string pageUrl = services_.probeUrl;
-        std::string page, redirect;
-        if (!Fetch("GET", pageUrl, "", page, &redirect)) return result;
-        if (page == kProbeSeen) return result;
-        // A portal that redirects the probe shows its form one step further; only this one
-        // redirect is followed, and only for the probe.
-        if (!redirect.empty()) {
-            pageUrl = redirect;
-            if (!Fetch("GET", pageUrl, "", page, nullptr)) return result;
+        std::string page;
+        HttpDetails details;
+        if (Fetch("GET", pageUrl, "", page, details) && page != kProbeSeen) {
+            // A portal that redirects the probe shows its form one step further; only this one
+            // redirect is followed, and only for the probe.
+            bool fetched = true;
+            if (!details.redirect.empty()) {
+                pageUrl = details.redirect;
+                fetched = Fetch("GET", pageUrl, "", page, details);
+            }
+            // No answer at all is not a portal either; the next pass tries again.
+            if (fetched && !TrimControl(page).empty()) {
+                const std::string form = ExtractForm(page);
+                const std::string target = FormTarget(form, pageUrl);
+                // The form goes back in the charset the page came in.
+                const std::string body =
+                    BuildFormData(form, UserName(), Password(), details.charset);
+                std::string reply;
+                HttpDetails posted;
+                if (Fetch("POST", target, body, reply, posted)) {
+                    result = reply.find(kLogonFailed) == std::string::npos;
+                    if (!result)
+                        SetLogonProblem("the portal refused the logon");
+                    else if (reply.empty())
+                        SetLogonProblem("the portal did not answer the logon: " + posted.failure);
+                }
+            } else if (fetched && !details.failure.empty() && details.redirect.empty()) {
+                SetLogonProblem("the portal page could not be fetched: " + details.failure);
+            }
         }
-        // No answer at all is not a portal either; the next pass tries again.
-        if (TrimControl(page).empty()) return result;
-
-        const std::string form = ExtractForm(page);
-        const std::string target = FormTarget(form, pageUrl);
-        const std::string body = BuildFormData(form, UserName(), Password());
-        std::string reply;
-        if (!Fetch("POST", target, body, reply, nullptr)) return result;
-        result = reply.find(kLogonFailed) == std::string::npos;
     } catch (const std::exception& e) {
         Debug(std::string("web login: ") + e.what());
+        SetLogonProblem(std::string("the portal logon failed: ") + e.what());
         // A page that is no login form, a host that cannot be resolved, or no HTTP handle: the
         // attempt ends as it stands.
     }
+    services_.routes.RemovePortalRoutes(EntryName());
     return result;
 }
 

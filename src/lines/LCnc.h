@@ -4,9 +4,11 @@
 // Authenticating fetches a known image; when the portal answers in its place, the line fills in
 // the portal's login form with its account and posts it back.
 
+#include <mutex>
 #include <string>
 
 #include "lines/LineBase.h"
+#include "protocol/HttpRequest.h"
 
 namespace vorta {
 
@@ -29,13 +31,21 @@ public:
     std::string Describe() override { return "ClassName: TCNCLine"; }
     // False only when the portal answered the posted form with its failure text.
     bool Authenticate() override;
+    std::string WhyNotUp() override;
+    std::string LogonProblem() const override;
 
 private:
-    // One exchange through this line only: pinned to the URL's host as resolved now, with a host
-    // route to it through the line, bound to the line's interface. False when the line offers no
-    // way there, and then nothing is sent.
+    // One exchange through this line only: pinned to the URL's host as resolved now, straight on
+    // the line's own network or with a host route to it through the line, bound to the line's
+    // interface. False when the line offers no way there, and then nothing is sent.
     bool Fetch(const std::string& method, const std::string& url, const std::string& body,
-               std::string& answer, std::string* redirect);
+               std::string& answer, HttpDetails& details);
+    // Notes `text` as the logon's problem; false.
+    bool Problem(std::string text);
+    void SetLogonProblem(std::string text);
+
+    mutable std::mutex problemLock_;
+    std::string problem_;
 };
 
 }  // namespace vorta

@@ -17,6 +17,7 @@ public:
     void SetActive(bool) override {}
     std::string Describe() override { return "ClassName: TCableModelLine"; }
     bool Authenticate() override { return true; }
+    std::string WhyNotUp() override { return "a cable modem line is never reported"; }
 };
 
 class TLanLine : public TBaseLine {
@@ -30,6 +31,7 @@ public:
     void SetActive(bool) override {}
     std::string Describe() override { return "ClassName: TLanLine"; }
     bool Authenticate() override { return true; }
+    std::string WhyNotUp() override { return services_.routes.WhyNotUp(EntryName()); }
 };
 
 }  // namespace vorta

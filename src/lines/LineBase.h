@@ -46,9 +46,20 @@ public:
     std::string IpAddressField() const { return Get(ipAddress_); }
     void SetIpAddress(std::string value) { Set(ipAddress_, std::move(value)); }
     std::vector<std::string> Errors() const;
-    // Why the line's last report could not be sent; empty once a report went out.
+    // Why the line is not reported; only a report the service took clears it.
     std::string Reason() const { return Get(reason_); }
     void SetReason(std::string value) { Set(reason_, std::move(value)); }
+    // When the service last took a report of this line; the epoch when it never did.
+    std::chrono::system_clock::time_point ReportedAt() const {
+        std::lock_guard guard(lock_);
+        return reportedAt_;
+    }
+    // A report was taken: the reason is cleared and the time noted.
+    void SetReported(std::chrono::system_clock::time_point when) {
+        std::lock_guard guard(lock_);
+        reason_.clear();
+        reportedAt_ = when;
+    }
 
     std::atomic<bool> KeepActive{false};
 
@@ -63,6 +74,10 @@ public:
     virtual std::string Describe() = 0;
     // False only when a logon was tried and refused.
     virtual bool Authenticate() = 0;
+    // Why the line is not up, in words ("eth1 has no carrier"); asked while GetActive is false.
+    virtual std::string WhyNotUp() { return EntryName() + " is not connected"; }
+    // What went wrong in the line's last logon step; empty when nothing did.
+    virtual std::string LogonProblem() const { return {}; }
 
 protected:
     // Every most-derived destructor calls this first: the keep thread may be inside one of the
@@ -87,6 +102,7 @@ private:
 
     mutable std::mutex lock_;
     std::string userName_, password_, entryName_, ipAddress_, reason_;
+    std::chrono::system_clock::time_point reportedAt_{};
     std::vector<std::string> errors_;
     std::stop_source stop_;
     std::jthread keepThread_;

@@ -147,8 +147,10 @@ std::string FormTarget(const std::string& form, const std::string& pageUrl) {
 }
 
 std::string BuildFormData(const std::string& form, const std::string& userName,
-                          const std::string& password) {
+                          const std::string& password, std::string_view charset) {
     const std::string text = Lower(form);
+    // The page's own charset for every byte of the body; the portal reads it that way.
+    const auto bytes = [&](const std::string& value) { return EncodeFromUtf8(value, charset); };
     std::string body;
     std::size_t inputAt = text.find("<input");
     while (inputAt != std::string::npos) {
@@ -158,18 +160,18 @@ std::string BuildFormData(const std::string& form, const std::string& userName,
 
         std::string value;
         if (name->value == "uid") {
-            value = UrlEncode(userName);
+            value = UrlEncode(bytes(userName));
         } else if (name->value == "upwd") {
-            value = UrlEncode(password);
+            value = UrlEncode(bytes(password));
         } else if (name->value == "uact_status") {
             value = "1";
         } else if (const auto own = FindQuoted(text, " value", name->quoteAt + 1)) {
-            value = name->value == "go" ? UrlEncode(own->value) : own->value;
+            value = name->value == "go" ? UrlEncode(bytes(own->value)) : bytes(own->value);
             lastQuote = own->quoteAt;
         }
 
         if (!body.empty()) body += '&';
-        body += name->value + "=" + value;
+        body += bytes(name->value) + "=" + value;
         inputAt = text.find("<input", lastQuote + 1);
     }
     return body;

@@ -4,6 +4,7 @@
 // way the portals this line was built for write their pages; they are not an HTML parser.
 
 #include <string>
+#include <string_view>
 
 namespace vorta {
 
@@ -36,7 +37,8 @@ std::string ResolveReference(const std::string& reference, const std::string& ba
 // the lower-cased form. An input whose value attribute is missing takes the next value attribute
 // further on (or "" when none follows). Reading stops at the first input whose name cannot be
 // read, so a trailing nameless input ends the body.
+// Every byte goes out in `charset`, the one the page came in (GBK when empty or unknown).
 std::string BuildFormData(const std::string& form, const std::string& userName,
-                          const std::string& password);
+                          const std::string& password, std::string_view charset = "UTF-8");
 
 }  // namespace vorta

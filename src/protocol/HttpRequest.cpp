@@ -96,11 +96,14 @@ bool IsValidXml(std::string_view text) {
 
 void HttpRequest(std::string_view method, std::string_view url, std::string_view body,
                  std::string& response, bool xmlMode, std::stop_token stop, const HttpRoute& route,
-                 std::string* redirect) {
+                 HttpDetails* details) {
     response.clear();
-    if (redirect != nullptr) redirect->clear();
-    // Callers see only an empty answer; the debug log learns why.
+    HttpDetails ignored;
+    HttpDetails& told = details != nullptr ? *details : ignored;
+    told = HttpDetails();
+    // Callers see an empty answer; the debug log and `details` learn why.
     const auto failed = [&](const std::string& why) {
+        told.failure = why;
         if (DebugEnabled())
             Debug("HTTP " + std::string(method) + " " + std::string(url) + ": " + why);
     };
@@ -124,9 +127,9 @@ void HttpRequest(std::string_view method, std::string_view url, std::string_view
     if (!answer.completed) return failed(answer.failure);
 
     const long status = answer.status;
-    if (redirect != nullptr && IsRedirect(status)) {
-        *redirect = answer.redirectTarget;
-        return failed("redirected (" + std::to_string(status) + ") to " + *redirect);
+    if (IsRedirect(status)) {
+        told.redirect = answer.redirectTarget;
+        return failed("redirected (" + std::to_string(status) + ") to " + told.redirect);
     }
     if (status != 200) return failed("status " + std::to_string(status));
     const std::string charset = CharsetOf(answer.contentType);
@@ -146,7 +149,8 @@ void HttpRequest(std::string_view method, std::string_view url, std::string_view
     }
     std::string_view bytes(answer.body);
     bytes = bytes.substr(0, bytes.find('\0'));
-    response = TruncateUtf16Units(DecodeToUtf8(bytes, charset), kPlainModeMaxUnits);
+    told.charset = ReadableCharset(charset);
+    response = TruncateUtf16Units(DecodeToUtf8(bytes, told.charset), kPlainModeMaxUnits);
 }
 
 }  // namespace vorta

@@ -31,18 +31,25 @@ struct HttpRoute {
     std::string interface;  // the only interface the exchange may leave by; empty: any
 };
 
+// What became of one exchange beyond its response text.
+struct HttpDetails {
+    std::string failure;   // why the response is empty (the debug log's words); empty otherwise
+    std::string charset;   // plain mode: the charset the body was read in
+    std::string redirect;  // the absolute target of a 301, 302, 303 or 307; never followed
+};
+
 // Runs one exchange. `method` "POST" (any letter case) sends a non-empty `body`; every other
 // method sends none. Xml mode sends the headers "charset: UTF-8", "Pragma: No-Cache" and
 // "Content-Type: text/xml" and accepts only a well-formed document, delivered as UTF-8 text
 // whatever encoding it declared. Plain mode sets no header and delivers the body up to its first
 // zero byte, decoded as GBK unless the answer names another charset. Only status 200 succeeds.
 // A stop request on `stop` abandons the exchange (or the wait for the lock) at once.
-// With `redirect` given, an answer 301, 302, 303 or 307 stores the absolute target it names
-// there (the response stays empty); nothing is ever followed by itself.
+// `details`, when given, learns why a response is empty, the charset of a plain-mode body and
+// the target of a redirect (the response stays empty: nothing is ever followed by itself).
 // Throws std::runtime_error only when no HTTP handle can be created.
 void HttpRequest(std::string_view method, std::string_view url, std::string_view body,
                  std::string& response, bool xmlMode, std::stop_token stop = {},
-                 const HttpRoute& route = {}, std::string* redirect = nullptr);
+                 const HttpRoute& route = {}, HttpDetails* details = nullptr);
 
 // True exactly when `text` is a well-formed XML document.
 bool IsValidXml(std::string_view text);

@@ -14,19 +14,4 @@ std::string FormatLineUrl(std::string_view lineUrlTemplate, int lineNumber) {
     return url;
 }
 
-std::string UrlHost(std::string_view url) {
-    const std::size_t scheme = url.find("://");
-    if (scheme == std::string_view::npos) return {};
-    std::string_view rest = url.substr(scheme + 3);
-    rest = rest.substr(0, rest.find_first_of("/?#"));
-    if (const std::size_t at = rest.rfind('@'); at != std::string_view::npos)
-        rest.remove_prefix(at + 1);
-    if (rest.starts_with('[')) {
-        const std::size_t close = rest.find(']');
-        return close == std::string_view::npos ? std::string()
-                                               : std::string(rest.substr(1, close - 1));
-    }
-    return std::string(rest.substr(0, rest.find(':')));
-}
-
 }  // namespace vorta

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/Url.h"
+
 namespace vorta {
 
 inline constexpr std::string_view kDefaultServiceUrl =
@@ -16,8 +18,5 @@ inline constexpr std::string_view kDefaultLineUrlTemplate =
 // The per-line URL: the template with its %s replaced by `lineNumber`. An empty text when the
 // template does not hold exactly one %s (no other conversion is honoured).
 std::string FormatLineUrl(std::string_view lineUrlTemplate, int lineNumber);
-
-// The host name of an http(s) URL, or empty when `url` has none.
-std::string UrlHost(std::string_view url);
 
 }  // namespace vorta

@@ -77,6 +77,13 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
+std::string ReadableCharset(std::string_view charset) {
+    if (IsUtf8Name(charset)) return "UTF-8";
+    if (!charset.empty() && codec::Decoder(std::string(charset)).Known())
+        return std::string(charset);
+    return kGbk;
+}
+
 std::string DecodeToUtf8(std::string_view bytes, std::string_view charset) {
     if (IsUtf8Name(charset)) return SanitizeUtf8(bytes);
     std::optional<codec::Decoder> decoder;
@@ -90,23 +97,37 @@ std::string DecodeToUtf8(std::string_view bytes, std::string_view charset) {
     return out;
 }
 
-std::string Utf8ToGbk(std::string_view utf8, std::size_t maxBytes) {
-    codec::Encoder encoder(kGbk);
+std::string EncodeFromUtf8(std::string_view utf8, std::string_view charset, std::size_t maxBytes) {
+    if (IsUtf8Name(charset)) {
+        std::string text = SanitizeUtf8(utf8);
+        if (text.size() <= maxBytes) return text;
+        std::size_t cut = maxBytes;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+        text.resize(cut);
+        return text;
+    }
+    std::optional<codec::Encoder> encoder;
+    if (!charset.empty()) encoder.emplace(std::string(charset));
+    if (!encoder || !encoder->Known()) encoder.emplace(kGbk);
     std::string out;
-    if (!encoder.Known()) return out;
+    if (!encoder->Known()) return out;
     // Converting one character at a time keeps every cut on a character boundary.
     for (std::size_t i = 0; i < utf8.size();) {
         std::size_t len = Utf8SequenceLength(utf8, i);
         std::string encoded = "?";
         if (len == 0)
             len = 1;
-        else if (auto bytes = encoder.Encode(utf8.substr(i, len)))
+        else if (auto bytes = encoder->Encode(utf8.substr(i, len)))
             encoded = std::move(*bytes);
         if (maxBytes != std::string::npos && out.size() + encoded.size() > maxBytes) break;
         out += encoded;
         i += len;
     }
     return out;
+}
+
+std::string Utf8ToGbk(std::string_view utf8, std::size_t maxBytes) {
+    return EncodeFromUtf8(utf8, kGbk, maxBytes);
 }
 
 std::string TruncateUtf16Units(std::string_view utf8, std::size_t maxUnits) {

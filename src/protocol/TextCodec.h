@@ -13,6 +13,15 @@ namespace vorta {
 // to GBK.
 std::string DecodeToUtf8(std::string_view bytes, std::string_view charset = {});
 
+// The charset DecodeToUtf8 reads `charset` as: the name itself when the OS knows it, else GBK.
+std::string ReadableCharset(std::string_view charset);
+
+// Encodes UTF-8 text in `charset` (empty, or one the OS does not know: GBK). Characters the
+// charset cannot hold become '?'. When `maxBytes` is given the result is cut on a character
+// boundary so that it never exceeds that many bytes.
+std::string EncodeFromUtf8(std::string_view utf8, std::string_view charset,
+                           std::size_t maxBytes = std::string::npos);
+
 // Encodes UTF-8 text as GBK. Characters GBK cannot hold become '?'. When `maxBytes` is given the
 // result is cut on a character boundary so that it never exceeds that many bytes.
 std::string Utf8ToGbk(std::string_view utf8, std::size_t maxBytes = std::string::npos);

@@ -229,7 +229,14 @@ void TMainFrm::RenderLines() {
         item->setText(2, U(row.EntryName));
         item->setText(3, QString::fromUtf8(row.IsNecessary ? "是" : "否"));
         item->setText(4, U(row.IpAddress));
-        if (!row.Reason.empty()) item->setToolTip(4, U(row.Reason));
+        // The address with what the last report made of it, so that a stale one shows as such.
+        QString tip =
+            row.ReportedAt
+                ? tr("最后一次成功报告：%1")
+                      .arg(QDateTime::fromSecsSinceEpoch(row.ReportedAt).toString(Qt::ISODate))
+                : tr("尚未成功报告");
+        if (!row.Reason.empty()) tip += "\n" + U(row.Reason);
+        item->setToolTip(4, tip);
     }
     if (selected >= 0 && selected < listViewLine_->topLevelItemCount())
         listViewLine_->setCurrentItem(listViewLine_->topLevelItem(selected));

@@ -39,7 +39,7 @@ TEST(SplitUrl, SplitsHostPortAndPathAsFormsWriteThem) {
         // A portal's path-only action that names where to go after the logon.
         {"/login?next=http://198.51.100.1/", "", "80", "/login?next=http://198.51.100.1/"},
         {"host/x?next=HTTP://elsewhere", "host", "80", "/x?next=HTTP://elsewhere"},
-        {"https://h/p", "https", "", "//h/p"},  // other schemes are not removed
+        {"HTTPS://h/p", "h", "443", "/p"},  // https has its own default port
     };
     for (const Case& c : cases) {
         std::string host = "old-host", port = "old-port", path = "unchanged";
@@ -48,6 +48,38 @@ TEST(SplitUrl, SplitsHostPortAndPathAsFormsWriteThem) {
         EXPECT_EQ(port, c.port) << c.url;
         EXPECT_EQ(path, c.path) << c.url;
     }
+}
+
+// Each case: the URL, then its scheme, host, port and path as every user of URLs reads them.
+TEST(ReadUrl, KnowsHttpAndHttpsWithTheirDefaultPorts) {
+    struct Case {
+        const char* url;
+        const char* scheme;
+        const char* host;
+        const char* port;
+        const char* path;
+    };
+    const Case cases[] = {
+        {"https://line1.example/vorta/vorta.dll/", "https", "line1.example", "443",
+         "/vorta/vorta.dll/"},
+        {"http://line1.example/vorta/", "http", "line1.example", "80", "/vorta/"},
+        {"HTTPS://h:8443", "https", "h", "8443", ""},
+        {"https://user:pw@h?q=1", "https", "h", "443", "?q=1"},
+        {"http://[2001:db8::1]:81/x", "http", "2001:db8::1", "81", "/x"},
+        {"https://[2001:db8::1]/", "https", "2001:db8::1", "443", "/"},
+        {"ftp://h/x", "ftp", "h", "", "/x"},  // no default port for other schemes
+        {"h:81/x", "", "h", "81", "/x"},
+        {"/login?next=https://h/", "", "", "80", "/login?next=https://h/"},
+    };
+    for (const Case& c : cases) {
+        const UrlParts parts = ReadUrl(c.url);
+        EXPECT_EQ(parts.scheme, c.scheme) << c.url;
+        EXPECT_EQ(parts.host, c.host) << c.url;
+        EXPECT_EQ(parts.port, c.port) << c.url;
+        EXPECT_EQ(parts.path, c.path) << c.url;
+    }
+    EXPECT_EQ(UrlHost("https://line%s.example/vorta/"), "line%s.example");
+    EXPECT_EQ(UrlHost("line1.example/vorta/"), "") << "a host is only taken from an absolute URL";
 }
 
 }  // namespace

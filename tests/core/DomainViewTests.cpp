@@ -65,7 +65,8 @@ TEST(StatusReport, TextAndJsonCarryTheState) {
     s.userName = "de\"mo";
     s.lastErrorCode = 102;
     s.lastErrorText = "密码错误！";
-    s.lines = {LineRow{true, false, "eth1\n", true, "203.0.113.7", "no route on eth1"}};
+    s.lines = {LineRow{true, false, "eth1\n", true, "203.0.113.7", "no route on eth1", 0},
+               LineRow{true, true, "eth2", false, "198.51.100.9", "", 1796757605}};
     s.domains = List();
     s.pairRole = "backup";
     s.linesEnabled = false;
@@ -78,7 +79,10 @@ TEST(StatusReport, TextAndJsonCarryTheState) {
     EXPECT_NE(text.find("logged on as de\"mo"), std::string::npos);
     EXPECT_NE(text.find("102 密码错误！"), std::string::npos);
     EXPECT_NE(text.find("备组"), std::string::npos);
-    EXPECT_NE(text.find("address: 203.0.113.7  not reported: no route on eth1\n"),
+    EXPECT_NE(text.find("address: 203.0.113.7  reported: never  not reported: no route on eth1\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("address: 198.51.100.9  reported: 2026-12-08T19:20:05Z\n"),
               std::string::npos)
         << text;
     EXPECT_NE(text.find("a.vorta.example\n    www"), std::string::npos) << text;
@@ -86,8 +90,11 @@ TEST(StatusReport, TextAndJsonCarryTheState) {
     EXPECT_NE(json.find(R"("userName":"de\"mo")"), std::string::npos) << json;
     EXPECT_NE(json.find(R"("entryName":"eth1\n")"), std::string::npos) << json;
     EXPECT_NE(json.find(R"("group":"backup")"), std::string::npos);
-    EXPECT_NE(json.find(R"("address":"203.0.113.7","reason":"no route on eth1"})"),
-              std::string::npos)
+    EXPECT_NE(
+        json.find(R"("address":"203.0.113.7","reason":"no route on eth1","reportedAt":null})"),
+        std::string::npos)
+        << json;
+    EXPECT_NE(json.find(R"("reason":"","reportedAt":"2026-12-08T19:20:05Z"})"), std::string::npos)
         << json;
     EXPECT_NE(json.find(R"("pair":{"role":"backup","peerState":1,"ignoredDatagrams":0,)"
                         R"("failure":""},"linesEnabled":false,)"

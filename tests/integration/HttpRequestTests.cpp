@@ -282,10 +282,11 @@ TEST_F(HttpRequestTest, RoutedExchangeGoesToItsAddressByItsInterfaceOrNowhere) {
     // A redirect is handed to the caller, never followed.
     service.setPortal(true);
     service.setPortalRedirect(true);
-    std::string target;
-    HttpRequest("GET", BaseUrl() + "/logo1.gif", "", response, false, {}, {}, &target);
+    HttpDetails details;
+    HttpRequest("GET", BaseUrl() + "/logo1.gif", "", response, false, {}, {}, &details);
     EXPECT_EQ(response, "");
-    EXPECT_EQ(target, BaseUrl() + "/portal/page");
+    EXPECT_EQ(details.redirect, BaseUrl() + "/portal/page");
+    EXPECT_NE(details.failure.find("redirected"), std::string::npos) << details.failure;
 }
 
 TEST_F(HttpRequestTest, EveryEmptyAnswerTellsTheDebugLogWhy) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "FakeNetworkTables.h"
 #include "lines/IpRoutes.h"
 #include "sysinfo/IPHelper.h"
@@ -160,6 +162,47 @@ TEST_F(IpRoutesTest, AddressesThatAreNoServiceAreNeverRouted) {
     EXPECT_EQ(UnusableServiceAddress(Ip("127.0.0.1"), own, tables.links, true), "");
     EXPECT_EQ(UnusableServiceAddress(Ip("198.51.100.9"), own, tables.links, true),
               "service address 198.51.100.9 lies in the subnet of eth0");
+}
+
+TEST_F(IpRoutesTest, PortalsOnTheLinesOwnNetworkGoStraightOthersGetFewRoutesThatGo) {
+    // The gateway's own portal: on the line's interface, no route, even though a report there
+    // would be refused.
+    const TRouteResult own = routes.PortalRoute("wan1", "", "203.0.113.1");
+    ASSERT_TRUE(own) << own.reason;
+    EXPECT_EQ(own.interface, "Wan1");
+    EXPECT_TRUE(tables.added.empty());
+    EXPECT_FALSE(routes.AddHostRoute("wan1", "", "203.0.113.1"));
+
+    const std::pair<const char*, const char*> refused[] = {
+        {"10.1.2.3", "portal address 10.1.2.3 is a private address beyond the line's own network"},
+        {"172.20.0.1",
+         "portal address 172.20.0.1 is a private address beyond the line's own network"},
+        {"192.168.1.1",
+         "portal address 192.168.1.1 is a private address beyond the line's own network"},
+        {"100.64.0.1",
+         "portal address 100.64.0.1 is a shared address beyond the line's own network"},
+        {"127.0.0.1", "portal address 127.0.0.1 is a loopback address"},
+        {"169.254.0.1", "portal address 169.254.0.1 is a link-local address"},
+        {"224.0.0.1", "portal address 224.0.0.1 is a multicast address"},
+        {"198.51.100.7", "portal address 198.51.100.7 lies in the subnet of eth0"},
+    };
+    for (const auto& [address, reason] : refused)
+        EXPECT_EQ(routes.PortalRoute("wan1", "", address).reason, reason) << address;
+    EXPECT_TRUE(tables.added.empty());
+
+    // A report's route to an address the portal also uses stays when the logon is done.
+    ASSERT_TRUE(routes.AddHostRoute("wan1", "", "192.0.2.50"));
+    ASSERT_TRUE(routes.PortalRoute("wan1", "", "192.0.2.50"));
+    for (const char* address : {"192.0.2.60", "192.0.2.61", "192.0.2.62", "192.0.2.63"})
+        ASSERT_TRUE(routes.PortalRoute("wan1", "", address)) << address;
+    EXPECT_EQ(routes.PortalRoute("wan1", "", "192.0.2.64").reason,
+              "the portal of Wan1 asks for more than 4 routes");
+    routes.RemovePortalRoutes("WAN1");
+    EXPECT_EQ(tables.deleted.size(), 4u);
+    EXPECT_TRUE(std::none_of(tables.deleted.begin(), tables.deleted.end(), [](const Route& r) {
+        return std::get<0>(r) == Ip("192.0.2.50");
+    })) << "the report's route stays";
+    EXPECT_TRUE(routes.PortalRoute("wan1", "", "192.0.2.64")) << "the budget is free again";
 }
 
 TEST_F(IpRoutesTest, FailingTablesGiveZeroEmptyAndFalse) {

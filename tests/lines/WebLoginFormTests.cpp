@@ -88,6 +88,16 @@ TEST(BuildFormData, FillsInTheAccountAndTheStatus) {
     EXPECT_EQ(BuildFormData(form, "USER", "PASS"), "uid=USER&upwd=PASS&uact_status=1&go=ok");
 }
 
+TEST(BuildFormData, TheBodyIsInThePagesCharset) {
+    const std::string form =
+        R"(<form><input name="uid"><input name="upwd"><input name="go" value="登录">)"
+        R"(<input name="note" value="好"></form>)";
+    EXPECT_EQ(BuildFormData(form, "张三", "密", "GBK"),
+              "uid=%D5%C5%C8%FD&upwd=%C3%DC&go=%B5%C7%C2%BC&note=\xBA\xC3");
+    EXPECT_EQ(BuildFormData(form, "张三", "密", "UTF-8"),
+              "uid=%E5%BC%A0%E4%B8%89&upwd=%E5%AF%86&go=%E7%99%BB%E5%BD%95&note=好");
+}
+
 TEST(BuildFormData, HiddenValuesAreSentLowerCase) {
     const std::string form =
         R"(<form action="/l"><INPUT TYPE="hidden" NAME="CType" VALUE="WebPortal">)"

@@ -95,8 +95,8 @@ TEST_F(WebLoginLineTest, GoodAccountLogsOnThroughThePortalForm) {
     EXPECT_EQ(requests[0].path, "/logo1.gif");
     EXPECT_EQ(requests[1].method, "POST");
     EXPECT_EQ(requests[1].path, kLoginPath);
-    EXPECT_EQ(requests[1].body,
-              "uid=demo&upwd=demo123&uact_status=1&ctype=web&go=%E7%99%BB%E5%BD%95");
+    // The page came in GBK, so its button's value goes back in GBK.
+    EXPECT_EQ(requests[1].body, "uid=demo&upwd=demo123&uact_status=1&ctype=web&go=%B5%C7%C2%BC");
 
     std::string probe;
     HttpRequest("GET", BaseUrl() + "/logo1.gif", "", probe, false);

@@ -50,6 +50,11 @@ public:
     ~Impl() { stop(); }
 
     bool start(const std::string& host, int port);
+    void setTls(std::string cert, std::string key) {
+        std::lock_guard lock(lifecycle_);
+        tlsCert_ = std::move(cert);
+        tlsKey_ = std::move(key);
+    }
     void stop();
     int port() const { return port_; }
     bool running() const {
@@ -87,6 +92,7 @@ private:
     const Fixture fixture_;
     mutable std::mutex lifecycle_;  // serialises start() and stop()
     std::unique_ptr<httplib::Server> server_;
+    std::string tlsCert_, tlsKey_;
     std::stop_source stopping_;
     std::jthread listener_;
     std::atomic<int> port_{0};
@@ -102,7 +108,14 @@ private:
 bool DevService::Impl::start(const std::string& host, int port) {
     std::lock_guard lock(lifecycle_);
     if (server_) return false;
-    auto server = std::make_unique<httplib::Server>();
+    std::unique_ptr<httplib::Server> server;
+    if (tlsCert_.empty()) {
+        server = std::make_unique<httplib::Server>();
+    } else {
+        auto secure = std::make_unique<httplib::SSLServer>(tlsCert_.c_str(), tlsKey_.c_str());
+        if (!secure->is_valid()) return false;
+        server = std::move(secure);
+    }
     server->set_socket_options(reuseAddressOnly);
     server->set_payload_max_length(kMaxRequestBody);
     // httplib's worker waits out the keep-alive timeout of an idle connection without noticing
@@ -357,6 +370,10 @@ DevService::~DevService() = default;
 
 bool DevService::start(const std::string& host, int port) {
     return impl_->start(host, port);
+}
+
+void DevService::setTls(std::string certFile, std::string keyFile) {
+    impl_->setTls(std::move(certFile), std::move(keyFile));
 }
 int DevService::port() const {
     return impl_->port();

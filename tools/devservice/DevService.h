@@ -68,6 +68,8 @@ public:
 
     // Port 0 picks a free port. Returns false if it cannot bind or is already running.
     bool start(const std::string& host, int port);
+    // Serves https with this PEM certificate and key from the next start on; empty: plain http.
+    void setTls(std::string certFile, std::string keyFile);
     int port() const;
     bool running() const;
     // Returns promptly: pending delayed answers are cut short.

@@ -20,18 +20,20 @@ struct Options {
     bool quiet = false;
     bool portal = false;
     bool portalRedirect = false;
+    std::string tlsCert, tlsKey;  // both given: https
 };
 
 constexpr int kUsageError = 2;
 
 void usage(std::ostream& out) {
     out << "usage: vorta-devservice [--host ADDR] [--port N] [--fixture FILE] [--portal] "
-           "[--portal-redirect] [--quiet]\n"
+           "[--portal-redirect] [--tls-cert FILE --tls-key FILE] [--quiet]\n"
            "  --host ADDR     address to listen on (default 127.0.0.1)\n"
            "  --port N        port to listen on, 0 for any free port (default 8080)\n"
            "  --fixture FILE  users and domains as JSON (default: built-in demo fixture)\n"
            "  --portal        act as a captive web portal until each address logs on\n"
            "  --portal-redirect  the portal redirects to its page instead of answering with it\n"
+           "  --tls-cert FILE, --tls-key FILE  serve https with this PEM certificate and key\n"
            "  --quiet         do not log each request\n";
 }
 
@@ -59,13 +61,19 @@ std::optional<int> parseArgs(int argc, char** argv, Options& options) {
         } else if (arg == "--portal-redirect") {
             options.portal = true;
             options.portalRedirect = true;
-        } else if ((arg == "--host" || arg == "--port" || arg == "--fixture") && !hasValue) {
+        } else if ((arg == "--host" || arg == "--port" || arg == "--fixture" ||
+                    arg == "--tls-cert" || arg == "--tls-key") &&
+                   !hasValue) {
             std::cerr << "vorta-devservice: " << arg << " needs a value\n";
             return kUsageError;
         } else if (arg == "--host") {
             options.host = argv[++i];
         } else if (arg == "--fixture") {
             options.fixture = argv[++i];
+        } else if (arg == "--tls-cert") {
+            options.tlsCert = argv[++i];
+        } else if (arg == "--tls-key") {
+            options.tlsKey = argv[++i];
         } else if (arg == "--port") {
             const auto port = parsePort(argv[++i]);
             if (!port) {
@@ -91,6 +99,10 @@ std::string urlHost(const std::string& host) {
 int main(int argc, char** argv) {
     Options options;
     if (auto code = parseArgs(argc, argv, options)) return *code;
+    if (options.tlsCert.empty() != options.tlsKey.empty()) {
+        std::cerr << "vorta-devservice: --tls-cert and --tls-key go together\n";
+        return kUsageError;
+    }
 
     std::optional<devservice::Fixture> fixture;
     try {
@@ -116,10 +128,12 @@ int main(int argc, char** argv) {
     if (!options.quiet) service.setLog(&std::cout);
     service.setPortal(options.portal);
     service.setPortalRedirect(options.portalRedirect);
+    if (!options.tlsCert.empty()) service.setTls(options.tlsCert, options.tlsKey);
     // Printed before the first request is served, so it is always the first line of output.
     service.setOnListening([&](int port) {
-        std::cout << "vorta-devservice listening on http://" << urlHost(options.host) << ':' << port
-                  << devservice::DevService::kExchangePath << std::endl;
+        std::cout << "vorta-devservice listening on "
+                  << (options.tlsCert.empty() ? "http" : "https") << "://" << urlHost(options.host)
+                  << ':' << port << devservice::DevService::kExchangePath << std::endl;
     });
     if (!service.start(options.host, options.port)) {
         std::cerr << "vorta-devservice: cannot listen on " << options.host << " port "

@@ -212,7 +212,8 @@ ExchangeResponse Exchange(const ExchangeRequest& request) {
     std::string headers;
     for (const std::string& header : request.headers) headers += header + "\r\n";
     if (!route.address.empty()) {
-        const bool defaultPort = parts.nPort == INTERNET_DEFAULT_HTTP_PORT;
+        const bool defaultPort =
+            parts.nPort == (https ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT);
         headers += "Host: " + win32::ToUtf8(host) +
                    (defaultPort ? "" : ":" + std::to_string(parts.nPort)) + "\r\n";
     }
