@@ -21,7 +21,8 @@ struct LineRow {
     std::string EntryName;
     bool IsNecessary = false;
     std::string IpAddress;
-    std::string Reason;  // why the line's report could not be sent, if it could not
+    std::string Reason;    // why the line's report could not be sent, if it could not
+    std::string LineID{};  // which record the row shows, for changes made from it
 };
 
 // The selected node of the domain tree: the root, a domain, or a resource of a domain.

@@ -25,7 +25,9 @@ TCNCLine::~TCNCLine() {
 
 void TCNCLine::Initialize() {
     TBaseLine::Initialize();
-    Authenticate();
+    // The logon runs on the keep thread, never on the caller's: that may be the controller, or
+    // the lines manager under its lock. Without an entry name there is nothing to log on yet.
+    if (!EntryName().empty()) RequestAuthenticate();
 }
 
 int TCNCLine::Connect() {
