@@ -62,6 +62,7 @@ bool TCNCLine::Fetch(const std::string& method, const std::string& url, const st
 }
 
 bool TCNCLine::Authenticate() {
+    const std::lock_guard turn(logonLock_);
     bool result = true;
     // Without its default route the line cannot reach the portal, so there is nothing to do.
     if (!services_.routes.HasDefaultRoute(EntryName())) return result;

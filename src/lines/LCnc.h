@@ -4,6 +4,7 @@
 // Authenticating fetches a known image; when the portal answers in its place, the line fills in
 // the portal's login form with its account and posts it back.
 
+#include <mutex>
 #include <string>
 
 #include "lines/LineBase.h"
@@ -27,7 +28,9 @@ public:
     bool GetActive() override;
     void SetActive(bool value) override;
     std::string Describe() override { return "ClassName: TCNCLine"; }
-    // False only when the portal answered the posted form with its failure text.
+    // False only when the portal answered the posted form with its failure text. Runs for
+    // this line one at a time: a run that overlaps another (the keep thread's and the IP update
+    // loop's) waits, then finds the line logged on instead of posting the form again.
     bool Authenticate() override;
 
 private:
@@ -36,6 +39,8 @@ private:
     // way there, and then nothing is sent.
     bool Fetch(const std::string& method, const std::string& url, const std::string& body,
                std::string& answer, std::string* redirect);
+
+    std::mutex logonLock_;  // one Authenticate at a time; its exchanges end on the line's stop
 };
 
 }  // namespace vorta
