@@ -96,12 +96,12 @@ private:
         field = std::move(value);
     }
 
-    mutable std::mutex lock_;
-    std::string userName_, password_, entryName_, ipAddress_, reason_;
-    std::vector<std::string> errors_;
     void KeepLoop(std::stop_token stop);
     bool TakeAuthenticateRequest();
 
+    mutable std::mutex lock_;
+    std::string userName_, password_, entryName_, ipAddress_, reason_;
+    std::vector<std::string> errors_;
     std::stop_source stop_;
     std::mutex wakeLock_;  // guards authenticateRequested_
     std::condition_variable_any wake_;

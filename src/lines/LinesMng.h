@@ -61,8 +61,8 @@ public:
     // disk.
     // AddLine: false, with nothing changed, beyond five lines or for an unknown kind.
     bool AddLine(TLineInfo info);
-    // A line keeps its kind, entry name and id: those of the live line cannot change. An index
-    // past the end changes nothing.
+    // A line keeps its kind, entry name and id (those of the live line cannot change) and the
+    // state of the moment (up, address). An index past the end changes nothing.
     void ModifyLine(std::size_t index, const TLineInfo& info);
     // The deleted line's keep thread has ended when this returns: it dials and logs on no more,
     // even while another thread still holds the line.
@@ -105,7 +105,7 @@ private:
     bool Attach(std::shared_ptr<TBaseLine> line, TLineInfo info);
     // Index of the record with this id; none without one. Needs lock_ held.
     std::optional<std::size_t> IndexOf(const std::string& lineId) const;
-    // ModifyLine and DeleteLine with lock_ held; Remove hands back the line it took out.
+    // ModifyLine and DeleteLine with lock_ held; RemoveAt hands back the line it took out.
     void ModifyAt(std::size_t index, const TLineInfo& info);
     std::shared_ptr<TBaseLine> RemoveAt(std::size_t index);
     // Ends a removed line: its keep thread, then its host routes. Outside lock_.
