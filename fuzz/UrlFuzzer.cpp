@@ -44,7 +44,23 @@ bool IsEncodedChar(char c) {
            c == '%';
 }
 
-void CheckSplit(const std::string& url) {
+void CheckRead(const std::string& url) {
+    const UrlParts parts = ReadUrl(url);
+    // The host never holds what ends or precedes it; a ":" only inside an IPv6 literal.
+    FUZZ_CHECK(parts.host.find_first_of("/?#@") == std::string::npos);
+    FUZZ_CHECK(parts.host.find(':') == std::string::npos || url.find('[') != std::string::npos);
+    // The path is the end of the URL, from the first "/", "?" or "#" after the authority.
+    FUZZ_CHECK(parts.path.empty() ||
+               std::string_view("/?#").find(parts.path.front()) != std::string_view::npos);
+    FUZZ_CHECK(url.ends_with(parts.path));
+    FUZZ_CHECK(url.find(parts.host) != std::string::npos);
+    // Without a port of its own a web URL has its scheme's.
+    for (const char c : parts.scheme) FUZZ_CHECK(!(c >= 'A' && c <= 'Z'));
+    if (parts.port.empty()) FUZZ_CHECK(!parts.web());
+    if (parts.web() && url.find(':' + parts.port) == std::string::npos)
+        FUZZ_CHECK(parts.port == (parts.secure() ? "443" : "80"));
+
+    // The form action reading: a port always, the path left alone when there is none.
     static const std::string kUnset = "\x01unset";
     std::string host, port, path = kUnset;
     try {
@@ -52,25 +68,8 @@ void CheckSplit(const std::string& url) {
     } catch (...) {
         fuzz::Fail("SplitUrl threw", __FILE__, __LINE__);
     }
-    FUZZ_CHECK(host.find_first_of("/:") == std::string::npos);
-    FUZZ_CHECK(path == kUnset || path.front() == '/');
-    const std::string tail = path == kUnset ? "" : path;
-
-    // A leading "http://" (any letter case) is dropped and the rest split at its first "/",
-    // then at the first ":" before that. With "http://" only further in, what is kept is still
-    // the end of the URL.
-    std::string lower = url;
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (lower.find("http://") != std::string::npos && !lower.starts_with("http://")) {
-        FUZZ_CHECK(url.ends_with(host + ":" + port + tail) || url.ends_with(host + tail));
-        return;
-    }
-    const std::string rest = lower.starts_with("http://") ? url.substr(7) : url;
-    const bool hasPort = rest.substr(0, rest.find('/')).find(':') != std::string::npos;
-    if (!hasPort) FUZZ_CHECK(port == "80");
-    FUZZ_CHECK((path == kUnset) == (rest.find('/') == std::string::npos));
-    FUZZ_CHECK(host + (hasPort ? ":" + port : "") + tail == rest);
+    FUZZ_CHECK(host == parts.host && !port.empty());
+    FUZZ_CHECK(path == (parts.path.empty() ? kUnset : parts.path));
 }
 
 void CheckEncode(std::string_view text) {
@@ -102,7 +101,7 @@ void CheckServiceUrls(std::string_view url) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text = vorta::fuzz::AsText(data, size);
-    vorta::CheckSplit(std::string(text));
+    vorta::CheckRead(std::string(text));
     vorta::CheckEncode(text);
     vorta::CheckServiceUrls(text);
     return 0;

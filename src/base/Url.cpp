@@ -66,7 +66,8 @@ UrlParts ReadUrl(std::string_view url) {
         hasPort = colon != std::string_view::npos;
         if (hasPort) port = authority.substr(colon + 1);
     }
-    if (hasPort)
+    // An empty port, as in "http://h:/", is the scheme's own.
+    if (hasPort && !port.empty())
         parts.port = std::string(port);
     else if (parts.scheme.empty() || parts.scheme == "http")
         parts.port = "80";

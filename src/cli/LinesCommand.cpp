@@ -209,8 +209,9 @@ LinesCommandResult RunLinesCommand(const std::vector<std::string>& args, ILinesT
             info.EntryName = *o.entry;
             info.UserName = o.user.value_or("");
             info.Password = o.password.value_or("");
-            FitTextsToSlots(info);
             info.LineID = NewLineId();
+            if (std::string why = TextsRefusal(info); !why.empty())
+                return {kExitRefused, why + "\n"};
             if (FindEntry(records, info.EntryName))
                 return {kExitRefused, std::string(kLineExists) + "\n"};
             if (MissingUserInfo(info)) return {kExitRefused, std::string(kNeedUserInfo) + "\n"};
@@ -234,9 +235,14 @@ LinesCommandResult RunLinesCommand(const std::vector<std::string>& args, ILinesT
             if (o.kind || o.entry)
                 throw std::invalid_argument("a line's kind and entry cannot change");
             TLineInfo info = records[index];  // kind, entry and LineID stay
+            // Only what is given is checked: the stored texts stay as they are.
+            for (const auto& [field, text] : {std::pair{LineText::UserName, &o.user},
+                                              std::pair{LineText::Password, &o.password}})
+                if (*text)
+                    if (std::string why = TextRefusal(field, **text); !why.empty())
+                        return {kExitRefused, why + "\n"};
             if (o.user) info.UserName = *o.user;
             if (o.password) info.Password = *o.password;
-            FitTextsToSlots(info);
             if (o.master) info.MasterGroup = *o.master;
             if (o.necessary) info.IsNecessary = *o.necessary;
             if (MissingUserInfo(info)) return {kExitRefused, std::string(kNeedUserInfo) + "\n"};

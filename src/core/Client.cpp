@@ -318,7 +318,9 @@ void TClient::Shutdown() {
     shutDown_ = true;
     serviceStop_ = {};  // ends a pending wait for the service's stop
     // Every thread is told first and joined before anything it uses goes away; a thread inside
-    // an exchange sees the stop at once, so no fixed pause is needed.
+    // an exchange or a dial sees the stop at once, so no fixed pause is needed. The lines come
+    // first: the IP update loop may be inside a line's logon, which only the line's stop ends.
+    if (linesMng_) linesMng_->RequestStop();
     if (autoLogonTrd_) autoLogonTrd_->RequestStop();
     if (updateIpTrd_) updateIpTrd_->RequestStop();
     if (updateSysInfoTrd_) updateSysInfoTrd_->RequestStop();
@@ -633,17 +635,6 @@ bool TClient::ChangeLines(const std::function<void(TLinesMng&)>& change) {
 
 namespace {
 
-// The dialog's fields over `record`, cut to the lines file's slots.
-void TakeFields(TLineInfo& record, const TLineInfo& fields) {
-    record.MasterGroup = fields.MasterGroup;
-    record.IsNecessary = fields.IsNecessary;
-    record.LineKind = fields.LineKind;
-    record.EntryName = fields.EntryName;
-    record.UserName = fields.UserName;
-    record.Password = fields.Password;
-    FitTextsToSlots(record);
-}
-
 constexpr const char* kSelectLine = "请先选择要操作的线路！";
 
 }  // namespace
@@ -651,41 +642,50 @@ constexpr const char* kSelectLine = "请先选择要操作的线路！";
 void TClient::AddLine(const TLineInfo& fields) {
     ChangeLines([&](TLinesMng& lines) {
         TLineInfo record;
-        TakeFields(record, fields);
-        // The name as it will be stored is the one compared, as `vorta lines add` does.
-        if (FindEntry(lines.Records(), record.EntryName)) {
+        record.MasterGroup = fields.MasterGroup;
+        record.IsNecessary = fields.IsNecessary;
+        record.LineKind = fields.LineKind;
+        record.EntryName = fields.EntryName;
+        record.UserName = fields.UserName;
+        record.Password = fields.Password;
+        // Texts the lines file cannot hold as given are refused, as `vorta lines add` does.
+        if (std::string why = TextsRefusal(record); !why.empty()) {
+            frontEnd_.MessageBox(why, kMessageCaption, MessageIcon::Error);
+        } else if (FindEntry(lines.Records(), record.EntryName)) {
             frontEnd_.MessageBox(kLineExists, kMessageCaption, MessageIcon::Error);
-            return;
+        } else {
+            record.LineID = NewLineId();
+            if (!lines.AddLine(record))
+                frontEnd_.MessageBox(kTooManyLines, kMessageCaption, MessageIcon::Information);
         }
-        record.LineID = NewLineId();
-        if (!lines.AddLine(record))
-            frontEnd_.MessageBox(kTooManyLines, kMessageCaption, MessageIcon::Information);
         FillLineList();
     });
 }
 
 void TClient::ModifyLine(const std::string& lineId, const TLineInfo& fields) {
     ChangeLines([&](TLinesMng& lines) {
-        const std::vector<TLineInfo> records = lines.Records();
-        const auto it = std::find_if(records.begin(), records.end(),
-                                     [&](const TLineInfo& r) { return r.LineID == lineId; });
-        if (it == records.end()) {
-            frontEnd_.MessageBox(kSelectLine, kMessageCaption, MessageIcon::Error);
-        } else {
-            TLineInfo record = *it;  // the id and the running state stay
-            TakeFields(record, fields);
-            lines.ModifyLine(static_cast<std::size_t>(it - records.begin()), record);
+        const auto found = lines.Find(lineId);
+        std::string why = found ? TextRefusal(LineText::UserName, fields.UserName) : kSelectLine;
+        if (why.empty()) why = TextRefusal(LineText::Password, fields.Password);
+        if (why.empty()) {
+            // Kind, entry name and id stay: the dialog may not even list the line's connection
+            // any more, and its empty choice is no new name.
+            TLineInfo record = found->info;
+            record.MasterGroup = fields.MasterGroup;
+            record.IsNecessary = fields.IsNecessary;
+            record.UserName = fields.UserName;
+            record.Password = fields.Password;
+            if (!lines.ModifyLineById(lineId, record)) why = kSelectLine;
         }
+        if (!why.empty()) frontEnd_.MessageBox(why, kMessageCaption, MessageIcon::Error);
         FillLineList();
     });
 }
 
-void TClient::DeleteLine(std::size_t row) {
+void TClient::DeleteLine(const std::string& lineId) {
     ChangeLines([&](TLinesMng& lines) {
-        if (row >= lines.Count())
+        if (!lines.DeleteLineById(lineId))
             frontEnd_.MessageBox(kSelectLine, kMessageCaption, MessageIcon::Error);
-        else
-            lines.DeleteLine(row);
         FillLineList();
     });
 }
@@ -737,7 +737,7 @@ std::optional<std::vector<LineRow>> TClient::LineRows() const {
                                                        .count()
                                                  : 0;
             rows.push_back({info.IsActive, info.MasterGroup, info.EntryName, info.IsNecessary,
-                            info.IpAddress, line ? line->Reason() : "", reportedAt});
+                            info.IpAddress, line ? line->Reason() : "", reportedAt, info.LineID});
         }
         return rows;
     } catch (const std::exception& e) {

@@ -139,12 +139,14 @@ public:
 
     // Lines, as the window's buttons change them. Each shows the list again and tells the user
     // in a message box why a change was refused or failed. The dialog's fields are MasterGroup,
-    // IsNecessary, LineKind, EntryName, UserName and Password.
+    // IsNecessary, LineKind, EntryName, UserName and Password; a text the lines file cannot
+    // hold as given is refused, never cut.
     void AddLine(const TLineInfo& fields);
-    // `lineId`: the record the dialog opened on, found again by its id since the list may
-    // have changed while the dialog was open. Its name is not tested for duplicates.
+    // `lineId`: the record the window showed, found again by its id since the list may have
+    // changed while a dialog was open. Modify takes the group, the necessary flag and the user
+    // data; the line's kind and entry name stay.
     void ModifyLine(const std::string& lineId, const TLineInfo& fields);
-    void DeleteLine(std::size_t row);
+    void DeleteLine(const std::string& lineId);
 
     // Log.
     void ClearLog();  // empties the log, which then tells that it was emptied

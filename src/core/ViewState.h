@@ -24,6 +24,7 @@ struct LineRow {
     std::string IpAddress;
     std::string Reason;           // why the line is not reported, if it is not
     std::int64_t ReportedAt = 0;  // seconds since the epoch of the last report taken; 0: never
+    std::string LineID{};         // which record the row shows, for changes made from it
 };
 
 // The selected node of the domain tree: the root, a domain, or a resource of a domain.

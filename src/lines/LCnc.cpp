@@ -26,7 +26,9 @@ TCNCLine::~TCNCLine() {
 
 void TCNCLine::Initialize() {
     TBaseLine::Initialize();
-    Authenticate();
+    // The logon runs on the keep thread, never on the caller's: that may be the controller, or
+    // the lines manager under its lock. Without an entry name there is nothing to log on yet.
+    if (!EntryName().empty()) RequestAuthenticate();
 }
 
 int TCNCLine::Connect() {
@@ -83,6 +85,7 @@ std::string TCNCLine::WhyNotUp() {
 }
 
 bool TCNCLine::Authenticate() {
+    const std::lock_guard turn(logonLock_);
     bool result = true;
     // Without its default route the line cannot reach the portal, so there is nothing to do.
     if (!services_.routes.HasDefaultRoute(EntryName())) return result;

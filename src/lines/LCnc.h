@@ -29,7 +29,9 @@ public:
     bool GetActive() override;
     void SetActive(bool value) override;
     std::string Describe() override { return "ClassName: TCNCLine"; }
-    // False only when the portal answered the posted form with its failure text.
+    // False only when the portal answered the posted form with its failure text. Runs for
+    // this line one at a time: a run that overlaps another (the keep thread's and the IP update
+    // loop's) waits, then finds the line logged on instead of posting the form again.
     bool Authenticate() override;
     std::string WhyNotUp() override;
     std::string LogonProblem() const override;
@@ -46,6 +48,7 @@ private:
 
     mutable std::mutex problemLock_;
     std::string problem_;
+    std::mutex logonLock_;  // one Authenticate at a time; its exchanges end on the line's stop
 };
 
 }  // namespace vorta

@@ -1,8 +1,8 @@
 #include "lines/LineBase.h"
 
 #include <exception>
+#include <utility>
 
-#include "base/StopWait.h"
 #include "platform/ThreadName.h"
 #include "protocol/DebugLog.h"
 
@@ -12,12 +12,27 @@ TBaseLine::~TBaseLine() {
     StopKeepThread();
 }
 
-void TBaseLine::StopKeepThread() {
+void TBaseLine::RequestStop() {
+    // The wait below sleeps on the same token, so this wakes it.
     stop_.request_stop();
-    if (keepThread_.joinable()) {
-        keepThread_.request_stop();
-        keepThread_.join();
+}
+
+void TBaseLine::StopKeepThread() {
+    RequestStop();
+    if (keepThread_.joinable()) keepThread_.join();
+}
+
+void TBaseLine::RequestAuthenticate() {
+    {
+        std::lock_guard guard(wakeLock_);
+        authenticateRequested_ = true;
     }
+    wake_.notify_all();
+}
+
+bool TBaseLine::TakeAuthenticateRequest() {
+    std::lock_guard guard(wakeLock_);
+    return std::exchange(authenticateRequested_, false);
 }
 
 std::vector<std::string> TBaseLine::Errors() const {
@@ -39,25 +54,45 @@ void TBaseLine::Initialize() {
     }
     KeepActive = false;
     if (keepThread_.joinable()) return;
-    keepThread_ = std::jthread([this](std::stop_token stop) {
+    keepThread_ = std::jthread([this] {
         platform::NameThisThread("vorta-keepline");
-        int pass = 0;
-        while (!stop.stop_requested()) {
+        KeepLoop(stop_.get_token());
+    });
+}
+
+void TBaseLine::KeepLoop(std::stop_token stop) {
+    using Clock = std::chrono::steady_clock;
+    int pass = 0;
+    auto nextPass = Clock::now();  // the first pass runs at once
+    while (!stop.stop_requested()) {
+        bool authenticate = false;
+        if (Clock::now() >= nextPass) {
             ++pass;
             try {
                 if (KeepActive && !GetActive()) SetActive(true);
                 if (!KeepActive && GetActive()) SetActive(false);
                 if (pass > 4) {
                     pass = 0;
-                    Authenticate();
+                    authenticate = true;
                 }
             } catch (const std::exception& e) {
                 Debug(std::string("keep pass: ") + e.what());
                 // The next pass tries again.
             }
-            SleepUnlessStopped(stop, services_.keepPeriod);
+            nextPass = Clock::now() + services_.keepPeriod;
         }
-    });
+        // A requested logon runs between passes and leaves their cadence as it was.
+        if (TakeAuthenticateRequest()) authenticate = true;
+        if (authenticate && !stop.stop_requested()) {
+            try {
+                Authenticate();
+            } catch (const std::exception& e) {
+                Debug(std::string("keep pass logon: ") + e.what());
+            }
+        }
+        std::unique_lock lock(wakeLock_);
+        wake_.wait_until(lock, stop, nextPass, [this] { return authenticateRequested_; });
+    }
 }
 
 }  // namespace vorta

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <stop_token>
@@ -79,11 +80,21 @@ public:
     // What went wrong in the line's last logon step; empty when nothing did.
     virtual std::string LogonProblem() const { return {}; }
 
-protected:
-    // Every most-derived destructor calls this first: the keep thread may be inside one of the
-    // virtual operations, which must not outlive the object's own parts. A pass in progress
-    // (a dial, say) finishes first; exchanges see `Stopping()` and end at once.
+    // Asks the keep thread to run Authenticate at once, on its own thread; returns at once.
+    // Callers that must not wait on the network (the controller, the lines manager under its
+    // lock) ask for the logon this way instead of running it.
+    void RequestAuthenticate();
+    // Asks the keep thread to end and every exchange and dial of this line to stop; returns at
+    // once. A stopped line stays stopped.
+    void RequestStop();
+    // RequestStop, then waits for the keep thread to end: the line makes no further pass (no
+    // dial, no logon) even while others still hold it. A pass in progress ends first; its
+    // exchanges and dials see the stop at once. Every most-derived destructor calls it first:
+    // the keep thread may be inside a virtual operation, which must not outlive the object's
+    // own parts.
     void StopKeepThread();
+
+protected:
     std::stop_token Stopping() const { return stop_.get_token(); }
     // Keeps the last kMaxErrors texts.
     void AddError(std::string text);
@@ -100,11 +111,17 @@ private:
         field = std::move(value);
     }
 
+    void KeepLoop(std::stop_token stop);
+    bool TakeAuthenticateRequest();
+
     mutable std::mutex lock_;
     std::string userName_, password_, entryName_, ipAddress_, reason_;
     std::chrono::system_clock::time_point reportedAt_{};
     std::vector<std::string> errors_;
     std::stop_source stop_;
+    std::mutex wakeLock_;  // guards authenticateRequested_
+    std::condition_variable_any wake_;
+    bool authenticateRequested_ = false;
     std::jthread keepThread_;
 };
 

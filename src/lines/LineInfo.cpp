@@ -74,12 +74,6 @@ std::string FitToSlot(const std::string& utf8, std::size_t maxBytes) {
     return DecodeToUtf8(Utf8ToGbk(utf8, maxBytes), "GBK");
 }
 
-void FitTextsToSlots(TLineInfo& record) {
-    record.EntryName = FitToSlot(record.EntryName, kEntryNameMax);
-    record.UserName = FitToSlot(record.UserName, kUserNameMax);
-    record.Password = FitToSlot(record.Password, kPasswordMax);
-}
-
 std::vector<TLineInfo> ReadLinesFile(const std::filesystem::path& file) {
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::status(file, ec);

@@ -46,8 +46,6 @@ TLineInfo DecodeLineInfo(std::span<const std::uint8_t, kLineInfoSize> bytes);
 
 // A text cut, as the file would cut it, to at most `maxBytes` GBK bytes.
 std::string FitToSlot(const std::string& utf8, std::size_t maxBytes);
-// Cuts the record's entry name, user name and password to their slots in the lines file.
-void FitTextsToSlots(TLineInfo& record);
 
 // The first five records of a lines file, as stored; none when it is missing or shorter than
 // a record. Throws std::system_error, naming the file and the cause, when it exists but cannot

@@ -2,8 +2,47 @@
 
 #include "base/AsciiText.h"
 #include "lines/LineFactory.h"
+#include "protocol/TextCodec.h"
 
 namespace vorta {
+namespace {
+
+struct Slot {
+    const char* what;  // as the line edit dialog labels the field
+    std::size_t maxBytes;
+};
+
+Slot SlotOf(LineText field) {
+    switch (field) {
+        case LineText::EntryName:
+            return {"线路名称", kEntryNameMax};
+        case LineText::UserName:
+            return {"用户名称", kUserNameMax};
+        case LineText::Password:
+            break;
+    }
+    return {"用户密码", kPasswordMax};
+}
+
+}  // namespace
+
+std::string TextRefusal(LineText field, const std::string& text) {
+    const Slot slot = SlotOf(field);
+    const std::string gbk = Utf8ToGbk(text);
+    // What GBK cannot hold comes back as '?', and text that is not UTF-8 not as it was.
+    if (DecodeToUtf8(gbk, "GBK") != text) return std::string(slot.what) + "含有GBK无法保存的字符！";
+    if (gbk.size() > slot.maxBytes)
+        return std::string(slot.what) + "最长" + std::to_string(slot.maxBytes) + "个字节（GBK）！";
+    return {};
+}
+
+std::string TextsRefusal(const TLineInfo& record) {
+    for (std::string why : {TextRefusal(LineText::EntryName, record.EntryName),
+                            TextRefusal(LineText::UserName, record.UserName),
+                            TextRefusal(LineText::Password, record.Password)})
+        if (!why.empty()) return why;
+    return {};
+}
 
 std::optional<std::size_t> FindEntry(const std::vector<TLineInfo>& records, std::string_view name) {
     for (std::size_t i = records.size(); i-- > 0;)

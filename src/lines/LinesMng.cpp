@@ -19,7 +19,8 @@ TLinesMng::TLinesMng(Options options) : options_(std::move(options)) {
 }
 
 TLinesMng::~TLinesMng() {
-    runThread_.request_stop();
+    // Every thread is told before any is waited for, so that no line waits behind another.
+    RequestStop();
     if (runThread_.joinable()) runThread_.join();
     std::vector<std::shared_ptr<TBaseLine>> lines;
     {
@@ -65,7 +66,11 @@ bool TLinesMng::Attach(std::shared_ptr<TBaseLine> line, TLineInfo info) {
         Debug(std::string("adding a line: ") + e.what());
         return false;
     }
-    line->Authenticate();
+    // The logon runs on the line's keep thread: this one holds lock_ and may be the controller's.
+    if (stopping_)
+        line->RequestStop();
+    else
+        line->RequestAuthenticate();
     return true;
 }
 
@@ -92,9 +97,29 @@ bool TLinesMng::AddLine(TLineInfo info) {
 
 void TLinesMng::ModifyLine(std::size_t index, const TLineInfo& info) {
     std::lock_guard guard(lock_);
-    if (index >= infos_.size()) return;
+    if (index < infos_.size()) ModifyAt(index, info);
+}
+
+bool TLinesMng::ModifyLineById(const std::string& lineId, const TLineInfo& info) {
+    std::lock_guard guard(lock_);
+    const auto index = IndexOf(lineId);
+    if (index) ModifyAt(*index, info);
+    return index.has_value();
+}
+
+void TLinesMng::ModifyAt(std::size_t index, const TLineInfo& info) {
     std::vector<TLineInfo> records = infos_;
-    records[index] = info;
+    TLineInfo& record = records[index];
+    const TLineInfo kept = record;
+    record = info;
+    // What the live line was made with stays: a record that named another connection or kind
+    // than its line would report for one and run the other.
+    record.LineKind = kept.LineKind;
+    record.EntryName = kept.EntryName;
+    record.LineID = kept.LineID;
+    // The state of the moment is the manager's, not that of the caller's older copy.
+    record.IsActive = kept.IsActive;
+    record.IpAddress = kept.IpAddress;
     Save(records);
     infos_.swap(records);
     lines_[index]->SetUserName(info.UserName);
@@ -106,17 +131,47 @@ void TLinesMng::DeleteLine(std::size_t index) {
     {
         std::lock_guard guard(lock_);
         if (index >= infos_.size()) return;
-        std::vector<TLineInfo> records = infos_;
-        records.erase(records.begin() + static_cast<std::ptrdiff_t>(index));
-        Save(records);
-        infos_.swap(records);
-        removed = std::move(lines_[index]);
-        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(index));
+        removed = RemoveAt(index);
     }
-    // Destroyed (waiting for its keep thread) outside the lock, unless a user still holds it.
-    const std::string entry = removed->EntryName();
-    removed.reset();
+    Retire(std::move(removed));
+}
+
+bool TLinesMng::DeleteLineById(const std::string& lineId) {
+    std::shared_ptr<TBaseLine> removed;
+    {
+        std::lock_guard guard(lock_);
+        const auto index = IndexOf(lineId);
+        if (!index) return false;
+        removed = RemoveAt(*index);
+    }
+    Retire(std::move(removed));
+    return true;
+}
+
+std::shared_ptr<TBaseLine> TLinesMng::RemoveAt(std::size_t index) {
+    std::vector<TLineInfo> records = infos_;
+    records.erase(records.begin() + static_cast<std::ptrdiff_t>(index));
+    Save(records);
+    infos_.swap(records);
+    std::shared_ptr<TBaseLine> removed = std::move(lines_[index]);
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(index));
+    return removed;
+}
+
+void TLinesMng::Retire(std::shared_ptr<TBaseLine> line) {
+    if (!line) return;
+    // Outside lock_: a pass in progress ends first (its exchanges and dial stop at once). The
+    // update loop may hold the line for a while yet; it may use it, but the line acts no more.
+    line->StopKeepThread();
+    const std::string entry = line->EntryName();
+    line.reset();
     options_.services.routes.RemoveHostRoutes(entry);
+}
+
+std::optional<std::size_t> TLinesMng::IndexOf(const std::string& lineId) const {
+    for (std::size_t i = 0; i < infos_.size(); ++i)
+        if (infos_[i].LineID == lineId) return i;
+    return std::nullopt;
 }
 
 void TLinesMng::RefreshState() {
@@ -197,6 +252,26 @@ std::optional<LineSnapshot> TLinesMng::At(std::size_t index) const {
     std::lock_guard guard(lock_);
     if (index >= lines_.size()) return std::nullopt;
     return LineSnapshot{infos_[index], lines_[index]};
+}
+
+std::optional<LineSnapshot> TLinesMng::Find(const std::string& lineId) const {
+    std::lock_guard guard(lock_);
+    const auto index = IndexOf(lineId);
+    if (!index) return std::nullopt;
+    return LineSnapshot{infos_[*index], lines_[*index]};
+}
+
+void TLinesMng::RequestStop() {
+    runThread_.request_stop();
+    std::vector<std::shared_ptr<TBaseLine>> lines;
+    {
+        std::lock_guard guard(lock_);
+        stopping_ = true;
+        lines = lines_;
+    }
+    // A stop runs the callbacks of the exchanges in flight: not under lock_.
+    for (const auto& line : lines)
+        if (line) line->RequestStop();
 }
 
 std::size_t TLinesMng::Count() const {

@@ -47,7 +47,8 @@ public:
     // Loads the lines file. A file that exists but cannot be read leaves the manager without
     // lines and refuses every save for its lifetime (see LoadError).
     explicit TLinesMng(Options options);
-    // Saves nothing: every change was saved when it was made.
+    // Saves nothing: every change was saved when it was made. Stops as RequestStop does, then
+    // waits for the run thread and every line's keep thread.
     ~TLinesMng();
     TLinesMng(const TLinesMng&) = delete;
     TLinesMng& operator=(const TLinesMng&) = delete;
@@ -60,9 +61,16 @@ public:
     // disk.
     // AddLine: false, with nothing changed, beyond five lines or for an unknown kind.
     bool AddLine(TLineInfo info);
-    // An index past the end changes nothing.
+    // A line keeps its kind, entry name and id (those of the live line cannot change) and the
+    // state of the moment (up, address). An index past the end changes nothing.
     void ModifyLine(std::size_t index, const TLineInfo& info);
+    // The deleted line's keep thread has ended when this returns: it dials and logs on no more,
+    // even while another thread still holds the line.
     void DeleteLine(std::size_t index);
+    // The same, for the record with this LineID wherever it now is; false, with nothing changed,
+    // when there is none. What a front end uses whose list may be older than the manager's.
+    bool ModifyLineById(const std::string& lineId, const TLineInfo& info);
+    bool DeleteLineById(const std::string& lineId);
     void RefreshState();
     void KeepGroup(LineGroup group);
     void ReleaseGroup(LineGroup group);
@@ -80,6 +88,12 @@ public:
     std::vector<std::shared_ptr<TBaseLine>> Lines() const;
     // None past the end.
     std::optional<LineSnapshot> At(std::size_t index) const;
+    // The line with this LineID; none when there is none.
+    std::optional<LineSnapshot> Find(const std::string& lineId) const;
+    // Asks the run thread and every line to stop, without waiting: exchanges and dials in
+    // progress end at once, so that a shutdown's joins that follow are short. Lines added
+    // afterwards are stopped at once too.
+    void RequestStop();
     std::size_t Count() const;
 
     std::atomic<GroupState> Groups{GroupState::MainUp};
@@ -89,6 +103,13 @@ private:
     void LoadFromFile();
     // Takes the line and its record into the lists; false when that fails. Needs lock_ held.
     bool Attach(std::shared_ptr<TBaseLine> line, TLineInfo info);
+    // Index of the record with this id; none without one. Needs lock_ held.
+    std::optional<std::size_t> IndexOf(const std::string& lineId) const;
+    // ModifyLine and DeleteLine with lock_ held; RemoveAt hands back the line it took out.
+    void ModifyAt(std::size_t index, const TLineInfo& info);
+    std::shared_ptr<TBaseLine> RemoveAt(std::size_t index);
+    // Ends a removed line: its keep thread, then its host routes. Outside lock_.
+    void Retire(std::shared_ptr<TBaseLine> line);
     // Writes `records` as the lines file, unless the load failed; throws on failure.
     void Save(const std::vector<TLineInfo>& records);
     void Run(std::stop_token stop);
@@ -98,6 +119,7 @@ private:
     mutable std::mutex lock_;  // guards both lists, which always match by index
     std::vector<TLineInfo> infos_;
     std::vector<std::shared_ptr<TBaseLine>> lines_;
+    bool stopping_ = false;  // under lock_: RequestStop was called
     std::jthread runThread_;
 };
 

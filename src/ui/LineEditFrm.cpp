@@ -13,6 +13,7 @@
 #include "core/ClientView.h"
 #include "lines/ConnectionChoices.h"
 #include "lines/LineFactory.h"
+#include "lines/LineRules.h"
 
 namespace vorta::ui {
 namespace {
@@ -190,11 +191,31 @@ void TLineEditFrm::FillConnections(int kind) {
 }
 
 void TLineEditFrm::accept() {
-    if (TLineFactory::NeedUserInfo(cbbUType_->currentIndex()) &&
+    const bool needUserInfo = TLineFactory::NeedUserInfo(cbbUType_->currentIndex());
+    if (needUserInfo &&
         (edUserName_->text().trimmed().isEmpty() || edUserPwd_->text().trimmed().isEmpty())) {
         ShowMessage("请输入用户名，密码信息！", kMessageCaption);
         edUserName_->setFocus();
         return;
+    }
+    // What the lines file cannot hold as typed is refused here, with its limit, rather than
+    // cut: the controller refuses it too. An existing line keeps its connection.
+    struct Checked {
+        LineText field;
+        std::string text;
+        QWidget* focus;
+        bool shown;
+    };
+    const Checked checks[] = {{LineText::EntryName, EntryName(), cbbLineType_, EditMode == 1},
+                              {LineText::UserName, UserName(), edUserName_, needUserInfo},
+                              {LineText::Password, Password(), edUserPwd_, needUserInfo}};
+    for (const Checked& check : checks) {
+        if (!check.shown) continue;
+        if (const std::string why = TextRefusal(check.field, check.text); !why.empty()) {
+            ShowMessage(Text(why), kMessageCaption);
+            check.focus->setFocus();
+            return;
+        }
     }
     QDialog::accept();
 }

@@ -55,7 +55,7 @@ QTreeWidget#ListViewLine { background: #ffffe1; }
 bool SameRow(const LineRow& a, const LineRow& b) {
     return a.IsActive == b.IsActive && a.MasterGroup == b.MasterGroup &&
            a.EntryName == b.EntryName && a.IsNecessary == b.IsNecessary &&
-           a.IpAddress == b.IpAddress;
+           a.IpAddress == b.IpAddress && a.LineID == b.LineID;
 }
 
 QMessageBox::Icon BoxIcon(MessageIcon icon) {
@@ -217,9 +217,12 @@ void TMainFrm::RenderLines() {
         std::equal(rows.begin(), rows.end(), shownLines_.begin(), SameRow))
         return;
     linesShown_ = true;
+    // The selected line stays selected across a refill, wherever it now is.
+    int selected = SelectedLine();
+    const std::string selectedId = SelectedLineId();
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (!selectedId.empty() && rows[i].LineID == selectedId) selected = static_cast<int>(i);
     shownLines_ = rows;
-    // The selected row stays selected across a refill.
-    const int selected = SelectedLine();
     listViewLine_->setUpdatesEnabled(false);
     listViewLine_->clear();
     for (const LineRow& row : rows) {
@@ -302,6 +305,13 @@ int TMainFrm::SelectedLine() const {
     return item && item->isSelected() ? listViewLine_->indexOfTopLevelItem(item) : -1;
 }
 
+std::string TMainFrm::SelectedLineId() const {
+    const int row = SelectedLine();
+    return row >= 0 && static_cast<std::size_t>(row) < shownLines_.size()
+               ? shownLines_[static_cast<std::size_t>(row)].LineID
+               : std::string();
+}
+
 void TMainFrm::ShowMainWindow() {
     showNormal();
     raise();
@@ -380,12 +390,12 @@ void TMainFrm::btAddClick() {
 }
 
 void TMainFrm::btModifyClick() {
-    const int row = SelectedLine();
-    // A copy of the record: the lines stay free for every other thread while the dialog is
-    // open, and the change goes in afterwards as one command.
-    const auto snapshot = row < 0 || !client_.LinesMng()
-                              ? std::nullopt
-                              : client_.LinesMng()->At(static_cast<std::size_t>(row));
+    // The line the user sees selected, by id: the list may change while the dialog is open
+    // (another client, `vorta lines`), and the change then still goes to this line. The dialog
+    // opens on a copy of the record, so the lines stay free for every other thread meanwhile.
+    const std::string lineId = SelectedLineId();
+    const auto snapshot =
+        lineId.empty() || !client_.LinesMng() ? std::nullopt : client_.LinesMng()->Find(lineId);
     if (!snapshot) {
         ShowMessage(QString::fromUtf8("请先选择要操作的线路！"), QString::fromUtf8(kMessageCaption),
                     MessageIcon::Error);
@@ -393,22 +403,23 @@ void TMainFrm::btModifyClick() {
     }
     TLineEditFrm* dlg = LineEditFrm();
     dlg->EditMode = 2;
-    dlg->LineIndex = row;
+    dlg->LineIndex = SelectedLine();
     dlg->SetRecord(snapshot->info);
     if (dlg->exec() != QDialog::Accepted) return;
-    client_.ModifyLine(snapshot->info.LineID, DialogFields(*dlg));
+    client_.ModifyLine(lineId, DialogFields(*dlg));
     Render();
 }
 
 void TMainFrm::btDeleteClick() {
-    const int row = SelectedLine();
-    if (row < 0) {
+    const std::string lineId = SelectedLineId();
+    if (lineId.empty()) {
         ShowMessage(QString::fromUtf8("请先选择要操作的线路！"), QString::fromUtf8(kMessageCaption),
                     MessageIcon::Error);
         return;
     }
+    // Taken before the question: what is deleted is the line the user was asked about.
     if (!Confirm(QString::fromUtf8("确定要删除该线路吗?"), MessageIcon::Error)) return;
-    client_.DeleteLine(static_cast<std::size_t>(row));
+    client_.DeleteLine(lineId);
     Render();
 }
 

@@ -102,6 +102,8 @@ private:
     void RenderDomains();
     void TreeSelectionChanged();
     int SelectedLine() const;
+    // The LineID of the selected row as it was shown; empty without one.
+    std::string SelectedLineId() const;
     void OpenPage(const char* pathAndQuery);
     void OpenHelp();
     void ShowSysInfo();

@@ -185,6 +185,48 @@ TEST(LinesCommand, AnUnreadableFileGivesNoLinesAndRefusesEverySave) {
     }
 }
 
+TEST(LinesCommand, TextsTheFileCannotHoldAreRefusedNeverCut) {
+    test::TempDir dir;
+    const auto file = dir.path() / kLinesFileName;
+    const std::string twenty = "张三李四王五赵六钱七";  // 20 GBK bytes
+    Services services;
+    TLinesMng manager(TLinesMng::Options{dir.path() / "managed.dat", services.services});
+    ManagerLinesTarget managerTarget(manager);
+    FileLinesTarget fileTarget(file);
+    for (ILinesTarget* target : std::initializer_list<ILinesTarget*>{&fileTarget, &managerTarget}) {
+        SCOPED_TRACE(target == &fileTarget ? "file" : "manager");
+        const Args add = {"add", "--kind", "weblogin", "--entry", "eth0", "--user"};
+        auto run = [&](Args args, std::initializer_list<std::string> more) {
+            args.insert(args.end(), more);
+            return RunLinesCommand(args, *target);
+        };
+        const struct {
+            LinesCommandResult result;
+            const char* refusal;
+        } refused[] = {
+            {run(add, {twenty + "a", "--password", "p"}), "用户名称最长20个字节（GBK）！\n"},
+            {run(add, {"u", "--password", "p\xF0\x9F\x98\x80"}),
+             "用户密码含有GBK无法保存的字符！\n"},
+            {run({"add", "--kind", "lan", "--entry", std::string(41, 'e')}, {}),
+             "线路名称最长40个字节（GBK）！\n"},
+        };
+        for (const auto& [result, refusal] : refused) {
+            EXPECT_EQ(result.exitCode, 1);
+            EXPECT_EQ(result.output, refusal);
+        }
+        EXPECT_TRUE(target->Records().empty());
+
+        ASSERT_EQ(run(add, {twenty, "--password", std::string(20, 'p')}).exitCode, 0);
+        const std::vector<TLineInfo> records = target->Records();
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].UserName, twenty) << "exactly the slot is kept whole";
+        const LinesCommandResult longer = run({"modify", "1", "--password"}, {twenty + "x"});
+        EXPECT_EQ(longer.exitCode, 1);
+        EXPECT_EQ(longer.output, "用户密码最长20个字节（GBK）！\n");
+        EXPECT_EQ(target->Records(), records);
+    }
+}
+
 TEST(LinesCommand, AFailedSaveFailsTheCommandWithTheReason) {
     test::TempDir dir;
     const auto file = dir.path() / kLinesFileName;

@@ -56,7 +56,7 @@ TEST_F(LineChanges, NamesAreUniqueInAnyCaseAndFiveIsTheMost) {
 
     // A change by id reaches its record wherever it now is, and no record once it is gone.
     const std::string third = client->LinesMng()->At(2)->info.LineID;
-    client->DeleteLine(0);
+    client->DeleteLine(id);
     TLineInfo fields = Lan("ignored-by-modify");
     fields.IsNecessary = true;
     fields.MasterGroup = false;
@@ -64,10 +64,27 @@ TEST_F(LineChanges, NamesAreUniqueInAnyCaseAndFiveIsTheMost) {
     EXPECT_EQ(client->LinesMng()->At(1)->info.LineID, third);
     EXPECT_TRUE(client->View().Lines[1].IsNecessary);
     EXPECT_FALSE(client->View().Lines[1].MasterGroup);
+    EXPECT_EQ(client->View().Lines[1].EntryName, "eth3") << "a modify keeps the entry name";
+    EXPECT_EQ(client->View().Lines[1].LineID, third);
+    const std::size_t shown = view.messageBoxes.size();
     client->ModifyLine(id, fields);
+    ASSERT_EQ(view.messageBoxes.size(), shown + 1);
     EXPECT_EQ(view.messageBoxes.back(), "请先选择要操作的线路！");
-    client->DeleteLine(9);
+    client->DeleteLine(id);
+    EXPECT_EQ(view.messageBoxes.size(), shown + 2);
     EXPECT_EQ(client->LinesMng()->Count(), 4u);
+
+    // Texts the lines file cannot hold are refused whole, not cut.
+    fields.UserName = "张三李四王五赵六钱七a";  // 21 GBK bytes
+    client->ModifyLine(third, fields);
+    EXPECT_EQ(view.messageBoxes.back(), "用户名称最长20个字节（GBK）！");
+    EXPECT_EQ(client->LinesMng()->Find(third)->info.UserName, "");
+    client->DeleteLine(third);
+    TLineInfo added = Lan("eth7");
+    added.Password = "\xF0\x9F\x98\x80";
+    client->AddLine(added);
+    EXPECT_EQ(view.messageBoxes.back(), "用户密码含有GBK无法保存的字符！");
+    EXPECT_EQ(client->LinesMng()->Count(), 3u);
 }
 
 TEST_F(LineChanges, AFailedSaveIsShownAndChangesNothing) {

@@ -26,6 +26,11 @@ public:
     std::vector<std::tuple<platform::Ip4, platform::Ip4, std::uint32_t>> deleted;
     int addressQueries = 0;
 
+    // Replaces the links while lines may be reading them.
+    void SetLinks(std::vector<platform::LinkInfo> value) {
+        std::lock_guard guard(mutex_);
+        links = std::move(value);
+    }
     std::optional<std::vector<platform::LinkInfo>> Links() override {
         std::lock_guard guard(mutex_);
         if (failing) return std::nullopt;

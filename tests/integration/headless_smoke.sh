@@ -56,6 +56,10 @@ done
 "${vorta[@]}" lines add --kind lan --entry lan9 --backup >/dev/null || fail "lines add through the client"
 "${vorta[@]}" lines add --kind lan --entry LAN9 2>"$work/dup.txt" && fail "a duplicate line was accepted"
 grep -q '该线路已经存在！' "$work/dup.txt" || fail "duplicate message: $(cat "$work/dup.txt")"
+# A user name one byte beyond its slot in the lines file is refused, not cut.
+"${vorta[@]}" lines add --kind dialup --entry isp --user 张三李四王五赵六钱七a --password p 2>"$work/long.txt" &&
+  fail "a user name beyond its 20 bytes was accepted"
+grep -q '用户名称最长20个字节（GBK）！' "$work/long.txt" || fail "long user name message: $(cat "$work/long.txt")"
 list=$("${vorta[@]}" lines list)
 [[ $list == *"1  Cable Modem  主组  modem"* && $list == *"2  局域网  备组  lan9"* ]] || fail "lines list: $list"
 for _ in $(seq 100); do

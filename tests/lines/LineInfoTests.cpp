@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "lines/LineInfo.h"
+#include "lines/LineRules.h"
 #include "protocol/TextCodec.h"
 
 namespace vorta {
@@ -61,6 +62,30 @@ TEST(LineInfo, LongTextsAreCutOnCharacterBoundaries) {
     EXPECT_EQ(back.EntryName, std::string(39, 'a'));
     EXPECT_EQ(back.UserName, std::string(20, 'u'));
     EXPECT_EQ(FitToSlot("中文中文中文中文", 15), "中文中文中文中");
+}
+
+TEST(LineInfo, TextsBeyondTheirSlotOrOutsideGbkAreRefusedNotCut) {
+    const std::string twenty = "张三李四王五赵六钱七";  // ten characters, two GBK bytes each
+    EXPECT_EQ(Utf8ToGbk(twenty).size(), 20u);
+    EXPECT_EQ(TextRefusal(LineText::UserName, twenty), "");
+    EXPECT_EQ(TextRefusal(LineText::Password, std::string(20, 'p')), "");
+    EXPECT_EQ(TextRefusal(LineText::UserName, twenty + "a"), "用户名称最长20个字节（GBK）！");
+    EXPECT_EQ(TextRefusal(LineText::Password, "a" + twenty), "用户密码最长20个字节（GBK）！");
+    EXPECT_EQ(TextRefusal(LineText::EntryName, std::string(40, 'e')), "");
+    EXPECT_EQ(TextRefusal(LineText::EntryName, twenty + twenty + "e"),
+              "线路名称最长40个字节（GBK）！");
+    EXPECT_EQ(TextRefusal(LineText::UserName, "who?"), "") << "a question mark of its own";
+    EXPECT_EQ(TextRefusal(LineText::Password, "pw\xF0\x9F\x98\x80"),
+              "用户密码含有GBK无法保存的字符！");
+    EXPECT_EQ(TextRefusal(LineText::UserName, "bad\xFFutf8"), "用户名称含有GBK无法保存的字符！");
+
+    TLineInfo record;
+    record.EntryName = "eth0";
+    record.UserName = twenty;
+    record.Password = twenty;
+    EXPECT_EQ(TextsRefusal(record), "");
+    record.Password += "x";
+    EXPECT_EQ(TextsRefusal(record), "用户密码最长20个字节（GBK）！");
 }
 
 TEST(LineInfo, OversizedLengthBytesAreClamped) {

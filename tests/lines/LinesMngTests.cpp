@@ -201,6 +201,46 @@ TEST_F(LinesMngTest, ModifyAndDeleteKeepTheListsTogether) {
     EXPECT_EQ(records[0].UserName, "张三") << "GBK in the file, UTF-8 again when read";
 }
 
+TEST_F(LinesMngTest, ADeletedLineActsNoMoreWhileOthersStillHoldIt) {
+    services.keepPeriod = 5ms;
+    ras.dialResult = 1;  // every pass dials again
+    auto mng = Manager();
+    TLineInfo dial = Lan("isp-a", true);
+    dial.LineKind = 0;
+    dial.UserName = "u";
+    dial.Password = "p";
+    ASSERT_TRUE(mng->AddLine(dial));
+    ASSERT_TRUE(mng->AddLine(Lan("eth0", true)));
+    mng->KeepGroup(LineGroup::Main);
+    ASSERT_TRUE(test::WaitFor([&] { return ras.dials > 2; }));
+    // As the IP update loop holds a line while it reports for it.
+    const auto held = mng->Find(mng->Records()[0].LineID);
+    ASSERT_TRUE(held && held->line);
+    EXPECT_FALSE(mng->DeleteLineById("no such id"));
+    ASSERT_TRUE(mng->DeleteLineById(held->info.LineID));
+    const int dials = ras.dials;
+    EXPECT_EQ(ras.dialsFinished.load(), dials) << "the pass in progress ended before the delete";
+    std::this_thread::sleep_for(100ms);  // twenty keep periods
+    EXPECT_EQ(ras.dials.load(), dials) << "the deleted line dialled again";
+    ASSERT_EQ(mng->Count(), 1u);
+    EXPECT_EQ(mng->Records()[0].EntryName, "eth0");
+
+    // A modify keeps what the live line was made with, whatever the caller's copy says.
+    TLineInfo changed = mng->Records()[0];
+    const std::string id = changed.LineID;
+    changed.EntryName = "";
+    changed.LineKind = 1;
+    changed.LineID = "other";
+    changed.IsNecessary = true;
+    ASSERT_TRUE(mng->ModifyLineById(id, changed));
+    EXPECT_FALSE(mng->ModifyLineById("other", changed));
+    const TLineInfo stored = ReadLinesFile(file()).at(0);
+    EXPECT_EQ(stored.EntryName, "eth0");
+    EXPECT_EQ(stored.LineKind, 3);
+    EXPECT_EQ(stored.LineID, id);
+    EXPECT_TRUE(stored.IsNecessary);
+}
+
 TEST_F(LinesMngTest, GroupStateTable) {
     auto mng = Manager();
     mng->RefreshState();

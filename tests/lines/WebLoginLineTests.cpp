@@ -5,10 +5,18 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "FakeNetworkTables.h"
+#include "TempDir.h"
 #include "integration/DevServiceFixture.h"
 #include "lines/IpRoutes.h"
 #include "lines/LCnc.h"
+#include "lines/LinesMng.h"
 #include "protocol/HttpRequest.h"
 
 namespace vorta {
@@ -19,6 +27,45 @@ using test::FakeNetworkTables;
 using test::Ip;
 
 constexpr const char* kLoginPath = "/portal/login";
+
+// A portal on loopback that takes connections and never answers them.
+class SilentPortal {
+public:
+    SilentPortal() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(fd_, 16) != 0 ||
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            ADD_FAILURE() << "no listener on loopback";
+        port_ = ntohs(address.sin_port);
+    }
+    ~SilentPortal() {
+        for (const int fd : held_) ::close(fd);
+        ::close(fd_);
+    }
+    std::string ProbeUrl() const {
+        return "http://127.0.0.1:" + std::to_string(port_) + "/logo1.gif";
+    }
+    // Takes the next connection (and keeps it unanswered); false when none came in time.
+    bool Connected(std::chrono::milliseconds limit) {
+        pollfd waiting{fd_, POLLIN, 0};
+        if (::poll(&waiting, 1, static_cast<int>(limit.count())) != 1) return false;
+        const int accepted = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (accepted < 0) return false;
+        held_.push_back(accepted);
+        return true;
+    }
+    SilentPortal(const SilentPortal&) = delete;
+    SilentPortal& operator=(const SilentPortal&) = delete;
+
+private:
+    int fd_;
+    int port_ = 0;
+    std::vector<int> held_;  // the connections taken, never answered
+};
 
 class WebLoginLineTest : public test::DevServiceTest {
 protected:
@@ -191,6 +238,44 @@ TEST_F(WebLoginLineTest, ProbeWithoutAnAnswerIsNoPortal) {
     EXPECT_TRUE(wan.Authenticate());
     ASSERT_EQ(service.requests().size(), 1u) << "the 404 reads as no answer";
     EXPECT_TRUE(Posts().empty());
+}
+
+TEST_F(WebLoginLineTest, TheManagerNeverWaitsForALogonAndItsStopEndsOne) {
+    using namespace std::chrono_literals;
+    using Clock = std::chrono::steady_clock;
+    SilentPortal portal;
+    test::TempDir dir;
+    LineServices hanging{.routes = routes,
+                         .ras = nullptr,
+                         .probeUrl = portal.ProbeUrl(),
+                         .keepPeriod = std::chrono::hours(1)};
+    const TLinesMng::Options options{dir.path() / kLinesFileName, hanging};
+    TLineInfo info;
+    info.LineKind = TCNCLine::kLineKind;
+    info.MasterGroup = true;
+    info.EntryName = "lo";
+    info.UserName = "demo";
+    info.Password = "demo123";
+    info.LineID = NewLineId();
+
+    // Added, as the window or `vorta lines add` adds it; then loaded, as at the client's start.
+    for (const bool adding : {true, false}) {
+        SCOPED_TRACE(adding ? "add" : "load");
+        auto start = Clock::now();
+        auto mng = std::make_unique<TLinesMng>(options);
+        if (adding) {
+            ASSERT_TRUE(mng->AddLine(info));
+        }
+        EXPECT_LT(Clock::now() - start, 1s) << "the caller waited for the portal";
+        ASSERT_TRUE(portal.Connected(5s)) << "the line's keep thread probes at once";
+        start = Clock::now();
+        EXPECT_EQ(mng->Count(), 1u);
+        EXPECT_EQ(mng->Records().at(0).EntryName, "lo");
+        EXPECT_LT(Clock::now() - start, 1s) << "the manager's lock was held across the probe";
+        mng->RequestStop();
+        mng.reset();
+        EXPECT_LT(Clock::now() - start, 2s) << "the stop did not end the probe in flight";
+    }
 }
 
 }  // namespace

@@ -110,6 +110,32 @@ TEST_F(LineEditFrmTest, BlankUserDataIsRefusedButCancelAlwaysCloses) {
     EXPECT_EQ(messages.size(), 1);
 }
 
+TEST_F(LineEditFrmTest, TextsTheLinesFileCannotHoldAreRefusedWithTheirLimit) {
+    const QString twenty = "张三李四王五赵六钱七";  // 20 GBK bytes
+    dialog.FormShow();
+    dialog.show();
+    dialog.cbbUType()->setCurrentIndex(1);
+    dialog.edUserName()->setText(twenty + "a");
+    dialog.edUserPwd()->setText("secret");
+    QTest::mouseClick(dialog.BtnOK(), Qt::LeftButton);
+    EXPECT_EQ(messages, QStringList({"提示信息|用户名称最长20个字节（GBK）！"}));
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.focusWidget(), dialog.edUserName());
+
+    dialog.edUserName()->setText(twenty);
+    dialog.edUserPwd()->setText(QString::fromUtf8("pw\xF0\x9F\x98\x80"));
+    QTest::mouseClick(dialog.BtnOK(), Qt::LeftButton);
+    EXPECT_EQ(messages.last(), "提示信息|用户密码含有GBK无法保存的字符！");
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.focusWidget(), dialog.edUserPwd());
+
+    dialog.edUserPwd()->setText(QString(20, 'p'));
+    QTest::mouseClick(dialog.BtnOK(), Qt::LeftButton);
+    EXPECT_EQ(messages.size(), 2);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.UserName(), twenty.toStdString()) << "the full slot is kept whole";
+}
+
 TEST_F(LineEditFrmTest, ModifyShowsTheRecordWithBothListsLocked) {
     TLineInfo record;
     record.EntryName = "WLAN0";  // matched ignoring case

@@ -99,7 +99,8 @@ TEST(MainFrmLists, AddModifyAndDeleteLinesThroughTheDialog) {
     const std::string l3 = w.client->LinesMng()->At(2)->info.LineID;
     OnNextModal([&](QWidget* modal) {
         auto* dlg = qobject_cast<ui::TLineEditFrm*>(modal);
-        w.client->DeleteLine(0);  // as `vorta lines delete 1` would, meanwhile
+        // As `vorta lines delete 1` would, meanwhile.
+        w.client->LinesMng()->DeleteLine(0);
         dlg->cbIsNecessary()->setChecked(true);
         dlg->BtnOK()->click();
     });
@@ -112,6 +113,21 @@ TEST(MainFrmLists, AddModifyAndDeleteLinesThroughTheDialog) {
     AnswerLineDialog("ignored", false);  // cancel changes nothing
     w.window->btModifyClick();
     EXPECT_EQ(LineNames(list), (QStringList{"L2", "L3", "L4", "L5"}));
+
+    // A line whose connection the system no longer lists keeps its name through a modify.
+    auto links = w.network.links;
+    std::erase_if(links, [](const auto& link) { return link.name == "L3"; });
+    w.network.SetLinks(std::move(links));
+    OnNextModal([](QWidget* modal) {
+        auto* dlg = qobject_cast<ui::TLineEditFrm*>(modal);
+        EXPECT_EQ(dlg->cbbLineType()->currentText(), "");
+        dlg->rbSlave()->setChecked(true);
+        dlg->BtnOK()->click();
+    });
+    w.window->btModifyClick();
+    EXPECT_EQ(LineNames(list), (QStringList{"L2", "L3", "L4", "L5"}));
+    EXPECT_EQ(w.client->LinesMng()->At(1)->info.EntryName, "L3");
+    EXPECT_EQ(list->topLevelItem(1)->text(1), Q("备组"));
 
     // Delete asks first; Cancel keeps the line.
     std::vector<QString> asked;
@@ -128,6 +144,17 @@ TEST(MainFrmLists, AddModifyAndDeleteLinesThroughTheDialog) {
     EXPECT_EQ(LineNames(list), (QStringList{"L3", "L4", "L5"}));
     EXPECT_EQ(asked, (std::vector<QString>{Q("确定要删除该线路吗?"), Q("确定要删除该线路吗?")}));
     EXPECT_EQ(w.client->LinesMng()->Count(), 3u);
+
+    // The line asked about is the one deleted, though the list changed under the question.
+    list->setCurrentItem(list->topLevelItem(1));  // L4
+    w.window->Confirm = [&](const QString&, MessageIcon) {
+        w.client->LinesMng()->DeleteLine(0);  // L3, by another client meanwhile
+        return true;
+    };
+    w.window->btDeleteClick();
+    EXPECT_EQ(LineNames(list), QStringList{"L5"});
+    ASSERT_EQ(w.client->LinesMng()->Count(), 1u);
+    EXPECT_EQ(w.client->LinesMng()->At(0)->info.EntryName, "L5");
 }
 
 TEST(MainFrmLists, TheLogKeepsAThousandAndSavesNewestFirst) {
