@@ -2,13 +2,21 @@
 # Installs every package the build, the tests and the demo need. Idempotent and quiet.
 set -euo pipefail
 
+# A minimal Debian has only its essential packages (coreutils, util-linux with setpriv and flock,
+# diffutils, grep, sed, findutils, mawk, dpkg with dpkg-deb): everything else the scripts and the
+# tests call is named here.
 packages=(
   build-essential cmake ninja-build pkg-config
   libcurl4-openssl-dev libxml2-dev libnl-route-3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev nlohmann-json3-dev
-  curl iproute2 procps openssl
-  dpkg-dev desktop-file-utils
+  # The lab and integration tests: ip and bridge; sysctl, pgrep and pkill; curl; python3 holds a
+  # port in the pair lab and plays the silent service in the benchmark; openssl makes the field
+  # lab's test authority.
+  curl iproute2 procps python3 openssl
+  # The package and its test: cpack's DEB generator runs file and dpkg-shlibdeps; the test checks
+  # the desktop entry, the icon (xmllint) and the unit (systemd-analyze).
+  file dpkg-dev desktop-file-utils libxml2-utils systemd
   qt6-base-dev xvfb xauth fonts-wqy-zenhei
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
 )

@@ -4,7 +4,8 @@
 # goes on, tells each once, and keeps answering.
 set -euo pipefail
 build=$1
-work=$(mktemp -d)
+# As root the client runs as nobody, which must reach this folder: under /tmp, whatever TMPDIR is.
+work=$(mktemp -d -p /tmp vorta-faults.XXXXXX)
 chmod 755 "$work"
 client= service= holder=
 cleanup() {
@@ -28,18 +29,25 @@ mkdir -p "$work/xdg" "$work/home"
 : >"$work/xdg/autostart" # a file where the autostart folder should be
 
 runner=()
+client_program=$program
 store_fault=0
-if [[ $(id -u) == 0 ]]; then
+as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+# nobody may not reach the build tree (a home folder of mode 0700, say): it runs a copy from here.
+[[ $(id -u) == 0 ]] && cp "$program" "$work/vorta"
+if [[ $(id -u) != 0 ]]; then
+  echo "note: the unwritable settings store needs root to be made; that part is skipped"
+elif ! "${as_nobody[@]}" env "$work/vorta" --version >/dev/null 2>&1; then
+  echo "note: nobody cannot run $work/vorta (/tmp mounted noexec?); the unwritable store is skipped"
+else
   # A store the client cannot write: its folder is shared and sticky (it can add its own files,
   # the lock and the socket), the settings file belongs to root.
   chmod 1777 "$data"
   chmod 644 "$data/settings.conf"
   rm -f "$data"/*.lock # left by the root commands above; the client makes its own
   chown nobody "$work/home"
-  runner=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+  runner=("${as_nobody[@]}")
+  client_program=$work/vorta
   store_fault=1
-else
-  echo "note: the unwritable settings store needs root to be made; that part is skipped"
 fi
 
 # Another program holds the heartbeat port: here a second client listening as a backup.
@@ -48,8 +56,8 @@ fi
 holder=$!
 sleep 0.5
 
-env HOME="$work/home" XDG_CONFIG_HOME="$work/xdg" "${runner[@]}" "${vorta[@]}" --headless \
-  --pair backup 2>"$work/client.log" &
+env HOME="$work/home" XDG_CONFIG_HOME="$work/xdg" "${runner[@]}" "$client_program" \
+  --data-dir "$data" --headless --pair backup 2>"$work/client.log" &
 client=$!
 await_text "$work/client.log" '登陆成功！'
 kill -0 "$client" || fail "the client ended"

@@ -34,6 +34,8 @@ echo "-- making a Wine prefix for the client host"
 wine_env "$work/prefix"
 wineserver -k 2>/dev/null || true
 timeout 60 wineserver -w || fail "the prefix's Wine did not end"
+# Its server starts again in the client host, booted by a program with none of our output open.
+cli bash -c "source '$root/scripts/win32/wine-env.sh' && wine_session"
 service=
 cleanup() {
   [[ -n $client ]] && kill -INT "$client" 2>/dev/null || true
