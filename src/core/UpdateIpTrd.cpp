@@ -71,7 +71,7 @@ void TUpdateIpTrd::Cycle(std::stop_token stop) {
     if (!line) return;
     if (!line->GetActive()) {
         context_.routes.RemoveHostRoutes(line->EntryName());
-        Explain(*line, number, "");
+        Explain(*line, number, context_.routes.WhyNotUp(line->EntryName()));
         return;
     }
 
