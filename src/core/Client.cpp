@@ -113,6 +113,9 @@ void TClient::StartClient(bool serviceMode) {
     // 1.
     if (platform_.network != nullptr) {
         routes_ = std::make_unique<TIpRoutes>(*platform_.network);
+        // A run that was killed left its host routes, maybe through a gateway that is gone.
+        if (const std::size_t left = routes_->RemoveLeftovers())
+            PostLog(1, "removed " + std::to_string(left) + " host route(s) an earlier run left");
         lineServices_ = std::make_unique<LineServices>(LineServices{
             *routes_, platform_.ras, UrlInUse(config_.probeUrl, "ProbeUrl", kDefaultProbeUrl)});
         lineServices_->resolver = Resolver();

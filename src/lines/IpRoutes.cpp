@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <iterator>
 
 #include "sysinfo/IPHelper.h"
 
@@ -112,22 +113,50 @@ std::uint32_t TIpRoutes::GetIfIndexByAddress(const std::string& address) {
     return 0;
 }
 
-bool TIpRoutes::FindDefaultRoute(std::uint32_t index, platform::Ip4& gateway) {
+TIpRoutes::DefaultRoute TIpRoutes::FindDefaultRoute(std::uint32_t index, platform::Ip4& gateway) {
     const auto routes = tables_.Routes();
-    if (!routes) return false;
+    if (!routes) return DefaultRoute::Unreadable;
+    DefaultRoute found = DefaultRoute::None;
     for (const auto& row : *routes) {
-        if (static_cast<std::uint32_t>(row.destination + row.mask) == 0 && row.index == index) {
-            gateway = row.nextHop;
-            return true;
+        if (static_cast<std::uint32_t>(row.destination + row.mask) != 0 || row.index != index)
+            continue;
+        if (row.linkDown) {
+            found = DefaultRoute::LinkDown;
+            continue;
         }
+        gateway = row.nextHop;
+        return DefaultRoute::Found;
     }
-    return false;
+    return found;
 }
 
 bool TIpRoutes::HasDefaultRoute(const std::string& connection) {
-    const std::uint32_t index = GetConnectionIfIndex(connection);
+    return WhyNotUp(connection).empty();
+}
+
+std::string TIpRoutes::WhyNotUp(const std::string& entry) {
+    const std::uint32_t index = GetConnectionIfIndex(entry);
+    if (index == 0) return "no interface for " + entry;
+    const auto links = tables_.Links();
+    if (!links) return "the network tables cannot be read";
+    const auto link =
+        std::find_if(links->begin(), links->end(), [&](const auto& l) { return l.index == index; });
+    if (link == links->end()) return "no interface for " + entry;
+    if (!link->up) return link->name + " is down";
+    // A pulled cable leaves the interface up and, on Linux, its default route in the table.
+    if (!link->carrier) return link->name + " has no carrier";
     platform::Ip4 gateway = 0;
-    return index != 0 && FindDefaultRoute(index, gateway);
+    switch (FindDefaultRoute(index, gateway)) {
+        case DefaultRoute::Found:
+            return {};
+        case DefaultRoute::LinkDown:
+            return link->name + " has no carrier";
+        case DefaultRoute::Unreadable:
+            return "the route table cannot be read";
+        case DefaultRoute::None:
+            break;
+    }
+    return "no route on " + link->name;
 }
 
 std::string TIpRoutes::FindLine(const std::string& entry, const std::string& lineAddress,
@@ -151,6 +180,7 @@ std::string TIpRoutes::RouteThrough(const LineWay& way, platform::Ip4 destinatio
                                     const std::string& owner, bool portal) {
     const std::uint32_t index = way.index;
     if (!way.link.up) return way.link.name + " is down";
+    if (!way.link.carrier) return way.link.name + " has no carrier";
     // A point-to-point link has no gateway: pppd adds no default route while another line holds
     // one, and the link itself is the way out as soon as it has its own address.
     const bool hasAddress = std::any_of(way.addresses.begin(), way.addresses.end(),
@@ -160,8 +190,10 @@ std::string TIpRoutes::RouteThrough(const LineWay& way, platform::Ip4 destinatio
         std::any_of(way.addresses.begin(), way.addresses.end(),
                     [&](const auto& row) { return row.index == index && row.peer != 0; });
     platform::Ip4 gateway = 0;
-    if (!FindDefaultRoute(index, gateway) && !(pointToPoint && hasAddress))
-        return "no route on " + way.link.name;
+    const DefaultRoute found = FindDefaultRoute(index, gateway);
+    if (found != DefaultRoute::Found && !(pointToPoint && hasAddress))
+        return found == DefaultRoute::LinkDown ? way.link.name + " has no carrier"
+                                               : "no route on " + way.link.name;
     return RunRouteAdd(destination, gateway, index, owner, portal);
 }
 
@@ -231,46 +263,57 @@ TRouteResult TIpRoutes::PortalRoute(const std::string& entry, const std::string&
     return result;
 }
 
-std::string TIpRoutes::WhyNotUp(const std::string& entry) {
-    const std::uint32_t index = GetConnectionIfIndex(entry);
-    if (index == 0) return "no interface for " + entry;
-    platform::Ip4 gateway = 0;
-    if (!FindDefaultRoute(index, gateway)) return "no route on " + entry;
-    return {};
-}
-
 std::string TIpRoutes::RunRouteAdd(platform::Ip4 destination, platform::Ip4 gateway,
                                    std::uint32_t index, const std::string& owner, bool portal) {
     std::lock_guard guard(lock_);
     const auto routes = tables_.Routes();
     if (!routes) return "the route table cannot be read";
-    const auto existing = std::find_if(routes->begin(), routes->end(), [&](const auto& row) {
+    std::vector<platform::RouteRow> there;
+    std::copy_if(routes->begin(), routes->end(), std::back_inserter(there), [&](const auto& row) {
         return row.destination == destination && row.mask == 0xFFFFFFFFu;
     });
     const auto ours = owned_.find(destination);
-    if (existing != routes->end()) {
-        if (existing->nextHop == gateway && existing->index == index) {
-            if (ours != owned_.end()) {
-                // A report's route stays one; a logon's becomes a report's when a report needs it.
-                if (ours->second.owner != owner || !portal) ours->second.portal = portal;
-                ours->second.owner = owner;
-            }
-            return {};
-        }
-        // Only a route this client put there may be moved to another line.
-        const bool mine = ours != owned_.end() && ours->second.gateway == existing->nextHop &&
-                          ours->second.index == existing->index;
-        if (!mine) {
-            if (ours != owned_.end()) owned_.erase(ours);
-            return "a route to " + platform::Ip4ToText(destination) +
-                   " that this client did not add is in the way";
-        }
+    const auto same = std::find_if(there.begin(), there.end(), [&](const auto& row) {
+        return row.nextHop == gateway && row.index == index;
+    });
+    if (same != there.end()) {
+        // One of ours, this run's or a killed run's, now serves `owner`; another program's
+        // identical route is used as it is and stays when the client goes.
+        if (same->ours) {
+            // A report's route stays one; a logon's becomes a report's when a report needs it.
+            const bool known = ours != owned_.end() && ours->second.owner == owner;
+            const bool stays = known && !ours->second.portal ? false : portal;
+            owned_[destination] = Owned{gateway, index, owner, stays};
+        } else if (ours != owned_.end())
+            owned_.erase(ours);
+        return {};
     }
-    const std::string error =
-        tables_.AddHostRoute(destination, gateway, index, existing != routes->end());
+    // Only routes with this client's mark may be moved to another gateway or line.
+    if (std::any_of(there.begin(), there.end(), [](const auto& row) { return !row.ours; })) {
+        if (ours != owned_.end()) owned_.erase(ours);
+        return "a route to " + platform::Ip4ToText(destination) +
+               " that this client did not add is in the way";
+    }
+    const std::string error = tables_.AddHostRoute(destination, gateway, index, !there.empty());
     if (!error.empty()) return "route refused: " + error;
     owned_[destination] = Owned{gateway, index, owner, portal};
     return {};
+}
+
+std::size_t TIpRoutes::RemoveLeftovers() {
+    std::lock_guard guard(lock_);
+    const auto routes = tables_.Routes();
+    if (!routes) return 0;
+    std::size_t removed = 0;
+    for (const auto& row : *routes) {
+        if (!row.ours || row.mask != 0xFFFFFFFFu) continue;
+        const auto mine = owned_.find(row.destination);
+        if (mine != owned_.end() && mine->second.gateway == row.nextHop &&
+            mine->second.index == row.index)
+            continue;
+        if (tables_.DeleteHostRoute(row.destination, row.nextHop, row.index).empty()) ++removed;
+    }
+    return removed;
 }
 
 template <typename Predicate>

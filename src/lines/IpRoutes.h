@@ -54,7 +54,8 @@ public:
     // Makes sure that traffic to `serviceAddress` leaves through the line named `entry` (its
     // interface, else the interface holding `lineAddress`): through the interface's default
     // gateway, or through a point-to-point interface itself. A route to the address that this
-    // client did not add is never replaced; one identical to what is wanted is fine.
+    // client did not add is never replaced; one identical to what is wanted is fine. Routes this
+    // client added in an earlier run are taken over.
     TRouteResult AddHostRoute(const std::string& entry, const std::string& lineAddress,
                               const std::string& serviceAddress);
     // A way for a web-login line's logon exchange to `address`: straight out of the line's
@@ -66,15 +67,20 @@ public:
                              const std::string& address);
     void RemovePortalRoutes(const std::string& entry);
     static constexpr std::size_t kMaxPortalRoutes = 4;
-    // Why the line named `entry` is not up; empty when it is.
-    std::string WhyNotUp(const std::string& entry);
     // Removes the routes added for the line `entry` (it went down or was deleted).
     void RemoveHostRoutes(const std::string& entry);
     void RemoveAllHostRoutes();
     // Removes the routes of every line but those named.
     void KeepHostRoutesOf(const std::vector<std::string>& entries);
+    // Removes the host routes that carry this client's mark but that this run did not add: what
+    // a run that was killed left behind. Returns how many went.
+    std::size_t RemoveLeftovers();
 
+    // Whether the connection is up: administratively up, with its carrier, and with a default
+    // route that is not marked link-down.
     bool HasDefaultRoute(const std::string& connection);
+    // Why HasDefaultRoute is false, in words ("eth1 has no carrier"); empty when it is true.
+    std::string WhyNotUp(const std::string& entry);
     std::uint32_t GetConnectionIfIndex(const std::string& connection);
     std::uint32_t GetIfIndexByAddress(const std::string& address);
     std::string GetConnectionAdapterName(const std::string& connection);
@@ -99,8 +105,10 @@ private:
     // The host route to `destination` through the line found; empty, or why there is none.
     std::string RouteThrough(const LineWay& way, platform::Ip4 destination,
                              const std::string& owner, bool portal);
-    // The next hop of the first main-table default route on interface `index`.
-    bool FindDefaultRoute(std::uint32_t index, platform::Ip4& gateway);
+    enum class DefaultRoute { Unreadable, None, LinkDown, Found };
+    // The next hop of the first main-table default route on interface `index` that is not
+    // marked link-down; LinkDown when every one there is.
+    DefaultRoute FindDefaultRoute(std::uint32_t index, platform::Ip4& gateway);
     // Removes the routes this client added that `remove` picks.
     template <typename Predicate>
     void RemoveOwnedIf(Predicate remove);

@@ -35,6 +35,7 @@ struct LinkInfo {
     std::uint64_t bytesSent = 0;  // the interface's traffic counters
     std::uint64_t bytesReceived = 0;
     bool up = false;            // administratively up
+    bool carrier = false;       // operationally up: the cable is in, the peer answers
     bool pointToPoint = false;  // a link with one peer and no gateway (PPP, tunnels)
 };
 
@@ -45,11 +46,14 @@ struct AddressRow {
     Ip4 peer = 0;  // the far end of a point-to-point link, 0 elsewhere
 };
 
+// One next hop of a route: a route with several next hops gives a row for each.
 struct RouteRow {
     Ip4 destination = 0;
     Ip4 mask = 0;
     Ip4 nextHop = 0;
     std::uint32_t index = 0;
+    bool linkDown = false;  // the next hop's interface has lost its carrier
+    bool ours = false;      // a host route this client added, in this run or an earlier one
 };
 
 // The lines, the update loop and the collector query the tables from several threads at once;
@@ -62,12 +66,14 @@ public:
     virtual std::optional<std::vector<AddressRow>> Addresses() = 0;  // in the kernel's order
     virtual std::optional<std::vector<RouteRow>> Routes() = 0;       // the main table
     // Adds the route to destination/32 through `gateway` on interface `index` (gateway 0: through
-    // the interface itself, as on a point-to-point link). Without `replace` an existing route to
-    // the destination is left alone and the add fails. Returns an empty text on success, else
-    // the kernel's refusal in words.
+    // the interface itself, as on a point-to-point link), marked as this client's. Without
+    // `replace` an existing route to the destination is left alone and the add fails; with it,
+    // the client's own route there makes way (the caller checks that no other program's route
+    // is there: the Linux kernel would replace that one too). Returns an empty text on success,
+    // else the kernel's refusal in words.
     virtual std::string AddHostRoute(Ip4 destination, Ip4 gateway, std::uint32_t index,
                                      bool replace = false) = 0;
-    // Removes exactly that route; an empty text on success.
+    // Removes exactly that route if it is this client's; an empty text on success.
     virtual std::string DeleteHostRoute(Ip4 destination, Ip4 gateway, std::uint32_t index) = 0;
 };
 

@@ -57,15 +57,16 @@ public:
         });
         if (same != routes.end() && !replace) return "File exists";
         if (same != routes.end()) routes.erase(same);
-        routes.push_back({destination, 0xFFFFFFFFu, gateway, index});
+        routes.push_back({destination, 0xFFFFFFFFu, gateway, index, false, true});
         added.emplace_back(destination, gateway, index);
         return {};
     }
+    // As the kernel does with the client's route protocol: only a route with the mark goes.
     std::string DeleteHostRoute(platform::Ip4 destination, platform::Ip4 gateway,
                                 std::uint32_t index) override {
         std::lock_guard guard(mutex_);
         const auto same = std::find_if(routes.begin(), routes.end(), [&](const auto& row) {
-            return row.destination == destination && row.mask == 0xFFFFFFFFu &&
+            return row.ours && row.destination == destination && row.mask == 0xFFFFFFFFu &&
                    row.nextHop == gateway && row.index == index;
         });
         if (same == routes.end()) return "No such process";
@@ -87,6 +88,11 @@ public:
         for (auto& link : links)
             if (link.name == name) link.up = up;
     }
+    void SetCarrier(const std::string& name, bool carrier) {
+        std::lock_guard guard(mutex_);
+        for (auto& link : links)
+            if (link.name == name) link.carrier = carrier;
+    }
     std::vector<std::tuple<platform::Ip4, platform::Ip4, std::uint32_t>> Added() const {
         std::lock_guard guard(mutex_);
         return added;
@@ -105,6 +111,7 @@ public:
         link.name = name;
         link.index = index;
         link.up = true;
+        link.carrier = true;
         links.push_back(link);
         return links.back();
     }

@@ -46,12 +46,55 @@ TEST_F(NetlinkLab, DefaultRoutePerInterface) {
     EXPECT_FALSE(routes.HasDefaultRoute("nothing"));
 }
 
+TEST_F(NetlinkLab, CarrierAndEveryNextHopOfAMultipathDefaultRoute) {
+    ASSERT_TRUE(
+        Sh("ip route replace default metric 100 nexthop via 198.51.100.1 dev wan0"
+           " nexthop via 203.0.113.1 dev wan1"));
+    EXPECT_TRUE(routes.HasDefaultRoute("wan0"));
+    EXPECT_TRUE(routes.HasDefaultRoute("wan1")) << "the second next hop is wan1's default route";
+    const TRouteResult through = routes.AddHostRoute("wan1", "", "192.0.2.10");
+    ASSERT_TRUE(through) << through.reason;
+    EXPECT_NE(Output("ip route show 192.0.2.10").find("via 203.0.113.1 dev wan1"),
+              std::string::npos);
+
+    // The far end goes away: wan1 stays up without its carrier, its next hop marked linkdown.
+    ASSERT_TRUE(Sh("ip link set wan1p down"));
+    const auto rows = tables.Routes();
+    ASSERT_TRUE(rows);
+    int defaults = 0;
+    for (const auto& row : *rows)
+        if (row.mask == 0) {
+            ++defaults;
+            EXPECT_EQ(row.linkDown, row.index == routes.GetConnectionIfIndex("wan1"))
+                << platform::Ip4ToText(row.nextHop);
+        }
+    EXPECT_EQ(defaults, 2);
+    EXPECT_FALSE(routes.HasDefaultRoute("wan1"));
+    EXPECT_EQ(routes.WhyNotUp("wan1"), "wan1 has no carrier");
+    EXPECT_EQ(routes.AddHostRoute("wan1", "", "192.0.2.11").reason, "wan1 has no carrier");
+    EXPECT_TRUE(routes.HasDefaultRoute("wan0"));
+
+    // A single default route keeps its place in the table when the carrier goes.
+    ASSERT_TRUE(Sh("ip route replace default via 198.51.100.1 dev wan0 metric 100"));
+    ASSERT_TRUE(Sh("ip link set wan0p down"));
+    EXPECT_FALSE(routes.HasDefaultRoute("wan0"));
+    EXPECT_EQ(routes.WhyNotUp("wan0"), "wan0 has no carrier");
+    ASSERT_TRUE(Sh("ip link set wan0 down"));
+    EXPECT_EQ(routes.WhyNotUp("wan0"), "wan0 is down");
+    ASSERT_TRUE(Sh("ip link set wan0 up && ip link set wan0p up"));
+    ASSERT_TRUE(Sh("ip route replace default via 198.51.100.1 dev wan0 metric 100"));
+    EXPECT_EQ(routes.WhyNotUp("wan0"), "");
+}
+
 TEST_F(NetlinkLab, HostRouteIsAddedOnceAndOnlyTheClientsOwnGo) {
     const TRouteResult added = routes.AddHostRoute("Wan0", "", "192.0.2.10");
     ASSERT_TRUE(added) << added.reason;
     EXPECT_EQ(added.interface, "wan0");
     const std::string shown = Output("ip route show 192.0.2.10");
-    EXPECT_NE(shown.find("192.0.2.10 via 198.51.100.1 dev wan0"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("192.0.2.10 via 198.51.100.1 dev wan0 proto " +
+                         std::to_string(platform::kOwnRouteProtocol)),
+              std::string::npos)
+        << shown;
     const TRouteResult again = routes.AddHostRoute("wan0", "", "192.0.2.10");
     ASSERT_TRUE(again) << again.reason;
 
@@ -63,6 +106,7 @@ TEST_F(NetlinkLab, HostRouteIsAddedOnceAndOnlyTheClientsOwnGo) {
             ++matches;
             EXPECT_EQ(row.mask, Ip("255.255.255.255"));
             EXPECT_EQ(row.nextHop, Ip("198.51.100.1"));
+            EXPECT_TRUE(row.ours);
         }
     EXPECT_EQ(matches, 1);
     routes.RemoveHostRoutes("wan0");
@@ -75,6 +119,28 @@ TEST_F(NetlinkLab, HostRouteIsAddedOnceAndOnlyTheClientsOwnGo) {
     EXPECT_EQ(blocked.reason, "a route to 192.0.2.11 that this client did not add is in the way");
     routes.RemoveAllHostRoutes();
     EXPECT_NE(Output("ip route show 192.0.2.11").find("via 198.51.100.9"), std::string::npos);
+    // Not even one that is exactly what the client would remove, but another program's.
+    ASSERT_TRUE(Sh("ip route add 192.0.2.13 via 198.51.100.1 dev wan0 proto static"));
+    EXPECT_FALSE(tables
+                     .DeleteHostRoute(Ip("192.0.2.13"), Ip("198.51.100.1"),
+                                      routes.GetConnectionIfIndex("wan0"))
+                     .empty());
+    EXPECT_NE(Output("ip route show 192.0.2.13").find("proto static"), std::string::npos);
+
+    // What a killed run left: taken over where a line wants it, removed at start elsewhere.
+    const std::string mark = " proto " + std::to_string(platform::kOwnRouteProtocol);
+    ASSERT_TRUE(Sh("ip route add 192.0.2.12 via 198.51.100.9 dev wan0" + mark));
+    ASSERT_TRUE(Sh("ip route add 192.0.2.14 via 198.51.100.9 dev wan0" + mark));
+    TIpRoutes next{tables};
+    const TRouteResult taken = next.AddHostRoute("wan0", "", "192.0.2.12");
+    ASSERT_TRUE(taken) << taken.reason;
+    EXPECT_NE(Output("ip route show 192.0.2.12").find("via 198.51.100.1 dev wan0"),
+              std::string::npos);
+    EXPECT_EQ(next.RemoveLeftovers(), 1u);
+    EXPECT_EQ(Output("ip route show 192.0.2.14"), "");
+    EXPECT_NE(Output("ip route show 192.0.2.12"), "") << "this run's own stays";
+    EXPECT_NE(Output("ip route show 192.0.2.13"), "");
+    EXPECT_NE(Output("ip route show 192.0.2.11"), "");
 }
 
 TEST_F(NetlinkLab, PointToPointLinkWithoutDefaultRouteRoutesThroughItself) {

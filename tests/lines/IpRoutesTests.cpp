@@ -39,14 +39,36 @@ TEST_F(IpRoutesTest, ConnectionNamesMatchInterfacesInAnyLetterCase) {
     EXPECT_EQ(routes.GetIfIndexByAddress("192.0.2.78"), 0u);
 }
 
-TEST_F(IpRoutesTest, DefaultRouteDecidesForLanInterfaces) {
+TEST_F(IpRoutesTest, DefaultRouteWithCarrierDecidesForLanInterfaces) {
     EXPECT_FALSE(routes.HasDefaultRoute("eth0")) << "no gateway on that interface";
+    EXPECT_EQ(routes.WhyNotUp("eth0"), "no route on eth0");
     EXPECT_TRUE(routes.HasDefaultRoute("wan1"));
+    EXPECT_EQ(routes.WhyNotUp("wan1"), "");
     EXPECT_FALSE(routes.HasDefaultRoute("nothing"));
+    EXPECT_EQ(routes.WhyNotUp("nothing"), "no interface for nothing");
     const TRouteResult result = routes.AddHostRoute("eth0", "198.51.100.2", "192.0.2.10");
     EXPECT_FALSE(result);
     EXPECT_EQ(result.reason, "no route on eth0");
+
+    // A pulled cable: the interface stays up, and its default route stays in the table.
+    tables.SetCarrier("Wan1", false);
+    EXPECT_FALSE(routes.HasDefaultRoute("wan1"));
+    EXPECT_EQ(routes.WhyNotUp("wan1"), "Wan1 has no carrier");
+    EXPECT_EQ(routes.AddHostRoute("wan1", "", "192.0.2.10").reason, "Wan1 has no carrier");
+    // The kernel may say so on the route's next hop alone.
+    tables.SetCarrier("Wan1", true);
+    tables.routes[1].linkDown = true;
+    EXPECT_FALSE(routes.HasDefaultRoute("wan1"));
+    EXPECT_EQ(routes.WhyNotUp("wan1"), "Wan1 has no carrier");
+    EXPECT_EQ(routes.AddHostRoute("wan1", "", "192.0.2.10").reason, "Wan1 has no carrier");
+    // A default route with a next hop on each interface: the one with its carrier is up.
+    tables.routes.push_back({0, 0, Ip("198.51.100.1"), 2});
+    EXPECT_TRUE(routes.HasDefaultRoute("eth0"));
+    EXPECT_FALSE(routes.HasDefaultRoute("wan1"));
+    tables.routes[1].linkDown = false;
+
     tables.links[1].up = false;
+    EXPECT_EQ(routes.WhyNotUp("wan1"), "Wan1 is down");
     EXPECT_EQ(routes.AddHostRoute("wan1", "", "192.0.2.10").reason, "Wan1 is down");
     EXPECT_TRUE(tables.added.empty());
 }
@@ -96,6 +118,34 @@ TEST_F(IpRoutesTest, RouteTheClientDidNotAddIsNeverReplaced) {
     EXPECT_TRUE(tables.deleted.empty());
     routes.RemoveHostRoutes("eth0");
     EXPECT_EQ(tables.deleted.size(), 1u);
+}
+
+TEST_F(IpRoutesTest, LeftoversOfAKilledRunAreTakenOverAndOthersRoutesStay) {
+    // What a killed run left: one route where a line still wants it, one through a gateway that
+    // is gone; and another program's host route.
+    tables.routes.push_back(
+        {Ip("192.0.2.10"), Ip("255.255.255.255"), Ip("203.0.113.9"), 3, false, true});
+    tables.routes.push_back(
+        {Ip("192.0.2.11"), Ip("255.255.255.255"), Ip("203.0.113.9"), 3, false, true});
+    tables.routes.push_back({Ip("192.0.2.20"), Ip("255.255.255.255"), Ip("198.51.100.1"), 2});
+
+    const TRouteResult taken = routes.AddHostRoute("wan1", "", "192.0.2.10");
+    ASSERT_TRUE(taken) << taken.reason;
+    EXPECT_EQ(tables.added, (std::vector<Route>{{Ip("192.0.2.10"), Ip("203.0.113.1"), 3u}}));
+    EXPECT_EQ(routes.AddHostRoute("wan1", "", "192.0.2.20").reason,
+              "a route to 192.0.2.20 that this client did not add is in the way");
+
+    EXPECT_EQ(routes.RemoveLeftovers(), 1u);
+    EXPECT_EQ(tables.deleted, (std::vector<Route>{{Ip("192.0.2.11"), Ip("203.0.113.9"), 3u}}))
+        << "this run's route and the other program's stay";
+    routes.RemoveAllHostRoutes();
+    const auto left = tables.RoutesNow();
+    EXPECT_EQ(std::count_if(left.begin(), left.end(),
+                            [](const auto& row) { return row.mask == 0xFFFFFFFFu; }),
+              1);
+    EXPECT_TRUE(std::any_of(left.begin(), left.end(), [](const auto& row) {
+        return row.destination == Ip("192.0.2.20") && !row.ours;
+    }));
 }
 
 TEST_F(IpRoutesTest, PointToPointLinesRouteThroughThemselves) {

@@ -63,7 +63,8 @@ std::unique_ptr<HostPlatform> MakePlatform(const std::filesystem::path& dataDir)
     made->dataDir = std::filesystem::absolute(dataDir);
     made->settings = OpenSettings(dataDir);
     made->services = OpenServiceManager();
-    made->network = std::make_unique<platform::IpHelperTables>();
+    // Route rows carry no owner: the data dir remembers the host routes this client added.
+    made->network = std::make_unique<platform::IpHelperTables>(made->dataDir / "HostRoutes.txt");
     made->ras = std::make_unique<platform::RasApiRemoteAccess>();
     // The Run key starts the program by its full path, with the data dir when not the default.
     std::vector<std::string> command = {platform::ExecutablePath().string()};

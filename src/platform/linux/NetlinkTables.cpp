@@ -1,8 +1,8 @@
 #include "platform/linux/NetlinkTables.h"
 
 #include <arpa/inet.h>
+#include <linux/if.h>
 #include <linux/if_addr.h>
-#include <net/if.h>
 #include <netlink/netlink.h>
 #include <netlink/route/addr.h>
 #include <netlink/route/link.h>
@@ -104,6 +104,7 @@ std::optional<std::vector<LinkInfo>> NetlinkTables::Links() {
         LinkInfo info;
         info.name = rtnl_link_get_name(link) ? rtnl_link_get_name(link) : "";
         info.up = (rtnl_link_get_flags(link) & IFF_UP) != 0;
+        info.carrier = info.up && (rtnl_link_get_flags(link) & IFF_LOWER_UP) != 0;
         info.pointToPoint = (rtnl_link_get_flags(link) & IFF_POINTOPOINT) != 0;
         info.index = static_cast<std::uint32_t>(rtnl_link_get_ifindex(link));
         info.type = rtnl_link_get_arptype(link);
@@ -212,12 +213,24 @@ std::optional<std::vector<RouteRow>> NetlinkTables::Routes() {
         RouteRow row;
         row.destination = AddressOf(dst);
         row.mask = PrefixToMask(dst ? nl_addr_get_prefixlen(dst) : 0);
-        if (rtnl_route_get_nnexthops(route) > 0) {
-            rtnl_nexthop* nh = rtnl_route_nexthop_n(route, 0);
-            row.nextHop = AddressOf(rtnl_route_nh_get_gateway(nh));
-            row.index = static_cast<std::uint32_t>(rtnl_route_nh_get_ifindex(nh));
+        row.ours = rtnl_route_get_protocol(route) == kOwnRouteProtocol;
+        const int hops = rtnl_route_get_nnexthops(route);
+        if (hops == 0) {
+            out.push_back(row);
+            return;
         }
-        out.push_back(row);
+        // A multipath route leaves by each of its next hops: each interface sees it as its own.
+        for (int i = 0; i < hops; ++i) {
+            rtnl_nexthop* nh = rtnl_route_nexthop_n(route, i);
+            RouteRow hop = row;
+            hop.nextHop = AddressOf(rtnl_route_nh_get_gateway(nh));
+            hop.index = static_cast<std::uint32_t>(rtnl_route_nh_get_ifindex(nh));
+            // A single next hop's flags come in the route's header.
+            unsigned flags = rtnl_route_nh_get_flags(nh);
+            if (hops == 1) flags |= rtnl_route_get_flags(route);
+            hop.linkDown = (flags & RTNH_F_LINKDOWN) != 0;
+            out.push_back(hop);
+        }
     });
     return out;
 }
@@ -238,7 +251,7 @@ RoutePtr HostRoute(Ip4 destination, Ip4 gateway, std::uint32_t index) {
     nl_addr_set_prefixlen(dst.get(), 32);
     rtnl_route_set_family(route.get(), AF_INET);
     rtnl_route_set_table(route.get(), RT_TABLE_MAIN);
-    rtnl_route_set_protocol(route.get(), RTPROT_STATIC);
+    rtnl_route_set_protocol(route.get(), kOwnRouteProtocol);
     rtnl_route_set_type(route.get(), RTN_UNICAST);
     rtnl_route_set_dst(route.get(), dst.get());
     if (gateway != 0) {

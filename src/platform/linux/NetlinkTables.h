@@ -9,6 +9,11 @@
 
 namespace vorta::platform {
 
+// The route protocol number that marks the host routes of this client (`ip route` shows
+// "proto 216"): a later run knows the leftovers of a killed one by it, and a removal never
+// matches another program's route. No routing daemon or iproute2 table assigns it.
+inline constexpr unsigned char kOwnRouteProtocol = 216;
+
 struct NetlinkPaths {
     std::filesystem::path sysClassNet = "/sys/class/net";
     std::filesystem::path networkdLeases = "/run/systemd/netif/leases";

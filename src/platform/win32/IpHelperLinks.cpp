@@ -64,6 +64,7 @@ LinkInfo ToLink(const IP_ADAPTER_ADDRESSES& adapter) {
     for (auto* dns = adapter.FirstDnsServerAddress; dns != nullptr; dns = dns->Next)
         if (const auto server = ToIp4(dns->Address)) link.dnsServers.push_back(*server);
     link.up = adapter.OperStatus == IfOperStatusUp;
+    link.carrier = link.up;
     link.pointToPoint = IsPointToPoint(adapter.IfType);
     return link;
 }
@@ -98,6 +99,9 @@ void IpHelperTables::AddInterfaceFacts(LinkInfo& link) {
     row.InterfaceIndex = link.index;
     if (api_.ifEntry2(&row) != NO_ERROR) return;
     link.up = row.AdminStatus == NET_IF_ADMIN_STATUS_UP;
+    // An adapter without its cable (or its wireless network) is administratively up but not
+    // operational.
+    link.carrier = link.up && row.OperStatus == IfOperStatusUp;
     link.bytesSent = row.OutOctets;
     link.bytesReceived = row.InOctets;
 }

@@ -50,8 +50,8 @@ bool IsLocalOrBroadcast(const MIB_IPFORWARDROW& row, const std::vector<MIB_IPADD
 
 }  // namespace
 
-IpHelperTables::IpHelperTables(const wchar_t* library)
-    : library_(library), module_(LoadSystemLibrary(library)) {
+IpHelperTables::IpHelperTables(std::filesystem::path ownRoutes, const wchar_t* library)
+    : library_(library), module_(LoadSystemLibrary(library)), own_(std::move(ownRoutes)) {
     HMODULE m = module_.get();
     api_.adaptersAddresses =
         EntryPoint<decltype(api_.adaptersAddresses)>(m, "GetAdaptersAddresses");
@@ -63,6 +63,15 @@ IpHelperTables::IpHelperTables(const wchar_t* library)
     api_.ifEntry2 = EntryPoint<decltype(api_.ifEntry2)>(m, "GetIfEntry2");
     api_.initInterface = EntryPoint<decltype(api_.initInterface)>(m, "InitializeIpInterfaceEntry");
     api_.ipInterface = EntryPoint<decltype(api_.ipInterface)>(m, "GetIpInterfaceEntry");
+    // Rows whose route went meanwhile (the interface was removed, the system restarted) are no
+    // longer the client's: a route made later in the same place belongs to whoever made it.
+    if (const auto routes = Routes())
+        own_.KeepOnly([&](const OwnRouteFile::Row& kept) {
+            return std::any_of(routes->begin(), routes->end(), [&](const RouteRow& row) {
+                return row.ours &&
+                       OwnRouteFile::Row{row.destination, row.nextHop, row.index} == kept;
+            });
+        });
 }
 
 std::string IpHelperTables::Unavailable() const {
@@ -103,13 +112,14 @@ std::optional<std::vector<AddressRow>> IpHelperTables::Addresses() {
 }
 
 RouteRow IpHelperTables::ToRouteRow(const MIB_IPFORWARDROW& raw,
-                                    const std::vector<MIB_IPADDRROW>& addresses) {
+                                    const std::vector<MIB_IPADDRROW>& addresses) const {
     RouteRow row{raw.dwForwardDest, raw.dwForwardMask, raw.dwForwardNextHop, raw.dwForwardIfIndex};
     // The system names an on-link route's next hop by the interface's own address.
-    const bool own = std::any_of(addresses.begin(), addresses.end(), [&](const auto& a) {
+    const bool onLink = std::any_of(addresses.begin(), addresses.end(), [&](const auto& a) {
         return a.dwIndex == raw.dwForwardIfIndex && a.dwAddr == raw.dwForwardNextHop;
     });
-    if (own || raw.dwForwardType == MIB_IPROUTE_TYPE_DIRECT) row.nextHop = 0;
+    if (onLink || raw.dwForwardType == MIB_IPROUTE_TYPE_DIRECT) row.nextHop = 0;
+    row.ours = row.mask == kHostMask && own_.Holds({row.destination, row.nextHop, row.index});
     return row;
 }
 
@@ -144,11 +154,17 @@ std::string IpHelperTables::AddHostRoute(Ip4 destination, Ip4 gateway, std::uint
     const auto addresses = RawAddresses();
     const auto routes = addresses ? RawRoutes() : std::nullopt;
     if (!routes) return "the route table cannot be read";
+    // Another program's route to the same address stays: Windows keeps both rows.
     std::vector<MIB_IPFORWARDROW> existing;
-    for (const auto& row : *routes)
-        if (row.dwForwardDest == destination && row.dwForwardMask == kHostMask)
-            existing.push_back(row);
-    if (!existing.empty() && !replace)
+    bool foreign = false;
+    for (const auto& raw : *routes) {
+        if (raw.dwForwardDest != destination || raw.dwForwardMask != kHostMask) continue;
+        if (ToRouteRow(raw, *addresses).ours)
+            existing.push_back(raw);
+        else
+            foreign = true;
+    }
+    if ((foreign || !existing.empty()) && !replace)
         return "a route to " + Ip4ToText(destination) + " already exists";
 
     MIB_IPFORWARDROW row{};
@@ -170,10 +186,19 @@ std::string IpHelperTables::AddHostRoute(Ip4 destination, Ip4 gateway, std::uint
     row.dwForwardMetric2 = row.dwForwardMetric3 = row.dwForwardMetric4 = row.dwForwardMetric5 =
         MIB_IPROUTE_METRIC_UNUSED;
 
+    // Recorded first: a run killed right after the add still knows the route for its own.
+    const OwnRouteFile::Row record{destination, gateway, index};
+    const bool recordedBefore = own_.Holds(record);
+    if (std::string error = own_.Add(record); !error.empty())
+        return "the route cannot be recorded: " + error;
+    const auto forget = [&] {
+        if (!recordedBefore) own_.Remove(record);
+    };
     std::vector<MIB_IPFORWARDROW> removed;
     for (auto& old : existing) {
         if (const DWORD rc = api_.deleteRoute(&old); rc != NO_ERROR) {
             for (auto& back : removed) api_.createRoute(&back);
+            forget();
             return "the route to " + Ip4ToText(destination) +
                    " cannot be replaced: " + SystemErrorText(rc);
         }
@@ -181,7 +206,13 @@ std::string IpHelperTables::AddHostRoute(Ip4 destination, Ip4 gateway, std::uint
     }
     if (const DWORD rc = api_.createRoute(&row); rc != NO_ERROR) {
         for (auto& back : removed) api_.createRoute(&back);  // the old way out, rather than none
+        forget();
         return SystemErrorText(rc);
+    }
+    for (const auto& old : removed) {
+        const RouteRow gone = ToRouteRow(old, *addresses);
+        const OwnRouteFile::Row was{gone.destination, gone.nextHop, gone.index};
+        if (!(was == record)) own_.Remove(was);
     }
     // Some systems answer success without changing anything.
     const auto after = RawRoutes();
@@ -189,7 +220,10 @@ std::string IpHelperTables::AddHostRoute(Ip4 destination, Ip4 gateway, std::uint
                              return r.dwForwardDest == destination &&
                                     r.dwForwardMask == kHostMask && r.dwForwardIfIndex == index;
                          });
-    if (!present) return "the system accepted the route but did not add it";
+    if (!present) {
+        own_.Remove(record);
+        return "the system accepted the route but did not add it";
+    }
     return {};
 }
 
@@ -199,18 +233,21 @@ std::string IpHelperTables::DeleteHostRoute(Ip4 destination, Ip4 gateway, std::u
     const auto addresses = RawAddresses();
     const auto routes = addresses ? RawRoutes() : std::nullopt;
     if (!routes) return "the route table cannot be read";
+    // Only the client's own row goes, never another program's to the same place.
     const auto matches = [&](const MIB_IPFORWARDROW& raw) {
         const RouteRow row = ToRouteRow(raw, *addresses);
-        return row.destination == destination && row.mask == kHostMask && row.index == index &&
+        return row.ours && row.destination == destination && row.index == index &&
                row.nextHop == gateway;
     };
     const auto found = std::find_if(routes->begin(), routes->end(), matches);
-    if (found == routes->end()) return "there is no such route to " + Ip4ToText(destination);
+    if (found == routes->end())
+        return "there is no route of this client's to " + Ip4ToText(destination);
     MIB_IPFORWARDROW row = *found;
     if (const DWORD rc = api_.deleteRoute(&row); rc != NO_ERROR) return SystemErrorText(rc);
     const auto after = RawRoutes();
     if (after && std::any_of(after->begin(), after->end(), matches))
         return "the system accepted the removal but the route is still there";
+    own_.Remove({destination, gateway, index});
     return {};
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 #include "platform/win32/Guard.h"
 // The network tables through the IP Helper library, loaded at run time: without it every query
-// answers nothing and every route change is refused with that reason.
+// answers nothing and every route change is refused with that reason. The host routes this
+// client adds are remembered in a file, as route rows carry no owner.
 
 // In this order: the IP Helper header needs the socket types first.
 #include <winsock2.h>
@@ -11,20 +12,24 @@
 #include <iphlpapi.h>
 // clang-format on
 
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/NetworkTables.h"
+#include "platform/win32/OwnRouteFile.h"
 #include "platform/win32/UniqueModule.h"
 
 namespace vorta::platform {
 
 class IpHelperTables : public INetworkTables {
 public:
-    // Tests name a library that does not exist.
-    explicit IpHelperTables(const wchar_t* library = L"iphlpapi.dll");
+    // `ownRoutes`: the file of the data dir that lists this client's host routes (empty: this
+    // run's are known until it ends). Tests name a library that does not exist.
+    explicit IpHelperTables(std::filesystem::path ownRoutes = {},
+                            const wchar_t* library = L"iphlpapi.dll");
 
     std::optional<std::vector<LinkInfo>> Links() override;
     std::optional<std::vector<AddressRow>> Addresses() override;
@@ -49,8 +54,8 @@ private:
     std::optional<std::vector<MIB_IPADDRROW>> RawAddresses();
     std::optional<std::vector<MIB_IPFORWARDROW>> RawRoutes();
     // A route row in the interface's terms: an on-link route's next hop is 0, as on Linux.
-    static RouteRow ToRouteRow(const MIB_IPFORWARDROW& raw,
-                               const std::vector<MIB_IPADDRROW>& addresses);
+    RouteRow ToRouteRow(const MIB_IPFORWARDROW& raw,
+                        const std::vector<MIB_IPADDRROW>& addresses) const;
     void AddLeaseFacts(std::vector<LinkInfo>& links);
     void AddInterfaceFacts(LinkInfo& link);
     DWORD InterfaceMetric(std::uint32_t index);
@@ -59,6 +64,7 @@ private:
     std::wstring library_;
     UniqueModule module_;
     Api api_;
+    OwnRouteFile own_;
     std::mutex changes_;  // a replacing add is a delete and an add
 };
 
