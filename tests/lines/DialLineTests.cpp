@@ -21,7 +21,8 @@ using namespace std::chrono_literals;
 class DialLineTest : public ::testing::Test {
 protected:
     std::shared_ptr<TDailLine> Line(std::chrono::milliseconds period = std::chrono::hours(1)) {
-        services.keepPeriod = period;
+        // The lines share the services by reference and their keep threads read the period.
+        if (period != services.keepPeriod) services.keepPeriod = period;
         auto line = std::make_shared<TDailLine>(services);
         line->Initialize();
         line->SetEntryName("isp-a");
