@@ -7,14 +7,17 @@
 namespace vorta {
 
 TGetServiceTrd::TGetServiceTrd(std::string serviceUrl, std::string userName, std::string password,
-                               LogonSession& session, Post post, std::chrono::milliseconds delay)
+                               LogonSession& session, std::uint64_t generation, Post post,
+                               std::chrono::milliseconds delay)
     : thread_([=, this, &session, post = std::move(post)](std::stop_token stop) {
           platform::NameThisThread("vorta-domains");
           if (SleepUnlessStopped(stop, delay)) {
               const auto outcome =
-                  RequestServiceList(serviceUrl, userName, password, session, stop);
+                  RequestServiceList(serviceUrl, userName, password, session, generation, stop);
               // The error text travels as a copy: the shared last error may change meanwhile.
-              if (!stop.stop_requested() && outcome == ServiceListOutcome::ServiceError)
+              // An error for a logon that has ended is nobody's concern any more.
+              if (!stop.stop_requested() && outcome == ServiceListOutcome::ServiceError &&
+                  session.Generation() == generation)
                   post(LastErrorText(), true);
               else if (!stop.stop_requested() && outcome == ServiceListOutcome::Ok)
                   post({}, false);

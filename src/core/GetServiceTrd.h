@@ -17,8 +17,10 @@ public:
     using Post = std::function<void(std::string errorText, bool failed)>;
     static constexpr std::chrono::milliseconds kDelay{1000};
 
+    // `generation`: the session's when the thread was started (a logoff since drops the list).
     TGetServiceTrd(std::string serviceUrl, std::string userName, std::string password,
-                   LogonSession& session, Post post, std::chrono::milliseconds delay = kDelay);
+                   LogonSession& session, std::uint64_t generation, Post post,
+                   std::chrono::milliseconds delay = kDelay);
     void RequestStop() { thread_.request_stop(); }
     bool Finished() const { return finished_; }
     void Join() {

@@ -35,9 +35,24 @@ std::shared_ptr<const TQueryUserProfileResp> LogonSession::UserProfile() const {
     return profile_;
 }
 
-void LogonSession::SetServiceList(std::shared_ptr<TGetServiceListResp> list) {
+std::uint64_t LogonSession::Generation() const {
     std::lock_guard guard(lock_);
+    return generation_;
+}
+
+bool LogonSession::OfferServiceList(std::shared_ptr<TGetServiceListResp> list,
+                                    std::uint64_t generation) {
+    std::lock_guard guard(lock_);
+    if (generation != generation_) return false;
     serviceList_.swap(list);
+    return true;
+}
+
+void LogonSession::ClearServiceList() {
+    std::shared_ptr<TGetServiceListResp> old;
+    std::lock_guard guard(lock_);
+    ++generation_;
+    serviceList_.swap(old);
 }
 
 std::shared_ptr<TGetServiceListResp> LogonSession::ServiceList() const {
@@ -74,7 +89,8 @@ bool QueryUserProfile(const std::string& serviceUrl, const std::string& userName
 }
 
 bool FetchServiceList(const std::string& serviceUrl, const std::string& userName,
-                      const std::string& password, LogonSession& session, std::stop_token stop) {
+                      const std::string& password, LogonSession& session, std::uint64_t generation,
+                      std::stop_token stop) {
     try {
         const std::string answer =
             PostServiceListRequest(serviceUrl, userName, password, std::move(stop));
@@ -90,7 +106,7 @@ bool FetchServiceList(const std::string& serviceUrl, const std::string& userName
             RecordServiceError(code, text);
             return false;
         }
-        session.SetServiceList(std::move(resp));
+        session.OfferServiceList(std::move(resp), generation);
         return true;
     } catch (const std::exception& e) {
         Debug(std::string("service list: ") + e.what());
@@ -101,7 +117,7 @@ bool FetchServiceList(const std::string& serviceUrl, const std::string& userName
 
 ServiceListOutcome RequestServiceList(const std::string& serviceUrl, const std::string& userName,
                                       const std::string& password, LogonSession& session,
-                                      std::stop_token stop) {
+                                      std::uint64_t generation, std::stop_token stop) {
     try {
         const std::string answer =
             PostServiceListRequest(serviceUrl, userName, password, std::move(stop));
@@ -115,8 +131,8 @@ ServiceListOutcome RequestServiceList(const std::string& serviceUrl, const std::
             RecordServiceError(ResultCodeToInt(resp->Result, kResultExchangeFailed));
             return ServiceListOutcome::ServiceError;
         }
-        session.SetServiceList(std::move(resp));
-        return ServiceListOutcome::Ok;
+        return session.OfferServiceList(std::move(resp), generation) ? ServiceListOutcome::Ok
+                                                                     : ServiceListOutcome::Dropped;
     } catch (const std::exception& e) {
         Debug(std::string("service list: ") + e.what());
         return ServiceListOutcome::NoAnswer;

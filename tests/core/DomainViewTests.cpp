@@ -28,7 +28,7 @@ std::shared_ptr<TGetServiceListResp> List() {
 
 TEST(DomainView, LabelsFollowTheSelectedNode) {
     ClientHarness h;
-    h.client->Session().SetServiceList(List());
+    h.client->Session().OfferServiceList(List(), h.client->Session().Generation());
     h.client->FillDomainTree();
     const ViewState& v = h.client->View();
     h.client->TreeViewDNSClick({DomainSelection::Root, 0, 0});
