@@ -1,8 +1,10 @@
 // The lines file: the bytes are a whole "LineInfo.dat". Each record is decoded, encoded and
-// decoded again; the file is also read through ReadLinesFile from an in-memory file.
+// decoded again; the file is also read through ReadLinesFile.
 
-#include <sys/mman.h>
-#include <unistd.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include <algorithm>
 #include <cstddef>
@@ -40,29 +42,31 @@ constexpr Slot kSlots[] = {
 };
 static_assert(kSlots[4].at + 1 + kLineIdMax == kLineInfoSize);
 
-// An anonymous in-memory file, closed on scope exit.
-class MemFile {
+// The file ReadLinesFile reads: a real one, since the reader refuses links (as the
+// /proc/self/fd/N of an in-memory file is). Its folder lives as long as the process.
+class ScratchFile {
 public:
-    MemFile() : fd_(::memfd_create("LineInfo.dat", MFD_CLOEXEC)) {}
-    ~MemFile() {
-        if (fd_ >= 0) ::close(fd_);
+    ScratchFile() {
+        std::string dir = (std::filesystem::temp_directory_path() / "vorta-fuzz-XXXXXX").string();
+        if (::mkdtemp(dir.data()) != nullptr) dir_ = dir;
     }
-    MemFile(const MemFile&) = delete;
-    MemFile& operator=(const MemFile&) = delete;
+    ~ScratchFile() {
+        std::error_code ec;
+        if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
+    }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
 
     bool Write(std::string_view bytes) {
-        if (fd_ < 0) return false;
-        while (!bytes.empty()) {
-            const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-            if (n <= 0) return false;
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-        }
-        return true;
+        if (dir_.empty()) return false;
+        std::ofstream out(Path(), std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return static_cast<bool>(out.flush());
     }
-    std::string Path() const { return "/proc/self/fd/" + std::to_string(fd_); }
+    std::filesystem::path Path() const { return dir_ / "LineInfo.dat"; }
 
 private:
-    int fd_;
+    std::filesystem::path dir_;
 };
 
 void CheckEncoded(const LineInfoBytes& bytes) {
@@ -116,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
          at += kLineInfoSize)
         expected.push_back(CheckRecord(bytes.subspan(at).first<kLineInfoSize>()));
 
-    MemFile file;
+    static ScratchFile file;
     if (file.Write(fuzz::AsText(data, size))) FUZZ_CHECK(ReadLinesFile(file.Path()) == expected);
     return 0;
 }

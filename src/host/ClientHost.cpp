@@ -1,6 +1,8 @@
 #include "host/ClientHost.h"
 
 #include "host/ChannelProtocol.h"
+#include "lines/LineInfo.h"
+#include "platform/AtomicFile.h"
 
 namespace vorta::host {
 
@@ -47,6 +49,9 @@ ClientHost::Outcome ClientHost::Start(std::string& refusal) {
                   "; the service does not start beside it";
         return Outcome::Refused;
     }
+    // Holding the data dir, whatever a killed save left behind there is nobody's.
+    platform_.settings->RemoveInterruptedWrites();
+    platform::RemoveInterruptedWritesOf(platform_.dataDir / kLinesFileName);
     client_.StartClient(serviceMode_);
     return Outcome::Started;
 }

@@ -2,7 +2,8 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
+#include <optional>
 #include <random>
 #include <system_error>
 
@@ -75,22 +76,20 @@ std::string FitToSlot(const std::string& utf8, std::size_t maxBytes) {
 }
 
 std::vector<TLineInfo> ReadLinesFile(const std::filesystem::path& file) {
-    std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(file, ec);
-    if (status.type() == std::filesystem::file_type::not_found) return {};
-    if (ec) CannotRead(file, ec);
-    // Opening a folder for reading succeeds; only its first read would fail.
-    if (std::filesystem::is_directory(status))
-        CannotRead(file, std::make_error_code(std::errc::is_a_directory));
-    errno = 0;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) CannotRead(file, std::error_code(errno != 0 ? errno : EIO, std::generic_category()));
+    std::optional<std::string> content;
+    try {
+        content = platform::ReadOwnFile(file, kMaxLines * sizeof(LineInfoBytes));
+    } catch (const std::system_error& e) {
+        CannotRead(file, e.code());
+    }
     std::vector<TLineInfo> records;
+    if (!content) return records;
     LineInfoBytes bytes{};
-    while (records.size() < kMaxLines &&
-           in.read(reinterpret_cast<char*>(bytes.data()), bytes.size()))
+    for (std::size_t at = 0; records.size() < kMaxLines && at + bytes.size() <= content->size();
+         at += bytes.size()) {
+        std::memcpy(bytes.data(), content->data() + at, bytes.size());
         records.push_back(DecodeLineInfo(bytes));
-    if (in.bad()) CannotRead(file, std::make_error_code(std::errc::io_error));
+    }
     return records;
 }
 

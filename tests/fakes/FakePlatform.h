@@ -23,8 +23,11 @@ public:
     bool failWrites = false;
 
     std::string ReadSetting(std::string_view name) override {
+        return std::string(TrimControl(ReadExactSetting(name)));
+    }
+    std::string ReadExactSetting(std::string_view name) override {
         const auto it = values.find(name);
-        return it == values.end() ? std::string() : std::string(TrimControl(it->second));
+        return it == values.end() ? std::string() : it->second;
     }
     void WriteSetting(std::string_view name, std::string_view value) override {
         if (failWrites)

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <system_error>
@@ -19,6 +20,42 @@ namespace {
 }
 
 }  // namespace
+
+std::optional<std::string> ReadOwnFile(const std::filesystem::path& path, std::size_t limit) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0) {
+        if (errno == ENOENT) return std::nullopt;
+        Fail(errno == ELOOP ? "a symbolic link stands in place of" : "cannot open", path);
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) Fail("cannot read", path);
+    if (!S_ISREG(info.st_mode)) {
+        errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        Fail("not a regular file:", path);
+    }
+    std::string content;
+    char buffer[8192];
+    while (content.size() < limit) {
+        const ssize_t n = ::read(fd.get(), buffer, std::min(sizeof buffer, limit - content.size()));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) Fail("cannot read", path);
+        if (n == 0) break;
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
+    return content;
+}
+
+void RemoveInterruptedWritesOf(const std::filesystem::path& path) {
+    // mkstemp's names: "." + the file's name + "." + six characters.
+    const std::string prefix = "." + path.filename().string() + ".";
+    std::error_code ec;
+    const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : ".";
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() == prefix.size() + 6 && name.starts_with(prefix))
+            ::unlink(entry.path().c_str());
+    }
+}
 
 void CreatePrivateDirectories(const std::filesystem::path& dir) {
     if (dir.empty() || std::filesystem::is_directory(dir)) return;

@@ -1,6 +1,6 @@
 #include "platform/linux/FileSettingsStore.h"
 
-#include <fstream>
+#include <algorithm>
 #include <sstream>
 #include <system_error>
 
@@ -55,50 +55,76 @@ std::string UnescapeSettingValue(std::string_view text) {
     return out;
 }
 
-std::vector<std::pair<std::string, std::string>> FileSettingsStore::ReadAll() const {
+namespace {
+
+constexpr std::size_t kMaxSettingsBytes = 1 << 20;
+
+std::vector<std::pair<std::string, std::string>> ParseSettings(const std::string& content) {
     std::vector<std::pair<std::string, std::string>> entries;
-    std::ifstream in(file_, std::ios::binary);
+    std::istringstream in(content);
     std::string line;
     std::pair<std::string, std::string> entry;
-    while (in && std::getline(in, line)) {
+    while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (ParseLine(line, entry)) entries.push_back(entry);
     }
     return entries;
 }
 
-std::string FileSettingsStore::ReadSetting(std::string_view name) {
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> FileSettingsStore::ReadAll() const {
+    try {
+        return ParseSettings(ReadOwnFile(file_, kMaxSettingsBytes).value_or(std::string()));
+    } catch (const std::system_error&) {
+        return {};  // unreadable reads as empty; a write refuses to replace it
+    }
+}
+
+std::string FileSettingsStore::ReadExactSetting(std::string_view name) {
     std::string value;
     for (const auto& [key, stored] : ReadAll())
         if (key == name) value = stored;  // the last line for a name wins
-    return std::string(TrimControl(value));
+    return value;
+}
+
+std::string FileSettingsStore::ReadSetting(std::string_view name) {
+    return std::string(TrimControl(ReadExactSetting(name)));
 }
 
 void FileSettingsStore::WriteSetting(std::string_view name, std::string_view value) {
-    if (name.empty() || name.find_first_of("=\n\r") != std::string_view::npos)
-        throw std::system_error(std::make_error_code(std::errc::invalid_argument),
-                                "invalid setting name");
-    std::error_code ec;
-    if (std::filesystem::exists(file_, ec)) {
-        // Never rewrite a store that exists but cannot be read: its other values would be lost.
-        std::ifstream probe(file_, std::ios::binary);
-        if (!probe)
-            throw std::system_error(std::make_error_code(std::errc::permission_denied),
-                                    "cannot read " + file_.string());
-    }
-    auto entries = ReadAll();
-    bool replaced = false;
+    WriteSettings({{std::string(name), std::string(value)}});
+}
+
+void FileSettingsStore::WriteSettings(const Values& values) {
+    for (const auto& [name, value] : values)
+        if (name.empty() || name.find_first_of("=\n\r") != std::string::npos)
+            throw std::system_error(std::make_error_code(std::errc::invalid_argument),
+                                    "invalid setting name");
+    // Never rewrite a store that exists but cannot be read (its other values would be lost),
+    // nor one that a link stands in for: ReadOwnFile throws for both.
+    const auto entries =
+        ParseSettings(ReadOwnFile(file_, kMaxSettingsBytes).value_or(std::string()));
+    // The stored values in file order, each name once, with the new ones put in.
+    std::vector<std::pair<std::string, std::string>> merged;
+    auto put = [&merged](const std::string& name, const std::string& value) {
+        const auto at = std::find_if(merged.begin(), merged.end(),
+                                     [&](const auto& entry) { return entry.first == name; });
+        if (at == merged.end())
+            merged.emplace_back(name, value);
+        else
+            at->second = value;
+    };
+    // A name the file holds twice keeps the place of its first line and the value of its last.
+    for (const auto& [key, stored] : entries) put(key, stored);
+    for (const auto& [name, value] : values) put(name, value);
     std::ostringstream out;
-    for (auto& [key, stored] : entries) {
-        if (key == name) {
-            if (replaced) continue;
-            stored = value;
-            replaced = true;
-        }
-        out << key << '=' << EscapeSettingValue(stored) << '\n';
-    }
-    if (!replaced) out << name << '=' << EscapeSettingValue(value) << '\n';
+    for (const auto& [key, value] : merged) out << key << '=' << EscapeSettingValue(value) << '\n';
     WriteFileAtomically(file_, out.str(), kOwnerOnly);
+}
+
+void FileSettingsStore::RemoveInterruptedWrites() {
+    RemoveInterruptedWritesOf(file_);
 }
 
 }  // namespace vorta::platform

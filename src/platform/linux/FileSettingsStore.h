@@ -16,7 +16,11 @@ public:
     explicit FileSettingsStore(std::filesystem::path file) : file_(std::move(file)) {}
 
     std::string ReadSetting(std::string_view name) override;
+    std::string ReadExactSetting(std::string_view name) override;
     void WriteSetting(std::string_view name, std::string_view value) override;
+    // One atomic replace of the file holds every value.
+    void WriteSettings(const Values& values) override;
+    void RemoveInterruptedWrites() override;
 
     // Every stored value in file order, untrimmed; empty when the file cannot be read.
     std::vector<std::pair<std::string, std::string>> ReadAll() const;

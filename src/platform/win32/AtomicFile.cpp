@@ -19,6 +19,45 @@ namespace {
 
 }  // namespace
 
+std::optional<std::string> ReadOwnFile(const std::filesystem::path& path, std::size_t limit) {
+    // The reparse point itself is opened, never what it points at.
+    HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const UniqueHandle file(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
+    if (!file) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::nullopt;
+        Fail(error, "cannot open", path);
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.get(), &info)) Fail(GetLastError(), "cannot read", path);
+    if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0)
+        Fail(ERROR_CANT_ACCESS_FILE, "not a regular file:", path);
+    std::string content;
+    char buffer[8192];
+    while (content.size() < limit) {
+        DWORD read = 0;
+        const DWORD want =
+            static_cast<DWORD>(std::min<std::size_t>(sizeof buffer, limit - content.size()));
+        if (!ReadFile(file.get(), buffer, want, &read, nullptr))
+            Fail(GetLastError(), "cannot read", path);
+        if (read == 0) break;
+        content.append(buffer, read);
+    }
+    return content;
+}
+
+void RemoveInterruptedWritesOf(const std::filesystem::path& path) {
+    // GetTempFileNameW's names beside the file: "vor" + four hex digits + ".tmp".
+    std::error_code ec;
+    const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : ".";
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+        const std::wstring name = entry.path().filename().wstring();
+        if (name.size() == 11 && name.starts_with(L"vor") && name.ends_with(L".tmp"))
+            DeleteFileW(entry.path().c_str());
+    }
+}
+
 // Windows has no mode bits: a private folder or file (0700, 0600) gets an access list of the
 // owner's own instead of the one its parent passes on; others keep the inherited one.
 void CreatePrivateDirectories(const std::filesystem::path& dir) {

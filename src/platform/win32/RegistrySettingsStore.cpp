@@ -15,7 +15,7 @@ namespace {
 
 }  // namespace
 
-std::string RegistrySettingsStore::ReadSetting(std::string_view name) {
+std::string RegistrySettingsStore::ReadExactSetting(std::string_view name) {
     HKEY opened = nullptr;
     if (RegOpenKeyExW(root_, path_.c_str(), 0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS) return {};
     const UniqueKey key(opened);
@@ -43,7 +43,11 @@ std::string RegistrySettingsStore::ReadSetting(std::string_view name) {
     }
     // Stored strings need not end in a NUL, or may carry more than one.
     data.resize(std::wstring_view(data.c_str()).size());
-    return std::string(TrimControl(ToUtf8(data)));
+    return ToUtf8(data);
+}
+
+std::string RegistrySettingsStore::ReadSetting(std::string_view name) {
+    return std::string(TrimControl(ReadExactSetting(name)));
 }
 
 void RegistrySettingsStore::WriteSetting(std::string_view name, std::string_view value) {

@@ -24,6 +24,7 @@ public:
     // HKEY_LOCAL_MACHINE reads the defaults). A value that is not a string throws
     // std::system_error.
     std::string ReadSetting(std::string_view name) override;
+    std::string ReadExactSetting(std::string_view name) override;
     void WriteSetting(std::string_view name, std::string_view value) override;
 
 private:
