@@ -125,7 +125,8 @@ void TClient::StartClient(bool serviceMode) {
                                    return s.IsInNet && !s.IsMasterHost && s.IsInLANBack;
                                }});
     }
-    // 2.
+    // 2. The role in a pair is kept across restarts, so it is in force before the unit starts.
+    LoadPairRole();
     clubMng_ = std::make_unique<TClubMng>(linesMng_.get(), platform_.datagrams, config_.clubTiming);
     // A heartbeat port that cannot be bound leaves the client running without the pair.
     clubMng_->OnPortFailure = [this](const std::string& failure) {
@@ -201,14 +202,6 @@ void TClient::StartClient(bool serviceMode) {
         updateIpTrd_ = std::make_unique<TUpdateIpTrd>(
             TUpdateIpTrd::Context{settings_, *linesMng_, *dnsCache_, *routes_, config_.updateRest,
                                   [this](const std::string& text) { PostLog(1, text); }});
-    if (config_.pair != ClientConfig::Pair::None) {
-        view_.cbIsInNet = true;
-        view_.rbAsMaster = config_.pair == ClientConfig::Pair::Master;
-        view_.rbAsSlave = !view_.rbAsMaster;
-        view_.cbInLANBack = config_.pair == ClientConfig::Pair::BackupInLan;
-        ApplyInNetRule();
-        SaveSettings();
-    }
     // 15. Only a window shows the line list; without one the status reads it when asked.
     loop_.SetTimerEnabled(timerLineState_, !config_.headless);
     // 16.
@@ -228,12 +221,30 @@ void TClient::StartClient(bool serviceMode) {
     frontEnd_.StateChanged();
 }
 
+void TClient::LoadPairRole() {
+    platform::ISettingsStore& store = platform_.settings;
+    storedPair_ = {SettingFlag(store.ReadSetting("IsInNet")),
+                   SettingFlag(store.ReadSetting("IsMasterHost")),
+                   SettingFlag(store.ReadSetting("IsInLANBack"))};
+    PairRole role = storedPair_;
+    if (config_.pair != ClientConfig::Pair::None) {
+        role = {true, config_.pair == ClientConfig::Pair::Master,
+                config_.pair == ClientConfig::Pair::BackupInLan};
+        runPair_ = role;
+    }
+    settings_.Update([&](Settings& s) {
+        s.IsInNet = role.inNet;
+        s.IsMasterHost = role.master;
+        s.IsInLANBack = role.inLanBack;
+    });
+}
+
 void TClient::LoadSettings() {
     platform::ISettingsStore& store = platform_.settings;
     Settings s = settings_.Get();
     s.AsService = platform_.services.IsServiceInstalled(platform::kServiceName);
     s.UserName = store.ReadSetting("UserName");
-    s.UserPwd = store.ReadSetting("UserPwd");
+    s.UserPwd = store.ReadExactSetting("UserPwd");  // blanks in a password are part of it
     s.AutoLogon = SettingFlag(store.ReadSetting("AutoLogon"));
     s.UpdateSysInfo = UpdateSysInfoFlag(store.ReadSetting("UpdateSysInfo"));
     s.AutoRunAsOSStart = SettingFlag(store.ReadSetting("AutoRunAsOSStart"));
@@ -256,7 +267,9 @@ void TClient::LoadSettings() {
 void TClient::SaveSettings() {
     Settings s = settings_.Get();
     s.UserName = view_.EditUserName;
-    s.UserPwd = view_.EditPassword;
+    // An empty box is no new password: nothing was typed (the window shows a stored password
+    // only when it is remembered), and an empty one can never log on.
+    if (!view_.EditPassword.empty()) s.UserPwd = view_.EditPassword;
     s.AutoLogon = view_.ChkBoxSavePwd;
     s.AsService = view_.ChkBoxRunAsService;
     s.AutoRunAsOSStart = view_.ChkBoxStartup;
@@ -265,6 +278,9 @@ void TClient::SaveSettings() {
     s.IsMasterHost = view_.rbAsMaster;
     s.IsInLANBack = view_.cbInLANBack;
     settings_.Update([&](Settings& shared) { shared = s; });
+    const PairRole shown{s.IsInNet, s.IsMasterHost, s.IsInLANBack};
+    if (runPair_ && shown != *runPair_) runPair_.reset();  // the user chose a role of their own
+    if (!runPair_) storedPair_ = shown;
     StoreSettings(s);
     WriteAutostart(s.AutoRunAsOSStart);
     // 5. A changed role restarts the unit; clearing IsInNet leaves a running one alone.
@@ -272,17 +288,17 @@ void TClient::SaveSettings() {
 }
 
 void TClient::StoreSettings(const Settings& s) {
-    platform::ISettingsStore& store = platform_.settings;
     try {
-        store.WriteSetting("UserName", s.UserName);
-        store.WriteSetting("UserPwd", s.UserPwd);
-        store.WriteSetting("AutoLogon", FlagText(s.AutoLogon));
-        store.WriteSetting("AsService", FlagText(s.AsService));
-        store.WriteSetting("UpdateSysInfo", FlagText(s.UpdateSysInfo));
-        store.WriteSetting("AutoRunAsOSStart", FlagText(s.AutoRunAsOSStart));
-        store.WriteSetting("IsInNet", FlagText(s.IsInNet));
-        store.WriteSetting("IsMasterHost", FlagText(s.IsMasterHost));
-        store.WriteSetting("IsInLANBack", FlagText(s.IsInLANBack));
+        // One change holds every value: a save cut short leaves the old ones or the new ones.
+        platform_.settings.WriteSettings({{"UserName", s.UserName},
+                                          {"UserPwd", s.UserPwd},
+                                          {"AutoLogon", FlagText(s.AutoLogon)},
+                                          {"AsService", FlagText(s.AsService)},
+                                          {"UpdateSysInfo", FlagText(s.UpdateSysInfo)},
+                                          {"AutoRunAsOSStart", FlagText(s.AutoRunAsOSStart)},
+                                          {"IsInNet", FlagText(storedPair_.inNet)},
+                                          {"IsMasterHost", FlagText(storedPair_.master)},
+                                          {"IsInLANBack", FlagText(storedPair_.inLanBack)}});
         settingsError_.clear();
     } catch (const std::exception& e) {
         // The values stay in memory and the next save tries again.
@@ -437,6 +453,7 @@ void TClient::SetLoggedOff(bool networkError) {
     view_.Action2Enabled = true;
     view_.Action3Enabled = false;
     SaveSettings();
+    session_.ClearServiceList();  // a list still on its way belongs to the ended logon
     view_.Domains.reset();
     view_.Selected = {};
     view_.lab1.clear();
@@ -577,11 +594,14 @@ void TClient::BtnRefreshDomainInfoClick() {
 void TClient::RefreshDomains(DomainsThen then) {
     domainsWaiters_.push_back(std::move(then));
     if (domainsTrd_.Busy()) return;
-    const bool started = domainsTrd_.Start(
-        [this, s = settings_.Get()](std::stop_token stop) -> std::function<void()> {
-            const bool ok = FetchServiceList(s.ServiceUrl, s.UserName, s.UserPwd, session_, stop);
-            return [this, ok, text = ok ? std::string() : LastErrorText()] {
-                if (ok) StartServiceListThread();
+    const bool started =
+        domainsTrd_.Start([this, s = settings_.Get(), generation = session_.Generation()](
+                              std::stop_token stop) -> std::function<void()> {
+            const bool ok =
+                FetchServiceList(s.ServiceUrl, s.UserName, s.UserPwd, session_, generation, stop);
+            return [this, ok, generation, text = ok ? std::string() : LastErrorText()] {
+                if (ok && loggedOn_ && generation == session_.Generation())
+                    StartServiceListThread();
                 for (auto& waiter : std::exchange(domainsWaiters_, {})) waiter(ok, text);
             };
         });
@@ -762,7 +782,7 @@ void TClient::StartServiceListThread() {
     std::erase_if(serviceTrds_, [](const auto& trd) { return trd->Finished(); });
     const Settings s = settings_.Get();
     serviceTrds_.push_back(std::make_unique<TGetServiceTrd>(
-        s.ServiceUrl, s.UserName, s.UserPwd, session_,
+        s.ServiceUrl, s.UserName, s.UserPwd, session_, session_.Generation(),
         [this](std::string errorText, bool failed) {
             loop_.Post(ClientEvent(EventId::ServiceList, 0, failed ? -1 : 0, std::move(errorText)));
         },
@@ -858,9 +878,6 @@ CommandOutcome TClient::ConfigSet(const std::string& name, const std::string& va
     } else if (name == "AutoLogon") {
         view_.ChkBoxSavePwd = on;
         settings_.Update([&](Settings& s) { s.AutoLogon = on; });
-    } else if (name == "AsService") {
-        view_.ChkBoxRunAsService = on;
-        settings_.Update([&](Settings& s) { s.AsService = on; });
     } else if (name == "UpdateSysInfo") {
         view_.suiCheckBoxUpdateSysInfo = on;
         settings_.Update([&](Settings& s) { s.UpdateSysInfo = on; });
@@ -878,6 +895,11 @@ CommandOutcome TClient::ConfigSet(const std::string& name, const std::string& va
             s.IsMasterHost = view_.rbAsMaster;
             s.IsInLANBack = view_.cbInLANBack;
         });
+        // The stored role is the one in force from now on, this run's option or not.
+        runPair_.reset();
+        storedPair_ = {SettingFlag(platform_.settings.ReadSetting("IsInNet")),
+                       SettingFlag(platform_.settings.ReadSetting("IsMasterHost")),
+                       SettingFlag(platform_.settings.ReadSetting("IsInLANBack"))};
         if (view_.cbIsInNet && clubMng_) clubMng_->Start(view_.rbAsMaster);
     } else if (name == "ServiceUrl" || name == "LineUrlTemplate") {
         const bool service = name == "ServiceUrl";

@@ -53,7 +53,8 @@ struct ClientConfig {
     std::chrono::milliseconds updateRest{40000};  // the IP update loop's rest after a pass
     HostResolver resolver;                        // none: the platform's resolver
     ClubTiming clubTiming;                        // the heartbeat's interval and port
-    // Headless hosts join a pair at start as if the user had saved these options.
+    // This run's role in a pair in place of the stored one; it is stored only once the user
+    // changes the role.
     enum class Pair { None, Master, Backup, BackupInLan } pair = Pair::None;
 };
 
@@ -210,6 +211,8 @@ private:
     using DomainsThen = std::function<void(bool ok, const std::string& errorText)>;
     void RefreshDomains(DomainsThen then);
     void ApplyInNetRule();
+    // The stored pair role, or this run's from the command line.
+    void LoadPairRole();
     // Writes the settings; a failure keeps the values in memory and is logged once per cause.
     void StoreSettings(const Settings& s);
     void WriteAutostart(bool enabled);
@@ -241,6 +244,14 @@ private:
     std::uint64_t logCount_ = 0;  // entries ever added to the log
     std::string settingsError_;   // the cause last logged for a failed settings save
     std::string autostartError_;  // the same for the autostart entry
+    // The pair role as stored; while the run's own role (`config_.pair`) stands unchanged in
+    // the view, saves keep this one.
+    struct PairRole {
+        bool inNet = false, master = false, inLanBack = false;
+        bool operator==(const PairRole&) const = default;
+    };
+    PairRole storedPair_;
+    std::optional<PairRole> runPair_;
 
     int timerLineState_ = -1;
     int timerUpdateSysInfo_ = -1;

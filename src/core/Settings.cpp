@@ -29,6 +29,9 @@ bool IsWebUrl(std::string_view url) {
 std::string SettingValueError(std::string_view name, std::string_view value) {
     const std::string quoted = "\"" + std::string(value) + "\"";
     if (!IsSettingName(name)) return "unknown setting " + std::string(name);
+    // It says whether the service is installed, which only the install run changes.
+    if (name == "AsService")
+        return "AsService follows the installed service: use vorta -install or vorta -uninstall";
     if (IsFlagSetting(name)) {
         if (value == "0" || value == "1") return {};
         return std::string(name) + " takes 1 or 0, not " + quoted;

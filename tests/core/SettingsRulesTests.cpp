@@ -40,7 +40,7 @@ TEST(SettingsRules, AutoLogonNeedsSomeCredential) {
     onlyPassword.client->LoadSettings();
     EXPECT_TRUE(onlyPassword.client->SettingsRecord().Get().AutoLogon)
         << "only both empty switch it off";
-    EXPECT_EQ(onlyPassword.client->View().EditPassword, "pw");
+    EXPECT_EQ(onlyPassword.client->View().EditPassword, " pw ") << "blanks are part of it";
     EXPECT_TRUE(onlyPassword.client->View().ChkBoxSavePwd);
 
     ClientHarness neither;
@@ -55,24 +55,37 @@ TEST(SettingsRules, AutoLogonNeedsSomeCredential) {
     EXPECT_EQ(notRemembered.client->View().EditPassword, "") << "the password stays out of the box";
 }
 
-TEST(SettingsRules, MasterBackupOptionsAreWrittenButNeverRead) {
+TEST(SettingsRules, ThePairRoleIsKeptAndARunsOwnRoleIsNotSaved) {
     ClientHarness h;
-    h.store.values = {
-        {"IsInNet", "1"}, {"IsMasterHost", "1"}, {"IsInLANBack", "1"}, {"AsService", "1"}};
-    h.client->LoadSettings();
-    const Settings s = h.client->SettingsRecord().Get();
-    EXPECT_FALSE(s.IsInNet);
-    EXPECT_FALSE(s.IsMasterHost);
-    EXPECT_FALSE(s.IsInLANBack);
+    h.store.values = {{"IsInNet", "1"},
+                      {"IsMasterHost", "0"},
+                      {"IsInLANBack", "1"},
+                      {"AsService", "1"},
+                      {"UserPwd", "stored"}};
+    h.client->StartClient(false);
+    Settings s = h.client->SettingsRecord().Get();
+    EXPECT_TRUE(s.IsInNet && !s.IsMasterHost && s.IsInLANBack) << "read back at start";
+    EXPECT_TRUE(h.client->View().cbInLANBackEnabled) << "the controls follow the stored role";
     EXPECT_FALSE(s.AsService) << "taken from the service manager, not the store";
-    EXPECT_TRUE(h.client->View().rbAsSlave);
-    EXPECT_FALSE(h.client->View().rbAsMasterEnabled) << "disabled while not in a pair";
+    h.client->SaveSettings();
+    EXPECT_EQ(h.store.values["IsInLANBack"], "1") << "a save keeps the role";
+    EXPECT_EQ(h.store.values["UserPwd"], "stored") << "an empty box is no new password";
 
-    ClientHarness installed;
-    installed.services.installed = true;
-    installed.client->LoadSettings();
-    EXPECT_TRUE(installed.client->SettingsRecord().Get().AsService);
-    EXPECT_TRUE(installed.client->View().ChkBoxRunAsService);
+    ClientConfig master;
+    master.pair = ClientConfig::Pair::Master;
+    ClientHarness run(master);
+    run.store.values = h.store.values;
+    run.client->StartClient(false);
+    EXPECT_TRUE(run.client->SettingsRecord().Get().IsMasterHost) << "the option rules this run";
+    run.client->SaveSettings();
+    EXPECT_EQ(run.store.values["IsMasterHost"], "0") << "and is not saved";
+    EXPECT_EQ(run.store.values["IsInLANBack"], "1");
+    run.client->View().rbAsMaster = false;  // the user picks a role: that one is saved
+    run.client->View().rbAsSlave = true;
+    run.client->View().cbInLANBack = false;
+    run.client->SaveSettings();
+    EXPECT_EQ(run.store.values["IsInLANBack"], "0");
+    EXPECT_EQ(run.client->ConfigSet("AsService", "1").exitCode, 2) << "only -install changes it";
 }
 
 TEST(SettingsRules, SaveWritesEveryValueInOrderAndSetsAutostart) {
