@@ -29,10 +29,13 @@ std::string UsageText() {
            "                           it logs on with the saved credentials\n"
            "  --service                the same as the system service (what the unit runs)\n"
            "  -install, -uninstall     register or remove the systemd unit VortaService for this\n"
-           "                           program and data dir (root); -silent: no message\n"
+           "                           program and data dir (root; the data dir must be root's\n"
+           "                           own, /var/lib/vorta by default); -silent: no message;\n"
+           "                           --carry-over: take the account, service addresses and\n"
+           "                           lines from standard input (what the window sends)\n"
            "  config show              print the saved settings\n"
            "  config set NAME VALUE    change one saved setting (UserName, UserPwd, AutoLogon,\n"
-           "                           AsService, UpdateSysInfo, AutoRunAsOSStart, IsInNet,\n"
+           "                           UpdateSysInfo, AutoRunAsOSStart, IsInNet,\n"
            "                           IsMasterHost, IsInLANBack: flags are 1 or 0; ServiceUrl,\n"
            "                           LineUrlTemplate, ProbeUrl: empty for the default);\n"
            "                           config set UserPwd - reads the password from stdin\n"
@@ -107,6 +110,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             cl.command = Command::Version;
         else if (arg == "--service")
             cl.service = true;
+        else if (arg == "--carry-over")
+            cl.carryOver = true;
         else if (IsSwitch(arg, "INSTALL"))
             cl.serviceSwitch = ServiceSwitch::Install;
         else if (IsSwitch(arg, "UNINSTALL"))
@@ -119,6 +124,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             words.push_back(arg);
     }
     if (cl.command == Command::Help || cl.command == Command::Version) return cl;
+    if (cl.carryOver && cl.serviceSwitch != ServiceSwitch::Install)
+        throw std::invalid_argument("--carry-over goes with -install");
 
     if (words.empty()) {
         if (cl.json) throw std::invalid_argument("--json goes with status and domains");

@@ -28,8 +28,9 @@ struct CommandLine {
     bool headless = false;
     // -install / -uninstall in any letter case after "-", "/" or "\": the service install run.
     ServiceSwitch serviceSwitch = ServiceSwitch::None;
-    bool silent = false;   // -silent: the install run says nothing when it succeeds
-    bool service = false;  // --service: run as the system service
+    bool silent = false;     // -silent: the install run says nothing when it succeeds
+    bool carryOver = false;  // --carry-over: the install run takes a user's settings on stdin
+    bool service = false;    // --service: run as the system service
     bool json = false;
     bool verbose = false;  // --verbose: the debug log on stderr
     std::optional<std::string> dataDir;

@@ -6,6 +6,7 @@
 #include "app/CommandLine.h"
 #include "app/HeadlessView.h"
 #include "cli/Commands.h"
+#include "host/CarryOver.h"
 #include "host/ClientHost.h"
 #include "protocol/DebugLog.h"
 #include "service/ServiceHost.h"
@@ -17,11 +18,62 @@ using cli::kExitUsage;
 using host::RequestKind;
 constexpr const char* kVersion = "1.0";
 
+// Writes what the window carried over on standard input into the service's data dir, under the
+// lock a client of that dir holds; why it could not, or empty.
+std::string TakeCarryOver(host::HostPlatform& platform) {
+    std::string text;
+    char buffer[4096];
+    while (std::cin.read(buffer, sizeof buffer) || std::cin.gcount() > 0) {
+        text.append(buffer, static_cast<std::size_t>(std::cin.gcount()));
+        if (text.size() > 64 * 1024) return "the carried settings are too long";
+    }
+    try {
+        const CarryOver carried = DecodeCarryOver(text);
+        // Held only while the files are written; the service may start right after.
+        const auto lock = host::OpenChannel(platform.dataDir);
+        if (!lock->Lock())
+            return "a client runs on " + platform.dataDir.string() + "; stop it first";
+        ApplyCarryOver(carried, *platform.settings, platform.dataDir / kLinesFileName);
+        std::cerr << "vorta: the service on " << platform.dataDir.string()
+                  << " takes over the account, the service addresses and " << carried.lines.size()
+                  << " line(s)\n";
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return {};
+}
+
 // The options' configuration with what the test hooks allow.
 ClientConfig RunConfig(const app::CommandLine& cl) {
     ClientConfig config = app::ConfigFrom(cl, true);
     host::ApplyTestSettings(config);
     return config;
+}
+
+// -install / -uninstall. The service's data dir must be root's own; an install takes what the
+// window carried over and switches the desktop autostart off (the service replaces it).
+int InstallRun(const app::CommandLine& cl, host::HostPlatform& platform) {
+    const bool install = cl.serviceSwitch == ServiceSwitch::Install;
+    if (install) {
+        std::string why = host::ServiceDataDirProblem(platform.dataDir);
+        if (why.empty() && cl.carryOver) why = TakeCarryOver(platform);
+        if (!why.empty()) {
+            std::cerr << "vorta: " << kInstallFailed << ": " << why << "\n";
+            return 1;
+        }
+    }
+    const int code = RunServiceSwitch(
+        *platform.services, cl.serviceSwitch, cl.silent,
+        VortaServiceDefinition(host::ExecutablePath(), platform.dataDir), std::cout, std::cerr);
+    if (install && code == 0) {
+        try {
+            platform.settings->WriteSetting("AutoRunAsOSStart", "0");
+            platform.autostart->SetAutostart(false);
+        } catch (const std::exception& e) {
+            std::cerr << "vorta: the autostart entry could not be removed: " << e.what() << "\n";
+        }
+    }
+    return code;
 }
 
 int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir,
@@ -37,11 +89,14 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir,
     }
     const auto platform = host::MakePlatform(dataDir);
     // The install run registers or removes the service and ends; it skips the instance check.
-    if (cl.serviceSwitch != ServiceSwitch::None)
-        return RunServiceSwitch(*platform->services, cl.serviceSwitch, cl.silent,
-                                VortaServiceDefinition(host::ExecutablePath(), platform->dataDir),
-                                std::cout, std::cerr);
+    if (cl.serviceSwitch != ServiceSwitch::None) return InstallRun(cl, *platform);
     const bool serviceMode = cl.service || platform->startedAsService;
+    if (serviceMode) {
+        if (const std::string why = host::ServiceDataDirProblem(platform->dataDir); !why.empty()) {
+            std::cerr << "vorta: the service does not run on this data dir: " << why << "\n";
+            return platform::kExitServiceRefused;
+        }
+    }
 
     app::HeadlessView view(std::cerr);
     host::ClientHost run(*platform, RunConfig(cl), view, serviceMode);
@@ -52,7 +107,8 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir,
             return 0;
         case host::ClientHost::Outcome::Refused:
             std::cerr << "vorta: " << refusal << "\n";
-            return 1;
+            // The service manager must not start it again and again while the holder runs.
+            return serviceMode ? platform::kExitServiceRefused : 1;
         case host::ClientHost::Outcome::Started:
             break;
     }

@@ -44,6 +44,11 @@ std::filesystem::path ExecutablePath();
 std::unique_ptr<platform::ISettingsStore> OpenSettings(const std::filesystem::path& dataDir);
 std::unique_ptr<platform::IInstanceChannel> OpenChannel(const std::filesystem::path& dataDir);
 std::unique_ptr<platform::IServiceManager> OpenServiceManager();
+// Why a service may not run on (or be installed for) `dataDir`; empty when it may. Root works
+// only in root's folders; elsewhere there is nothing to check.
+std::string ServiceDataDirProblem(const std::filesystem::path& dataDir);
+// The data dir of the installed service.
+std::filesystem::path SystemDataDir();
 // Reads a secret from the terminal without echo (a line of standard input elsewhere).
 std::string ReadSecret(const std::string& prompt);
 // True when a graphical desktop is reachable (an X11 or Wayland display).

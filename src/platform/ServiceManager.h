@@ -9,6 +9,9 @@
 namespace vorta::platform {
 
 inline constexpr std::string_view kServiceName = "VortaService";
+// The exit code of a service start that was refused (another client holds the data dir, or the
+// data dir is not safe for the service): the service manager does not restart it.
+inline constexpr int kExitServiceRefused = 78;
 
 // A service as it is registered: started with the system, restarted when it fails.
 struct ServiceDefinition {

@@ -26,6 +26,9 @@ public:
     PppdSandbox() {
         for (const char* dir : {"peers", "run", "credentials"})
             std::filesystem::create_directories(temp.path() / dir);
+        // The client writes dial credentials only into a folder no one else may enter.
+        std::filesystem::permissions(temp.path() / "credentials",
+                                     std::filesystem::perms::owner_all);
         ::setenv("FAKE_PPPD_RUNDIR", (temp.path() / "run").c_str(), 1);
         ::setenv("FAKE_PPPD_PEERS", (temp.path() / "peers").c_str(), 1);
     }

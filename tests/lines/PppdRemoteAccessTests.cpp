@@ -102,6 +102,34 @@ TEST(PppdRemoteAccess, FailedDialReportsPppdsReasonAndLeavesNoCredentials) {
     EXPECT_EQ(dial.Dial(), platform::kRasEntryNotFound);
 }
 
+TEST(PppdRemoteAccess, CredentialsGoOnlyIntoAFolderNoOneElseMayEnter) {
+    PppdSandbox box;
+    box.Peer("isp", "fake-mode fail 19\n");
+    FakeNetworkTables tables;
+    namespace fs = std::filesystem;
+    const fs::path own = box.Paths(FAKE_PPPD).credentialsDir;
+    const fs::path open = own.parent_path() / "open";
+    fs::create_directory(open);
+    fs::permissions(open, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+    const fs::path link = own.parent_path() / "link";
+    fs::create_directory_symlink(own, link);
+    for (const fs::path& dir : {open, link}) {
+        platform::PppdPaths paths = box.Paths(FAKE_PPPD);
+        paths.credentialsDir = dir;
+        platform::PppdRemoteAccess ras(tables, paths);
+        TDialUp dial(ras);
+        dial.DialMode = TDialMode::dmSync;
+        dial.Entry = "isp";
+        dial.UserName = "alice";
+        dial.UserPwd = "secret";
+        EXPECT_THROW(dial.Dial(), std::runtime_error) << dir;
+        EXPECT_TRUE(fs::is_empty(own)) << dir;
+        EXPECT_TRUE(fs::is_empty(open)) << dir;
+        EXPECT_EQ(box.Log("isp"), "") << "pppd was not started";
+    }
+}
+
 TEST(PppdRemoteAccess, HangUpEndsTheLinkAndWaitsForIt) {
     PppdSandbox box;
     box.Peer("isp", "fake-mode hang\n");

@@ -88,6 +88,7 @@ Type=simple
 ExecStart=$prefix/bin/vorta --service --data-dir /var/lib/vorta
 Restart=on-failure
 RestartSec=5
+RestartPreventExitStatus=78
 TimeoutStopSec=10
 
 [Install]

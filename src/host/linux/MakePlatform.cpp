@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/CarryOver.h"
 #include "host/HostPlatform.h"
 #include "lines/LineInfo.h"
 #include "platform/linux/FileSettingsStore.h"
@@ -41,6 +42,15 @@ std::unique_ptr<platform::IInstanceChannel> OpenChannel(const std::filesystem::p
 std::unique_ptr<platform::IServiceManager> OpenServiceManager() {
     return std::make_unique<platform::SystemdServiceManager>(
         platform::SystemdServiceManager::FromEnvironment());
+}
+
+std::string ServiceDataDirProblem(const std::filesystem::path& dataDir) {
+    return platform::RunningAsRoot() ? platform::RootFolderProblem(dataDir) : std::string();
+}
+
+std::filesystem::path SystemDataDir() {
+    if (const char* dir = platform::TestSetting("VORTA_SYSTEM_DATA_DIR")) return dir;
+    return platform::kSystemDataDir;
 }
 
 std::string ReadSecret(const std::string& prompt) {
@@ -100,13 +110,21 @@ std::unique_ptr<HostPlatform> MakePlatform(const std::filesystem::path& dataDir)
                                  bool /*asService: systemd signals*/) {
         return std::make_unique<platform::SignalWatcher>(std::move(onStop));
     };
+    // The service always runs on the system data dir, never on a user's folder: the install run
+    // gets this client's account, addresses and lines on its standard input instead.
     made->installService = [dir = made->dataDir](bool install) {
         const std::filesystem::path program = platform::ExecutablePath();
         if (program.empty()) return false;
-        std::vector<std::string> command = ServiceSwitchCommand(program, dir, install);
+        const std::filesystem::path system = SystemDataDir();
+        std::vector<std::string> command = ServiceSwitchCommand(program, system, install);
+        std::string carried;
+        if (install && std::filesystem::absolute(system) != dir) {
+            command.push_back("--carry-over");
+            carried = EncodeCarryOver(*OpenSettings(dir), ReadLinesFile(dir / kLinesFileName));
+        }
         // A user asks the desktop's authentication agent; its refusal is the run's failure.
         if (!platform::RunningAsRoot()) command.insert(command.begin(), "pkexec");
-        return platform::RunProgram(command).exitCode == 0;
+        return platform::RunProgram(command, false, carried).exitCode == 0;
     };
     // A service start is one by systemd under the unit's account; root alone is no service
     // (sudo vorta beside the running service is a desktop start).

@@ -41,6 +41,15 @@ std::unique_ptr<platform::IServiceManager> OpenServiceManager() {
     return std::make_unique<platform::ScmServiceManager>();
 }
 
+// The service's folder under ProgramData inherits the administrators' access list.
+std::string ServiceDataDirProblem(const std::filesystem::path&) {
+    return {};
+}
+
+std::filesystem::path SystemDataDir() {
+    return platform::SystemDataDir();
+}
+
 std::string ReadSecret(const std::string& prompt) {
     return platform::ReadSecret(prompt);
 }

@@ -44,7 +44,9 @@ constexpr std::string_view kCredentialsPrefix = "vorta-ppp-";
 class CredentialsFile {
 public:
     CredentialsFile(const fs::path& dir, const std::string& text) {
-        CreatePrivateDirectories(dir);
+        // A folder another user made (or may enter) would hand that user the password.
+        if (const std::string why = PrivateFolderProblem(dir); !why.empty())
+            throw std::runtime_error("the dial credentials cannot be written: " + why);
         std::string pattern =
             (dir / (std::string(kCredentialsPrefix) + std::to_string(::getpid()) + "-XXXXXX"))
                 .string();
@@ -376,7 +378,8 @@ UniqueFd AddressNotices() {
     sockaddr_nl address{};
     address.nl_family = AF_NETLINK;
     address.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_IFADDR;
-    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return UniqueFd();
+    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        return UniqueFd();
     return fd;
 }
 

@@ -58,17 +58,32 @@ CleanSpawnAttributes::CleanSpawnAttributes() {
     posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 }
 
-ProcessResult RunProgram(const std::vector<std::string>& argv, bool captureOutput) {
+ProcessResult RunProgram(const std::vector<std::string>& argv, bool captureOutput,
+                         std::string_view input) {
     ProcessResult result;
-    if (argv.empty()) return result;
+    if (argv.empty() || input.size() > 60 * 1024) return result;
     int pipeFds[2] = {-1, -1};
     if (captureOutput && ::pipe2(pipeFds, O_CLOEXEC) != 0) return result;
     UniqueFd readEnd(pipeFds[0]);
     UniqueFd writeEnd(pipeFds[1]);
+    // The input fits the pipe's buffer, so it is written whole before the child starts and no
+    // write can block on (or be cut off by) a child that does not read.
+    int inputFds[2] = {-1, -1};
+    if (!input.empty() && ::pipe2(inputFds, O_CLOEXEC) != 0) return result;
+    UniqueFd inputRead(inputFds[0]);
+    if (!input.empty()) {
+        UniqueFd inputWrite(inputFds[1]);
+        if (::write(inputWrite.get(), input.data(), input.size()) !=
+            static_cast<ssize_t>(input.size()))
+            return result;
+    }
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (input.empty())
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    else
+        posix_spawn_file_actions_adddup2(&actions, inputRead.get(), STDIN_FILENO);
     if (captureOutput) posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), STDOUT_FILENO);
     std::vector<char*> args;
     for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
@@ -79,6 +94,7 @@ ProcessResult RunProgram(const std::vector<std::string>& argv, bool captureOutpu
         ::posix_spawnp(&pid, args[0], &actions, attributes.get(), args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     writeEnd.reset();
+    inputRead.reset();
     if (spawned != 0) return result;
 
     if (captureOutput) {

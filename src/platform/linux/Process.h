@@ -8,6 +8,7 @@
 #include <chrono>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vorta::platform {
@@ -32,9 +33,11 @@ private:
     posix_spawnattr_t attributes_;
 };
 
-// Runs `argv` (argv[0] looked up in PATH) with stdin on /dev/null and stderr inherited, and
-// waits for it. Standard output is captured when `captureOutput`, else inherited.
-ProcessResult RunProgram(const std::vector<std::string>& argv, bool captureOutput = false);
+// Runs `argv` (argv[0] looked up in PATH) with stderr inherited, and waits for it. Standard
+// input holds `input` (at most 60 KiB; more fails the run), /dev/null when it is empty.
+// Standard output is captured when `captureOutput`, else inherited.
+ProcessResult RunProgram(const std::vector<std::string>& argv, bool captureOutput = false,
+                         std::string_view input = {});
 
 // Replaces this process with `argv[0]` (a path) run with `argv`, in the same environment; returns
 // only when that fails, with the errno value.

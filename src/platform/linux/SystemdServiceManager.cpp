@@ -139,6 +139,9 @@ std::string SystemdServiceManager::UnitText(const ServiceDefinition& service) {
            "\n"
            "Restart=on-failure\n"
            "RestartSec=5\n"
+           "RestartPreventExitStatus=" +
+           std::to_string(kExitServiceRefused) +
+           "\n"
            "TimeoutStopSec=10\n"
            "\n"
            "[Install]\n"

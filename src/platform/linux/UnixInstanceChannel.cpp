@@ -97,7 +97,7 @@ UnixInstanceChannel::~UnixInstanceChannel() {
 UniqueFd UnixInstanceChannel::TakeLock() {
     if (lockFd_ >= 0) return UniqueFd();
     CreatePrivateDirectories(dir_);
-    UniqueFd lock(::open(LockPath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    UniqueFd lock(::open(LockPath().c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (lock.get() < 0 || ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) return UniqueFd();
     return lock;
 }

@@ -22,8 +22,9 @@ std::filesystem::path KnownFolder(REFKNOWNFOLDERID id) {
 
 }  // namespace
 
-std::filesystem::path DefaultDataDir() {
-    const bool service = RunningAsLocalSystem();
+namespace {
+
+std::filesystem::path DataDirUnder(bool service) {
     std::filesystem::path base =
         KnownFolder(service ? FOLDERID_ProgramData : FOLDERID_RoamingAppData);
     if (base.empty()) {
@@ -31,6 +32,16 @@ std::filesystem::path DefaultDataDir() {
         base = variable != nullptr && *variable != '\0' ? variable : ".";
     }
     return base / "Vorta";
+}
+
+}  // namespace
+
+std::filesystem::path DefaultDataDir() {
+    return DataDirUnder(RunningAsLocalSystem());
+}
+
+std::filesystem::path SystemDataDir() {
+    return DataDirUnder(true);
 }
 
 std::filesystem::path ExecutablePath() {

@@ -10,6 +10,8 @@ namespace vorta::platform {
 
 // %ProgramData%\Vorta for the local system account (the service), else %APPDATA%\Vorta.
 std::filesystem::path DefaultDataDir();
+// The service's: under ProgramData.
+std::filesystem::path SystemDataDir();
 // This program's own file, empty when unknown.
 std::filesystem::path ExecutablePath();
 
