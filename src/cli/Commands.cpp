@@ -85,6 +85,12 @@ int ConfigSet(const std::filesystem::path& dataDir, const std::string& name, std
         std::cerr << "vorta: a value cannot hold a tab\n";
         return kExitUsage;
     }
+    // The service and the desktop autostart exclude each other, as the window's boxes do.
+    if (name == "AutoRunAsOSStart" && value == "1" &&
+        host::OpenServiceManager()->IsServiceInstalled(platform::kServiceName)) {
+        std::cerr << "vorta: 因为选择了以服务方式启动，该选项被忽略！\n";
+        return kExitUsage;
+    }
     const auto channel = host::OpenChannel(dataDir);
     if (const auto sent = SendCommand(*channel, {RequestKind::Config, false, {name, value}}))
         return *sent;

@@ -1,7 +1,7 @@
-# Sourced by the program tests: `start_devservice BUILD LOG` starts the development service on a
-# free loopback port; it sets $service (its pid) and $url (its base URL), or fails.
+# Sourced by the program tests: `start_devservice BUILD LOG [OPTIONS...]` starts the development
+# service on a free loopback port; it sets $service (its pid) and $url (its base URL), or fails.
 start_devservice() {
-  "$1/tools/devservice/vorta-devservice" --port 0 >"$2" 2>&1 &
+  "$1/tools/devservice/vorta-devservice" --port 0 "${@:3}" >"$2" 2>&1 &
   service=$!
   url=
   for _ in $(seq 100); do

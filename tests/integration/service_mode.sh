@@ -27,6 +27,9 @@ out=$("$program" --data-dir "$data" /INSTALL -Silent) || fail "the install run f
 [[ -z $out ]] || fail "a silent install printed: $out"
 grep -qx "ExecStart=$(realpath "$program") --service --data-dir $data" "$unit" || fail "unit: $(cat "$unit")"
 grep -qx 'Description=Vorta V1.0 Service' "$unit" || fail "unit description"
+grep -qx 'RestartPreventExitStatus=78' "$unit" || fail "a refused start would be restarted"
+"$program" --data-dir "$data" config set AutoRunAsOSStart 1 2>/dev/null &&
+  fail "the autostart was switched on beside the service"
 [[ $(cat "$FAKE_SYSTEMCTL_DIR/calls") == $'daemon-reload\nenable VortaService.service' ]] ||
   fail "systemctl calls: $(cat "$FAKE_SYSTEMCTL_DIR/calls")"
 
@@ -59,7 +62,11 @@ printf '[Service]\nUser=%s\nExecStart=/bin/true\n' "$(id -un)" >"$unit"
 start_client
 [[ $status == '{"serviceMode":false,'* ]] || fail "a start by hand ran as the service: $status"
 # A service start beside it does not run: it names the running client and fails.
-if "$program" --data-dir "$data" --service 2>"$work/second.log"; then fail "a second client ran"; fi
+set +e
+"$program" --data-dir "$data" --service 2>"$work/second.log"
+code=$?
+set -e
+[[ $code == 78 ]] || fail "the refused service start exited $code, which systemd would restart"
 grep -q "a client (pid $client, desktop mode) holds $data" "$work/second.log" ||
   fail "the refusal does not name the client: $(cat "$work/second.log")"
 "$program" --data-dir "$data" status >/dev/null || fail "the running client was disturbed"

@@ -63,7 +63,7 @@ Packet parsePacket(std::string_view body) {
     if (!exchange) throw BadRequest("unknown MsgType \"" + type + "\"");
     packet.exchange = *exchange;
     packet.userName = childText(packet, "UserName");
-    packet.userPwd = childText(packet, "UserPwd");
+    packet.userPwd = xml::exactTextOf(xml::firstChild(packet.root, "UserPwd"));
     return packet;
 }
 

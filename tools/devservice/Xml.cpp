@@ -83,11 +83,16 @@ std::string nameOf(const xmlNode* node) {
                                                     : std::string();
 }
 
-std::string textOf(const xmlNode* node) {
+std::string exactTextOf(const xmlNode* node) {
     if (node == nullptr) return {};
     std::unique_ptr<xmlChar, XmlFree> content(xmlNodeGetContent(node));
     if (!content) return {};
-    std::string_view text(reinterpret_cast<const char*>(content.get()));
+    return reinterpret_cast<const char*>(content.get());
+}
+
+std::string textOf(const xmlNode* node) {
+    const std::string exact = exactTextOf(node);
+    std::string_view text(exact);
     const auto low = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     while (!text.empty() && low(text.front())) text.remove_prefix(1);
     while (!text.empty() && low(text.back())) text.remove_suffix(1);

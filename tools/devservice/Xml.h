@@ -32,6 +32,8 @@ const xmlNode* firstChild(const xmlNode* parent, std::string_view name);  // nul
 std::string nameOf(const xmlNode* node);
 // UTF-8 text content without leading/trailing bytes <= 0x20; "" for nullptr.
 std::string textOf(const xmlNode* node);
+// The same without trimming: a password's blanks are part of it.
+std::string exactTextOf(const xmlNode* node);
 
 // Builds a document of elements holding text only.
 class Writer {
