@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "platform/AtomicFile.h"
 #include "platform/ChannelWire.h"
@@ -266,13 +267,15 @@ void UnixInstanceChannel::Serve(const Handler& handler) {
         if (!taken)
             ::send(conn->get(), kBusyMark.data(), kBusyMark.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     }
-    // Askers still in the backlog hear that nobody will serve them; then the requests in hand
-    // are finished.
+    // New askers find no instance; those still in the backlog hear that nobody will serve them
+    // (closing the listener would reset them); then the requests in hand are finished.
+    ::unlink(SocketPath().c_str());
     for (;;) {
         UniqueFd conn(::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
         if (conn.get() < 0) break;
         ::send(conn.get(), kDroppedMark.data(), kDroppedMark.size(), MSG_NOSIGNAL);
     }
+    ::close(std::exchange(listenFd_, -1));
     workers.JoinAll();
 }
 
