@@ -18,6 +18,8 @@ using host::RequestKind;
 using platform::ChannelReply;
 using Outcome = ChannelReply::Outcome;
 
+const char* kBusy = "vorta: the client is busy with other requests; try again\n";
+
 const char* kVisibleWarning =
     "vorta: warning: a password on the command line can be seen by other users; give \"-\" "
     "to type it instead\n";
@@ -25,7 +27,9 @@ const char* kVisibleWarning =
 // Prints why a request got no answer; the exit code to end with.
 int Unanswered(const ChannelReply& reply, std::chrono::seconds waited) {
     const std::string after = " after " + std::to_string(waited.count()) + " s";
-    if (reply.outcome == Outcome::Withdrawn)
+    if (reply.outcome == Outcome::Busy)
+        std::cerr << kBusy;
+    else if (reply.outcome == Outcome::Withdrawn)
         std::cerr << "vorta: the client did not answer" << after
                   << "; nothing was changed by this command\n";
     else
@@ -107,6 +111,10 @@ int Status(const std::filesystem::path& dataDir, bool json) {
     if (reply.outcome == Outcome::NotRunning) {
         std::cerr << "vorta: no client is running for " << dataDir.string() << "\n";
         return kExitNotRunning;
+    }
+    if (reply.outcome == Outcome::Busy) {
+        std::cerr << kBusy;
+        return 1;
     }
     if (reply.outcome != Outcome::Answered) {
         std::cerr << "vorta: the client is busy: it did not answer in " << wait.count() << " s\n";

@@ -1,6 +1,8 @@
 #pragma once
 // The running client's side of the instance channel: decodes each request, runs its work on the
-// client's loop and encodes the answer. Requests arrive on the channel's own thread.
+// client's loop and encodes the answer. Requests arrive on the channel's threads, several at
+// once: the client is touched only on its loop, where they queue as events, and each request
+// waits for its own work alone.
 
 #include <atomic>
 #include <functional>
@@ -17,9 +19,9 @@ public:
     ChannelDispatcher(TClient& client, EventLoop& loop, bool serviceMode)
         : client_(client), loop_(loop), serviceMode_(serviceMode) {}
 
-    // Runs on the channel's thread. Work for the client goes to its loop; the request waits for
-    // it until it is done, or drops it when the asker withdraws it before it started. A failure
-    // is answered and reported to the client, which goes on.
+    // Runs on a channel thread, on several at once. Work for the client goes to its loop; the
+    // request waits for it until it is done, or drops it when the asker withdraws it before it
+    // started. A failure is answered and reported to the client, which goes on.
     std::string Handle(const std::string& text, platform::IRequestContext& context);
     // From now on requests are answered "closing" instead of waiting for the loop, and requests
     // whose work started but can no longer finish are answered as such.

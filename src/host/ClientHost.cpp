@@ -31,8 +31,13 @@ std::string ClientHost::Holder() {
 ClientHost::Outcome ClientHost::Start(std::string& refusal) {
     platform::IInstanceChannel& channel = *platform_.channel;
     const std::string show = EncodeRequest({RequestKind::Show});
+    const auto askToShow = [&] {
+        return channel.Request(show, WaitFor(RequestKind::Show)).outcome;
+    };
+    using Reply = platform::ChannelReply::Outcome;
     // A running client of this data dir is asked to show itself instead.
-    if (!serviceMode_ && channel.Ask(show)) return Outcome::OtherShown;
+    Reply shown = serviceMode_ ? Reply::NotRunning : askToShow();
+    if (shown == Reply::Answered) return Outcome::OtherShown;
     const bool claimed =
         channel.Claim([this](const std::string& request, platform::IRequestContext& context) {
             return dispatcher_.Handle(request, context);
@@ -40,8 +45,11 @@ ClientHost::Outcome ClientHost::Start(std::string& refusal) {
     if (!claimed && !serviceMode_) {
         // It was asked to show itself unless it did not answer (it is starting, or its lock
         // file belongs to another user).
-        if (channel.Ask(show)) return Outcome::OtherShown;
-        refusal = "another client holds " + platform_.dataDir.string() + " and does not answer";
+        if (shown != Reply::Busy) shown = askToShow();
+        if (shown == Reply::Answered) return Outcome::OtherShown;
+        refusal = "another client holds " + platform_.dataDir.string() +
+                  (shown == Reply::Busy ? " and is busy with other requests; try again"
+                                        : " and does not answer");
         return Outcome::Refused;
     }
     if (!claimed) {

@@ -2,8 +2,11 @@
 // The instance channel's words on the wire, the same over every transport: the asker sends one
 // request line; the instance may say that the work has started; an asker that waited too long
 // withdraws the request; the instance then says whether it had dropped it; the instance closes
-// its end after the answer, which is how an answer ends.
+// its end after the answer, which is how an answer ends. An instance that serves as many
+// connections as it may says so at once and closes.
 
+#include <chrono>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -14,9 +17,19 @@ namespace vorta::platform::wire {
 inline constexpr std::string_view kCancel = "CANCEL\n";
 inline constexpr std::string_view kStartedMark = "\x06\n";
 inline constexpr std::string_view kDroppedMark = "\x15\n";
+inline constexpr std::string_view kBusyMark = "\x16\n";
+
+// Connections served at once; one more is turned away busy. A slow exchange holds its asker's
+// connection for its whole length, so this bounds the threads askers can make the instance keep.
+inline constexpr std::size_t kMaxConnections = 8;
+// A connection whose request line has not arrived by then is closed.
+inline constexpr std::chrono::milliseconds kIdleTimeout{3000};
+// How long an asker tries to get a connection at all (a full backlog, every pipe instance taken).
+inline constexpr std::chrono::milliseconds kConnectDeadline{5000};
 
 // What the asker makes of what it received; `complete` when the instance closed its end. A
-// request whose answer never came is Withdrawn when the instance dropped it, else Unfinished.
+// request whose answer never came is Withdrawn when the instance dropped it, else Unfinished;
+// Busy when the instance turned the connection away.
 ChannelReply ReplyFrom(std::string received, bool complete);
 
 }  // namespace vorta::platform::wire

@@ -28,6 +28,7 @@ struct ChannelReply {
         Answered,    // `text` is the answer
         Withdrawn,   // no answer in time; the request was withdrawn before it started
         Unfinished,  // no answer in time, but the instance had started the work
+        Busy,        // the instance serves as many askers as it can; the request never reached it
     } outcome = Outcome::NotRunning;
     std::string text;
 };
@@ -36,19 +37,22 @@ class IInstanceChannel {
 public:
     using Handler = std::function<std::string(const std::string& request, IRequestContext&)>;
     virtual ~IInstanceChannel() = default;
-    // Becomes the one instance, answering requests with `handler` on a thread of its own.
-    // False when another instance holds the data dir.
+    // Becomes the one instance, answering requests with `handler` on threads of its own: each
+    // connection has its own, so `handler` runs for several requests at once. False when another
+    // instance holds the data dir.
     virtual bool Claim(Handler handler) = 0;
     bool Claim(std::function<std::string(const std::string& request)> handler) {
         return Claim([h = std::move(handler)](const std::string& request, IRequestContext&) {
             return h(request);
         });
     }
-    // Stops answering: new askers find no instance, and a request being answered is waited for.
+    // Stops answering: new askers find no instance, requests being answered are waited for, and
+    // connections whose request has not arrived are told it was dropped.
     // The data dir stays held until this object goes, so no second client starts meanwhile.
     virtual void StopServing() = 0;
     // Sends one request and waits up to `timeout` for its answer; past that the request is
-    // withdrawn unless the instance has started it.
+    // withdrawn unless the instance has started it. A connection the instance cannot take within
+    // a few seconds (every one it serves at once is taken) ends as Busy.
     virtual ChannelReply Request(const std::string& request, std::chrono::milliseconds timeout) = 0;
     // Takes the data dir's instance lock without serving (for a command that edits the files
     // while no client runs); false when a client holds it. Released with this object.

@@ -9,11 +9,15 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <utility>
 
 #include "platform/AtomicFile.h"
 #include "platform/ChannelWire.h"
+#include "platform/ChannelWorkers.h"
 #include "platform/ThreadName.h"
 #include "platform/linux/UniqueFd.h"
 
@@ -70,6 +74,29 @@ bool ReadUntil(int fd, std::string& out, char stopAt, std::size_t limit) {
     return true;
 }
 
+// Connects to the instance's socket, trying again while its backlog is full until `deadline`
+// has passed. An invalid descriptor with `outcome` NotRunning or Busy when that fails.
+UniqueFd Connect(const sockaddr_un& addr, std::chrono::milliseconds deadline,
+                 ChannelReply::Outcome& outcome) {
+    outcome = ChannelReply::Outcome::NotRunning;
+    // Non-blocking, a full backlog refuses at once (EAGAIN) instead of blocking without end.
+    UniqueFd conn(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (conn.get() < 0) return UniqueFd();
+    const auto until = std::chrono::steady_clock::now() + deadline;
+    while (::connect(conn.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN) return UniqueFd();
+        if (std::chrono::steady_clock::now() >= until) {
+            outcome = ChannelReply::Outcome::Busy;
+            return UniqueFd();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    const int flags = ::fcntl(conn.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(conn.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return UniqueFd();
+    return conn;
+}
+
 }  // namespace
 
 UnixInstanceChannel::UnixInstanceChannel(std::filesystem::path dataDir)
@@ -117,7 +144,8 @@ bool UnixInstanceChannel::Claim(Handler handler) {
     ::unlink(SocketPath().c_str());
     sockaddr_un addr{};
     UniqueFd dirFd;
-    UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    // Non-blocking: an asker that left before it was accepted never holds the accepting thread.
+    UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (listener.get() < 0 || !MakeAddress(SocketPath(), addr, dirFd)) return false;
     const mode_t oldMask = ::umask(0077);
     const int bound = ::bind(listener.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr);
@@ -172,27 +200,83 @@ private:
 
 }  // namespace
 
-void UnixInstanceChannel::Serve(Handler handler) {
+namespace {
+
+// Waits until `fd` has something to read or `until`; false at the time-out or when the channel
+// stops (its wake descriptor stays readable once set).
+bool AwaitInput(int fd, int wakeFd, std::chrono::steady_clock::time_point until) {
+    for (;;) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+        const int ready = ::poll(fds, 2, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0 || fds[1].revents != 0) return false;
+        return true;
+    }
+}
+
+// Reads one connection's request line, hands it to `handler` and writes the answer. A connection
+// whose line does not arrive in time is closed; one still without its line when the channel
+// stops is told that it was dropped.
+void Answer(int conn, int wakeFd, const IInstanceChannel::Handler& handler) {
+    SetTimeouts(conn, 2);
+    const auto until = std::chrono::steady_clock::now() + kIdleTimeout;
+    std::string request;
+    char buffer[1024];
+    while (request.size() < kMaxRequest && request.find('\n') == std::string::npos) {
+        if (!AwaitInput(conn, wakeFd, until)) {
+            pollfd wake{wakeFd, POLLIN, 0};
+            if (::poll(&wake, 1, 0) > 0) WriteAll(conn, kDroppedMark);
+            return;
+        }
+        const ssize_t n = ::recv(conn, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) return;
+        request.append(buffer, static_cast<std::size_t>(n));
+    }
+    request = request.substr(0, request.find('\n'));
+    if (!request.empty() && request.back() == '\r') request.pop_back();
+    Connection connection(conn);
+    std::string answer = handler(request, connection);
+    if (connection.withdrawn() && !connection.started()) answer = kDroppedMark;
+    WriteAll(conn, answer);
+}
+
+}  // namespace
+
+void UnixInstanceChannel::Serve(const Handler& handler) {
+    ChannelWorkers workers(kMaxConnections);
     for (;;) {
         pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {
             if (errno == EINTR) continue;
-            return;
+            break;
         }
-        if (fds[1].revents != 0) return;
+        if (fds[1].revents != 0) break;
         if ((fds[0].revents & POLLIN) == 0) continue;
-        UniqueFd conn(::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC));
-        if (conn.get() < 0) continue;
-        SetTimeouts(conn.get(), 2);
-        std::string request;
-        if (!ReadUntil(conn.get(), request, '\n', kMaxRequest)) continue;
-        request = request.substr(0, request.find('\n'));
-        if (!request.empty() && request.back() == '\r') request.pop_back();
-        Connection connection(conn.get());
-        std::string answer = handler(request, connection);
-        if (connection.withdrawn() && !connection.started()) answer = kDroppedMark;
-        WriteAll(conn.get(), answer);
+        auto conn =
+            std::make_shared<UniqueFd>(::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC));
+        if (conn->get() < 0) continue;
+        // The work owns the connection: it closes once its worker counts as done, so an asker
+        // that has its answer finds its place free again.
+        const bool taken = workers.TryStart(
+            [conn, wakeFd = wakeFd_, &handler] { Answer(conn->get(), wakeFd, handler); });
+        // Said at once, whatever the asker has sent: a full socket buffer cannot hold this up.
+        if (!taken)
+            ::send(conn->get(), kBusyMark.data(), kBusyMark.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     }
+    // New askers find no instance; those still in the backlog hear that nobody will serve them
+    // (closing the listener would reset them); then the requests in hand are finished.
+    ::unlink(SocketPath().c_str());
+    for (;;) {
+        UniqueFd conn(::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+        if (conn.get() < 0) break;
+        ::send(conn.get(), kDroppedMark.data(), kDroppedMark.size(), MSG_NOSIGNAL);
+    }
+    ::close(std::exchange(listenFd_, -1));
+    workers.JoinAll();
 }
 
 ChannelReply UnixInstanceChannel::Request(const std::string& request,
@@ -201,12 +285,18 @@ ChannelReply UnixInstanceChannel::Request(const std::string& request,
     sockaddr_un addr{};
     UniqueFd dirFd;
     if (!MakeAddress(SocketPath(), addr, dirFd)) return reply;
-    UniqueFd conn(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (conn.get() < 0) return reply;
-    if (::connect(conn.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return reply;
+    UniqueFd conn = Connect(addr, std::min<std::chrono::milliseconds>(timeout, kConnectDeadline),
+                            reply.outcome);
+    if (!conn.valid()) return reply;
     reply.outcome = ChannelReply::Outcome::Withdrawn;
     SetTimeouts(conn.get(), 10);
-    if (!WriteAll(conn.get(), request + "\n")) return reply;
+    if (!WriteAll(conn.get(), request + "\n")) {
+        // Turned away before the request was read: what the instance said is still there.
+        std::string said;
+        if (ReadUntil(conn.get(), said, '\0', kBusyMark.size()) && said == kBusyMark)
+            reply.outcome = ChannelReply::Outcome::Busy;
+        return reply;
+    }
 
     // Reads what comes until the end of the answer, `until`, or (with `verdictOnly`) the
     // instance's word on a withdrawn request; true at the end of the answer.

@@ -31,7 +31,8 @@ public:
     std::filesystem::path LockPath() const { return dir_ / (std::string(kInstanceName) + ".lock"); }
 
 private:
-    void Serve(Handler handler);
+    // Accepts connections and serves each on a thread of its own until the channel stops.
+    void Serve(const Handler& handler);
     // The data dir's lock file, locked; an invalid descriptor when another process holds it
     // (or this object already does).
     UniqueFd TakeLock();

@@ -2,10 +2,13 @@
 
 #include <sddl.h>
 
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "platform/AtomicFile.h"
 #include "platform/ChannelWire.h"
+#include "platform/ChannelWorkers.h"
 #include "platform/ThreadName.h"
 #include "platform/win32/InstanceName.h"
 #include "platform/win32/PipeIo.h"
@@ -54,18 +57,20 @@ private:
 };
 
 // Reads the request line from a connected instance, hands it to `handler` and writes the answer.
-// A request that has begun to arrive is answered even when the channel is stopping.
-void Answer(HANDLE pipe, const IInstanceChannel::Handler& handler) {
+// An instance whose line does not arrive in time is closed; one still without its line when the
+// channel stops (`stop` is set) is told that it was dropped.
+void Answer(HANDLE pipe, HANDLE stop, const IInstanceChannel::Handler& handler) {
     std::string request;
-    const ULONGLONG until = GetTickCount64() + kServerIoMs;
+    const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(kIdleTimeout.count());
     char buffer[1024];
     while (request.size() < kMaxRequest && request.find('\n') == std::string::npos) {
         const ULONGLONG now = GetTickCount64();
         if (now >= until) return;
         DWORD got = 0;
-        if (ReadSome(pipe, buffer, sizeof buffer, got, nullptr, static_cast<DWORD>(until - now)) !=
-            PipeEnd::Done)
-            return;
+        const PipeEnd end =
+            ReadSome(pipe, buffer, sizeof buffer, got, stop, static_cast<DWORD>(until - now));
+        if (end == PipeEnd::Stopped) WriteAll(pipe, kDroppedMark, nullptr, kServerIoMs);
+        if (end != PipeEnd::Done) return;
         request.append(buffer, got);
     }
     request = request.substr(0, request.find('\n'));
@@ -161,24 +166,31 @@ void PipeInstanceChannel::Serve(std::stop_token stop, UniqueHandle listening,
                                 const Handler& handler) {
     ResetEvent(stopEvent_.get());
     std::stop_callback wake(stop, [this] { SetEvent(stopEvent_.get()); });
-    for (;;) {
+    ChannelWorkers workers(kMaxConnections);
+    while (listening) {
         const PipeEnd connected = AwaitClient(listening.get(), stopEvent_.get(), INFINITE);
         if (connected == PipeEnd::Closed) {  // the asker left before it was seen
             DisconnectNamedPipe(listening.get());
             continue;
         }
-        if (connected != PipeEnd::Done) return;
+        if (connected != PipeEnd::Done) break;
         // The next instance waits while this one is served, so the name never goes missing.
         UniqueHandle next = NewInstance(false);
-        Answer(listening.get(), handler);
-        // Closed without disconnecting: the asker still reads what is left, then the end.
+        // The work owns the instance: it closes once its worker counts as done, so an asker that
+        // has its answer finds its place free again. Closed without disconnecting: the asker
+        // still reads what is left, then the end.
+        auto pipe = std::make_shared<UniqueHandle>(std::move(listening));
+        const bool taken = workers.TryStart([pipe, stopEvent = stopEvent_.get(), &handler] {
+            Answer(pipe->get(), stopEvent, handler);
+        });
+        // The mark fits the pipe's buffer: the write completes whatever the asker does.
+        if (!taken) WriteAll(pipe->get(), kBusyMark, nullptr, kServerIoMs);
         listening = next ? std::move(next) : NewInstance(false);
-        if (!listening) return;
-        if (stop.stop_requested()) {
-            TurnAway(listening.get());
-            return;
-        }
     }
+    // New askers find no instance while the requests in hand are finished.
+    if (listening) TurnAway(listening.get());
+    listening.reset();
+    workers.JoinAll();
 }
 
 ChannelReply PipeInstanceChannel::Request(const std::string& request,
@@ -193,9 +205,12 @@ ChannelReply PipeInstanceChannel::Request(const std::string& request,
     const ULONGLONG deadline =
         start + static_cast<ULONGLONG>(std::max<long long>(timeout.count(), 0));
 
-    // Identification only: a server that is not ours cannot act as this user.
+    const ULONGLONG connectBy =
+        start + static_cast<ULONGLONG>(std::min<long long>(std::max<long long>(timeout.count(), 0),
+                                                           kConnectDeadline.count()));
     UniqueHandle pipe;
     while (!pipe) {
+        // Identification only: a server that is not ours cannot act as this user.
         HANDLE opened = CreateFileW(
             name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
             FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
@@ -205,17 +220,25 @@ ChannelReply PipeInstanceChannel::Request(const std::string& request,
         }
         // Not there, or out of reach (see the header): no instance for this asker.
         if (GetLastError() != ERROR_PIPE_BUSY) return reply;
-        // Every instance busy: wait for one, as long as the time allows.
-        const DWORD left = msLeft(deadline);
+        // Every instance taken: wait for one until the connect's deadline.
+        const DWORD left = msLeft(connectBy);
         if (left == 0) {
-            reply.outcome = ChannelReply::Outcome::Withdrawn;
+            reply.outcome = ChannelReply::Outcome::Busy;
             return reply;
         }
         if (!WaitNamedPipeW(name.c_str(), left) && GetLastError() == ERROR_FILE_NOT_FOUND)
             return reply;
     }
     reply.outcome = ChannelReply::Outcome::Withdrawn;
-    if (WriteAll(pipe.get(), request + "\n", nullptr, kAskerWriteMs) != PipeEnd::Done) return reply;
+    if (WriteAll(pipe.get(), request + "\n", nullptr, kAskerWriteMs) != PipeEnd::Done) {
+        // Turned away before the request was read: what the instance said is still there.
+        char said[8];
+        DWORD got = 0;
+        if (ReadSome(pipe.get(), said, sizeof said, got, nullptr, kServerIoMs) == PipeEnd::Done &&
+            std::string_view(said, got) == kBusyMark)
+            reply.outcome = ChannelReply::Outcome::Busy;
+        return reply;
+    }
 
     // Reads what comes until the end of the answer, `until`, or (with `verdictOnly`) the
     // instance's word on a withdrawn request; true at the end of the answer.

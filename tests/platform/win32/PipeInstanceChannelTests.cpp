@@ -7,8 +7,10 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ChannelWire.h"
 #include "platform/win32/InstanceName.h"
 #include "platform/win32/PipeInstanceChannel.h"
+#include "platform/win32/PipeIo.h"
 #include "platform/win32/UniqueHandle.h"
 
 namespace vorta::platform {
@@ -184,7 +186,14 @@ TEST(PipeInstanceChannel, AskersAtOnceAreAllAnswered) {
     EXPECT_EQ(PipeInstanceChannel(dir.path() / "big").Ask("X"), std::optional<std::string>(big));
 }
 
-TEST(PipeInstanceChannel, StopServingFinishesTheRequestInHandAndTurnsNewAskersAway) {
+// A connection to `name` that sends nothing, for PipeIo's waits.
+UniqueHandle ConnectSilently(const std::wstring& name) {
+    HANDLE opened = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    return UniqueHandle(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
+}
+
+TEST(PipeInstanceChannel, StopServingFinishesTheRequestsInHandAndTurnsTheOthersAway) {
     TempDir dir;
     PipeInstanceChannel instance(dir.path());
     std::atomic<bool> inHandler{false};
@@ -196,20 +205,77 @@ TEST(PipeInstanceChannel, StopServingFinishesTheRequestInHandAndTurnsNewAskersAw
     ChannelReply inHand;
     std::jthread asker([&] { inHand = PipeInstanceChannel(dir.path()).Request("A", 10s); });
     ASSERT_TRUE(WaitFor([&] { return inHandler.load(); }));
-    // Connected while the first is answered, this one is never served: it hears so.
-    ChannelReply waiting;
-    std::jthread next([&] { waiting = PipeInstanceChannel(dir.path()).Request("W", 10s); });
+    // Connected, but its request never came: it hears that it was dropped.
+    UniqueHandle silent = ConnectSilently(instance.PipeName());
+    ASSERT_TRUE(silent);
     std::this_thread::sleep_for(150ms);
     instance.StopServing();
     asker.join();
-    next.join();
     EXPECT_EQ(inHand.outcome, Outcome::Answered);
     EXPECT_EQ(inHand.text, "late:A\n");
-    EXPECT_EQ(waiting.outcome, Outcome::Withdrawn) << "text: " << waiting.text;
+    char said[8];
+    DWORD got = 0;
+    ASSERT_EQ(ReadSome(silent.get(), said, sizeof said, got, nullptr, 5000), PipeEnd::Done);
+    EXPECT_EQ(std::string_view(said, got), wire::kDroppedMark);
 
     EXPECT_EQ(PipeInstanceChannel(dir.path()).Request("B", 1s).outcome, Outcome::NotRunning);
     EXPECT_FALSE(PipeInstanceChannel(dir.path()).Claim(Echo(""))) << "the data dir stays held";
     EXPECT_FALSE(PipeInstanceChannel(dir.path()).Lock());
+}
+
+TEST(PipeInstanceChannel, AskersAreServedAtOnceUpToABoundAndSilentConnectionsAreClosed) {
+    TempDir dir;
+    PipeInstanceChannel instance(dir.path());
+    std::atomic<bool> hold{true};
+    std::atomic<std::size_t> held{0};
+    ASSERT_TRUE(instance.Claim([&](const std::string& request) {
+        if (request == "HOLD") {
+            ++held;
+            while (hold) std::this_thread::sleep_for(10ms);
+        }
+        return request + "\n";
+    }));
+    // A connection that never sends holds a place, but nobody waits behind it.
+    UniqueHandle silent = ConnectSilently(instance.PipeName());
+    ASSERT_TRUE(silent);
+    EXPECT_EQ(PipeInstanceChannel(dir.path()).Ask("A"), std::optional<std::string>("A\n"));
+
+    // Every other place taken by a request in hand, all of them in the handler together.
+    std::vector<ChannelReply> replies(wire::kMaxConnections - 1);
+    std::vector<std::jthread> askers;
+    for (auto& reply : replies)
+        askers.emplace_back([&] { reply = PipeInstanceChannel(dir.path()).Request("HOLD", 30s); });
+    ASSERT_TRUE(WaitFor([&] { return held == replies.size(); }, 10s))
+        << held << " requests in hand at once";
+    const ChannelReply turnedAway = PipeInstanceChannel(dir.path()).Request("B", 30s);
+    EXPECT_EQ(turnedAway.outcome, Outcome::Busy) << turnedAway.text;
+
+    // The silent connection is closed after its idle time, which frees its place.
+    char byte;
+    DWORD got = 0;
+    EXPECT_EQ(ReadSome(silent.get(), &byte, 1, got, nullptr, 10000), PipeEnd::Closed)
+        << "closed without a word";
+    EXPECT_TRUE(WaitFor([&] {
+        return PipeInstanceChannel(dir.path()).Ask("C") == std::optional<std::string>("C\n");
+    })) << "the freed place was not taken";
+
+    hold = false;
+    askers.clear();
+    for (const auto& reply : replies) {
+        EXPECT_EQ(reply.outcome, Outcome::Answered);
+        EXPECT_EQ(reply.text, "HOLD\n");
+    }
+
+    // A pipe whose one instance is taken: the asker's connect gives up instead of waiting.
+    TempDir taken;
+    const std::wstring name = PipeInstanceChannel(taken.path()).PipeName();
+    HANDLE made = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 4096, 4096,
+                                   0, nullptr);
+    ASSERT_NE(made, INVALID_HANDLE_VALUE);
+    UniqueHandle only(made);
+    UniqueHandle holder = ConnectSilently(name);
+    ASSERT_TRUE(holder);
+    EXPECT_EQ(PipeInstanceChannel(taken.path()).Request("X", 1s).outcome, Outcome::Busy);
 }
 
 TEST(PipeInstanceChannel, APipeMadeBeforehandIsNotJoined) {
