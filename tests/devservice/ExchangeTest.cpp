@@ -54,10 +54,13 @@ TEST_F(ExchangeTest, ProfileWithWrongPasswordIs102WithoutProfile) {
     EXPECT_EQ(AnswerDoc::child(answer.root(), "UserProfile"), nullptr);
 }
 
-TEST_F(ExchangeTest, RequestTextIsTrimmedOfControlAndSpaceCharacters) {
-    const std::string body = packet(el("MsgType", " \tQueryUserProfileReq\r\n") +
-                                    el("UserName", "\n  demo ") + el("UserPwd", "\tdemo123\n"));
-    EXPECT_EQ(exchange(body).text("Result"), "0");
+TEST_F(ExchangeTest, RequestTextIsTrimmedButAPasswordIsTakenAsSent) {
+    auto body = [&](const char* password) {
+        return packet(el("MsgType", " \tQueryUserProfileReq\r\n") + el("UserName", "\n  demo ") +
+                      el("UserPwd", password));
+    };
+    EXPECT_EQ(exchange(body("demo123")).text("Result"), "0");
+    EXPECT_EQ(exchange(body("\tdemo123\n")).text("Result"), "102") << "blanks are part of it";
 }
 
 class CredentialsTest : public ServiceTest, public ::testing::WithParamInterface<Exchange> {};
