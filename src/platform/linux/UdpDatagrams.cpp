@@ -54,7 +54,8 @@ std::vector<Ip4Interface> ReadInterfaces() {
         if (index == 0) continue;
         auto entry = std::find_if(interfaces.begin(), interfaces.end(),
                                   [&](const Ip4Interface& known) { return known.index == index; });
-        if (entry == interfaces.end()) entry = interfaces.insert(entry, Ip4Interface{index, false, {}});
+        if (entry == interfaces.end())
+            entry = interfaces.insert(entry, Ip4Interface{index, false, {}});
         entry->broadcastCapable = (a->ifa_flags & IFF_UP) != 0 &&
                                   (a->ifa_flags & IFF_BROADCAST) != 0 &&
                                   (a->ifa_flags & IFF_LOOPBACK) == 0;
