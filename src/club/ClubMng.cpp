@@ -9,11 +9,17 @@ void TClubMng::Start(bool master) {
     unit_.reset();  // joins the old unit's thread, which reads master_
     master_ = master;
     SetPortFailure({});
+    // The new unit has heard nothing of a master: the lines carry until its "ACTIVE" is heard.
+    lastState_.Forget();
+    if (lines_ != nullptr) lines_->Duty = LinesDuty::Carry;
     unit_ = std::make_unique<TClubUnit>(master, datagrams_, timing_, lastState_);
     unit_->OnPeerState = [this](TClubUnit&, const std::string&, std::uint8_t state) {
         OnPeerState(state);
     };
     unit_->OnGetClosed = [this](TClubUnit&) { return OnGetClosed(); };
+    unit_->OnAwaitKnown = [this](TClubUnit&, std::stop_token stop) {
+        return lines_ == nullptr || lines_->AwaitFirstPass(stop);
+    };
     unit_->OnIgnored = [this](TClubUnit&, const std::string&) { ++ignored_; };
     unit_->OnPortState = [this](TClubUnit&, const std::string& failure) {
         SetPortFailure(failure);

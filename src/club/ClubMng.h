@@ -27,8 +27,10 @@ public:
     std::function<void(const std::string& failure)> OnPortFailure;
 
     // Starts a unit in `master` role; a running unit of the same role is left alone, another
-    // one is replaced. A backup whose port cannot be bound runs on without the pair, trying
-    // again every heartbeat interval, and reports silence when it comes due.
+    // one is replaced. A new unit starts with the peer state unknown and the lines' duty Carry;
+    // a master says nothing before its lines manager's first pass. A backup whose port cannot be
+    // bound runs on without the pair, trying again every heartbeat interval, and reports silence
+    // when it comes due.
     void Start(bool master);
     // These may be read from any thread.
     bool Running() const { return running_; }
@@ -36,7 +38,8 @@ public:
     const PeerStateRecord& LastState() const { return lastState_; }
     // Why the backup cannot listen now; "" while it listens, for a master and before Start.
     std::string PortFailure() const;
-    // Datagrams on the heartbeat port that were not a LAN broadcast, or empty, since creation.
+    // Datagrams on the heartbeat port that were not a LAN broadcast from another host, or empty,
+    // since creation.
     std::uint64_t IgnoredDatagrams() const { return ignored_; }
 
 private:

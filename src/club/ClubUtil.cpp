@@ -82,6 +82,8 @@ void TClubUnit::StopMonitor() {
 }
 
 void TClubUnit::MasterPass(std::stop_token stop) {
+    // A heartbeat before the lines were first looked at would tell a state nobody knows.
+    if (OnAwaitKnown && !OnAwaitKnown(*this, stop)) return;
     if (OnGetClosed) {
         const std::string text = std::string(OnGetClosed(*this) ? "CLOSE" : "ACTIVE") + "\r\n";
         if (!send_ || send_->SendTo(timing_.destination, timing_.port, text) == -1) {
@@ -109,22 +111,22 @@ void TClubUnit::BackupPass(std::stop_token stop) {
     const platform::Receipt receipt = receive_->Receive(
         std::max(wait, std::chrono::milliseconds(0)), datagram, buffer, wake_.get());
     if (stop.stop_requested()) return;
-    if (receipt == platform::Receipt::Datagram) {
+    if (receipt == platform::Receipt::Datagram)
         Hear(datagram, std::string_view(buffer, std::min(datagram.length, sizeof buffer)));
-        return;
-    }
-    if (receipt == platform::Receipt::Nothing) {
-        if (Clock::now() < silentAt_) return;
+    // Asked after a datagram too: a flood of ignored ones must not keep silence from coming due.
+    const bool silent = Clock::now() >= silentAt_;
+    if (silent) {
         Report({}, kPeerSilent);
         silentAt_ = Clock::now() + timing_.Silence();
     }
     // A fresh socket after each silence or failed receive; the next pass binds it.
-    receive_.reset();
+    if (receipt == platform::Receipt::Error || (silent && receipt == platform::Receipt::Nothing))
+        receive_.reset();
 }
 
 void TClubUnit::Hear(const platform::Datagram& datagram, std::string_view text) {
     // Only the master on this LAN may hold the lines down: a unicast or a routed datagram could
-    // come from anywhere. An empty one says nothing.
+    // come from anywhere, one from this host from any of its users. An empty one says nothing.
     if (datagram.length == 0 || !datagrams_->IsLanBroadcast(datagram)) {
         if (OnIgnored) OnIgnored(*this, datagram.sender);
         return;

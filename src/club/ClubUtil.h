@@ -1,8 +1,9 @@
 #pragma once
 // One role of this host in a master/backup pair. A master broadcasts "ACTIVE" or "CLOSE" every
-// interval + 1 seconds; a backup listens for it and reports the master's state when it changes:
-// 0 "ACTIVE" heard, 1 "CLOSE" heard, 2 silence for interval + 5 seconds. A backup hears only
-// broadcasts from the LAN of the interface that takes them.
+// interval + 1 seconds, from the moment it knows its lines' state; a backup listens for it and
+// reports the master's state when it changes: 0 "ACTIVE" heard, 1 "CLOSE" heard, 2 silence for
+// interval + 5 seconds. A backup hears only broadcasts from other hosts on the LAN of the
+// interface that takes them.
 
 #include <atomic>
 #include <chrono>
@@ -22,6 +23,8 @@ inline constexpr std::uint16_t kHeartbeatPort = 6666;
 inline constexpr std::uint8_t kPeerActive = 0;
 inline constexpr std::uint8_t kPeerClosed = 1;
 inline constexpr std::uint8_t kPeerSilent = 2;
+// Nothing heard yet: the first heartbeat or silence is a change, whatever it says.
+inline constexpr std::uint8_t kPeerUnknown = 0xFF;
 
 struct ClubTiming {
     std::chrono::seconds interval{40};
@@ -45,9 +48,11 @@ public:
     // True (and stored) when `state` differs from the last one.
     bool Change(std::uint8_t state) { return last_.exchange(state) != state; }
     std::uint8_t Last() const { return last_; }
+    // A new unit has heard nothing yet.
+    void Forget() { last_ = kPeerUnknown; }
 
 private:
-    std::atomic<std::uint8_t> last_{kPeerActive};
+    std::atomic<std::uint8_t> last_{kPeerUnknown};
 };
 
 class TClubUnit {
@@ -55,7 +60,9 @@ public:
     using PeerState =
         std::function<void(TClubUnit& unit, const std::string& sender, std::uint8_t state)>;
     using GetClosed = std::function<bool(TClubUnit& unit)>;
-    // A datagram that was no LAN broadcast, or empty.
+    // Waits until a master knows its lines' state; false when `stop` came first.
+    using AwaitKnown = std::function<bool(TClubUnit& unit, std::stop_token stop)>;
+    // A datagram that was no LAN broadcast from another host, or empty.
     using Ignored = std::function<void(TClubUnit& unit, const std::string& sender)>;
     // Why a backup cannot bind its port; "" once a later try binds it.
     using PortState = std::function<void(TClubUnit& unit, const std::string& failure)>;
@@ -73,6 +80,7 @@ public:
     // StartMonitor when the first bind failed.
     PeerState OnPeerState;
     GetClosed OnGetClosed;
+    AwaitKnown OnAwaitKnown;  // unset: a master knows its state at once
     Ignored OnIgnored;
     PortState OnPortState;
 

@@ -126,7 +126,10 @@ void TClient::StartClient(bool serviceMode) {
                                }});
     }
     // 2. The role in a pair is kept across restarts, so it is in force before the unit starts.
+    // The lines carry until a master's "ACTIVE" is heard: set before the unit starts, which may
+    // hear one at once.
     LoadPairRole();
+    if (linesMng_) linesMng_->Duty = LinesDuty::Carry;
     clubMng_ = std::make_unique<TClubMng>(linesMng_.get(), platform_.datagrams, config_.clubTiming);
     // A heartbeat port that cannot be bound leaves the client running without the pair.
     clubMng_->OnPortFailure = [this](const std::string& failure) {
@@ -134,12 +137,7 @@ void TClient::StartClient(bool serviceMode) {
                                    : failure + "; the pair is retried every 41 s");
     };
     if (const Settings s = settings_.Get(); s.IsInNet) clubMng_->Start(s.IsMasterHost);
-    if (linesMng_) {
-        const Settings s = settings_.Get();
-        linesMng_->Duty = (!s.IsInNet || s.IsMasterHost || !s.IsInLANBack) ? LinesDuty::Carry
-                                                                           : LinesDuty::StandBy;
-        linesMng_->KeepGroup(LineGroup::Main);
-    }
+    if (linesMng_) linesMng_->KeepGroup(LineGroup::Main);
     // 3.
     autoLogonPending_ = false;
     log_.Clear();
@@ -833,7 +831,8 @@ std::string TClient::StatusReport(bool json) const {
     }
     if (clubMng_ && clubMng_->Running()) {
         snapshot.pairRole = clubMng_->IsMaster() ? "master" : "backup";
-        snapshot.peerState = clubMng_->LastState().Last();
+        if (const std::uint8_t state = clubMng_->LastState().Last(); state != kPeerUnknown)
+            snapshot.peerState = state;
         snapshot.ignoredDatagrams = clubMng_->IgnoredDatagrams();
         snapshot.pairFailure = clubMng_->PortFailure();
     }

@@ -61,7 +61,8 @@ std::string FormatStatusText(const StatusSnapshot& status) {
     out << "lines: " << status.lines.size() << "  enabled: " << (status.linesEnabled ? "yes" : "no")
         << "  group state: " << status.groupState << "\n";
     if (!status.pairRole.empty()) {
-        out << "pair: " << status.pairRole << "  peer state: " << status.peerState
+        out << "pair: " << status.pairRole << "  peer state: "
+            << (status.peerState ? std::to_string(*status.peerState) : "unknown")
             << "  ignored datagrams: " << status.ignoredDatagrams << "\n";
         if (!status.pairFailure.empty()) out << "  " << status.pairFailure << "\n";
     }
@@ -91,7 +92,7 @@ std::string FormatStatusJson(const StatusSnapshot& status) {
         << ",\"lastError\":{\"code\":" << status.lastErrorCode
         << ",\"text\":" << JsonString(status.lastErrorText)
         << "},\"pair\":{\"role\":" << JsonString(status.pairRole)
-        << ",\"peerState\":" << status.peerState
+        << ",\"peerState\":" << (status.peerState ? std::to_string(*status.peerState) : "null")
         << ",\"ignoredDatagrams\":" << status.ignoredDatagrams
         << ",\"failure\":" << JsonString(status.pairFailure)
         << "},\"linesEnabled\":" << (status.linesEnabled ? "true" : "false")

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,12 +20,13 @@ struct StatusSnapshot {
     std::string lastErrorText;
     std::vector<LineRow> lines;
     // The master/backup pair: this host's role ("master", "backup" or "" when not paired), the
-    // lines manager's duty and group state, and the last heard peer state.
+    // lines manager's duty and group state, and the last heard peer state (none before anything
+    // was heard).
     std::string pairRole;
     bool linesEnabled = true;
     int groupState = 0;
-    int peerState = 0;
-    std::uint64_t ignoredDatagrams = 0;  // heartbeats not taken: not a broadcast from the LAN
+    std::optional<int> peerState;
+    std::uint64_t ignoredDatagrams = 0;  // not a broadcast from another host on the LAN
     std::string pairFailure;             // why the heartbeat port is not bound, if it is not
     std::shared_ptr<TGetServiceListResp> domains;
     // The service's addresses in use.

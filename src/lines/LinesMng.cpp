@@ -279,12 +279,27 @@ std::size_t TLinesMng::Count() const {
     return lines_.size();
 }
 
+bool TLinesMng::AwaitFirstPass(std::stop_token stop) const {
+    std::unique_lock lock(passMutex_);
+    return passDone_.wait(lock, stop, [this] { return firstPassDone_.load(); });
+}
+
+void TLinesMng::EndPass() {
+    if (firstPassDone_) return;
+    {
+        std::lock_guard lock(passMutex_);
+        firstPassDone_ = true;
+    }
+    passDone_.notify_all();
+}
+
 void TLinesMng::Run(std::stop_token stop) {
     while (!stop.stop_requested()) {
         try {
             if (Duty == LinesDuty::StandBy && options_.isLanBackup()) {
                 ReleaseAll();
                 Groups = GroupState::BothFailing;
+                EndPass();
                 SleepUnlessStopped(stop, options_.slice * 5);
                 continue;
             }
@@ -299,6 +314,7 @@ void TLinesMng::Run(std::stop_token stop) {
                 KeepGroup(LineGroup::Backup);
             else
                 ReleaseGroup(LineGroup::Backup);
+            EndPass();
         } catch (const std::exception& e) {
             Debug(std::string("lines cycle: ") + e.what());
             // The next cycle starts afresh.

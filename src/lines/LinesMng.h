@@ -4,6 +4,7 @@
 // group fails.
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -96,6 +97,12 @@ public:
     void RequestStop();
     std::size_t Count() const;
 
+    // Whether the run thread has ended its first cycle with a group decision; until then Groups
+    // tells nothing of the lines. Any thread.
+    bool FirstPassDone() const { return firstPassDone_; }
+    // Waits until then; false when `stop` came first.
+    bool AwaitFirstPass(std::stop_token stop) const;
+
     std::atomic<GroupState> Groups{GroupState::MainUp};
     std::atomic<LinesDuty> Duty{LinesDuty::StandBy};
 
@@ -113,6 +120,7 @@ private:
     // Writes `records` as the lines file, unless the load failed; throws on failure.
     void Save(const std::vector<TLineInfo>& records);
     void Run(std::stop_token stop);
+    void EndPass();
 
     Options options_;
     std::string loadError_;    // set before the run thread starts, never after
@@ -120,6 +128,9 @@ private:
     std::vector<TLineInfo> infos_;
     std::vector<std::shared_ptr<TBaseLine>> lines_;
     bool stopping_ = false;  // under lock_: RequestStop was called
+    std::atomic<bool> firstPassDone_{false};
+    mutable std::mutex passMutex_;  // orders firstPassDone_ with the waits for it
+    mutable std::condition_variable_any passDone_;
     std::jthread runThread_;
 };
 

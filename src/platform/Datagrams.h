@@ -59,9 +59,11 @@ public:
     virtual std::unique_ptr<IUdpSocket> Bind(std::uint16_t port, std::error_code& error) = 0;
     // Null when none can be made; waits given none are ended by their time-out alone.
     virtual std::unique_ptr<IWakeup> MakeWakeup() = 0;
-    // True when `datagram` came as a broadcast from the LAN of the interface that took it:
-    // addressed to 255.255.255.255 or to the broadcast address of one of that interface's
-    // subnets, from a sender inside that subnet. The interfaces are read at the call.
+    // True when `datagram` came as a broadcast from another host on the LAN of the interface
+    // that took it: addressed to 255.255.255.255 or to the broadcast address of one of that
+    // interface's subnets, from a sender inside that subnet that is none of this host's own
+    // addresses (any local user can send from those). The interfaces are kept from an earlier
+    // call while they have not changed.
     virtual bool IsLanBroadcast(const Datagram& datagram) = 0;
 };
 

@@ -1,11 +1,14 @@
-// Heartbeat parsing, the state-change rules and a backup unit hearing datagrams on loopback's
-// broadcast address.
+// Heartbeat parsing, the state-change rules, the judgement of senders and a backup unit hearing
+// datagrams on loopback's broadcast address.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -17,6 +20,7 @@
 #include "club/ClubMng.h"
 #include "club/ClubUtil.h"
 #include "lines/LinesMng.h"
+#include "platform/InterfaceCache.h"
 #include "platform/linux/UdpDatagrams.h"
 
 namespace vorta {
@@ -40,7 +44,11 @@ TEST(Heartbeat, LinesAreReadLastFirstInUpperCase) {
 
 TEST(Heartbeat, StateIsReportedOnlyWhenItChanges) {
     PeerStateRecord record;
-    EXPECT_FALSE(record.Change(kPeerActive)) << "a first ACTIVE equals the initial state";
+    EXPECT_TRUE(record.Change(kPeerActive)) << "a first ACTIVE is news: nothing was heard before";
+    record.Forget();
+    EXPECT_TRUE(record.Change(kPeerClosed)) << "and so is a first CLOSE";
+    EXPECT_TRUE(record.Change(kPeerActive));
+    EXPECT_FALSE(record.Change(kPeerActive));
     EXPECT_TRUE(record.Change(kPeerClosed));
     EXPECT_FALSE(record.Change(kPeerClosed));
     EXPECT_TRUE(record.Change(kPeerSilent));
@@ -48,6 +56,77 @@ TEST(Heartbeat, StateIsReportedOnlyWhenItChanges) {
     EXPECT_TRUE(record.Change(kPeerActive));
     EXPECT_EQ(record.Last(), kPeerActive);
 }
+
+std::uint32_t Ip(const char* text) {
+    in_addr address{};
+    ::inet_pton(AF_INET, text, &address);
+    return ntohl(address.s_addr);
+}
+
+platform::Datagram Arrived(const char* sender, const char* destination, unsigned index) {
+    platform::Datagram datagram;
+    datagram.length = 8;
+    datagram.sender = sender;
+    datagram.senderAddress = Ip(sender);
+    datagram.destination = Ip(destination);
+    datagram.interfaceIndex = index;
+    return datagram;
+}
+
+TEST(HeartbeatSenders, OnlyOtherHostsOnTheLanCountAndTheTableIsReadOnlyWhenItMayHaveChanged) {
+    // This host is 192.0.2.10/24 on interface 2.
+    std::vector<platform::Ip4Interface> table{
+        {2, true, {{Ip("192.0.2.10"), 0xFFFFFF00u, Ip("192.0.2.255")}}}};
+    platform::InterfaceCache cache([&] { return table; }, std::chrono::hours(1));
+    EXPECT_TRUE(cache.IsLanBroadcast(Arrived("192.0.2.20", "255.255.255.255", 2)));
+    EXPECT_TRUE(cache.IsLanBroadcast(Arrived("192.0.2.20", "192.0.2.255", 2)));
+    EXPECT_FALSE(cache.IsLanBroadcast(Arrived("192.0.2.10", "255.255.255.255", 2)))
+        << "any user of this host can send from its address";
+    EXPECT_FALSE(cache.IsLanBroadcast(Arrived("192.0.2.20", "192.0.2.10", 2))) << "no broadcast";
+    EXPECT_FALSE(cache.IsLanBroadcast(Arrived("203.0.113.20", "255.255.255.255", 2)))
+        << "a sender outside the interface's subnet";
+    EXPECT_FALSE(cache.IsLanBroadcast(Arrived("192.0.2.20", "255.255.255.255", 7)))
+        << "an interface the table lacks";
+    EXPECT_EQ(cache.Reads(), 1u) << "within the re-read period nothing is read again";
+
+    // The host takes another address; the system's notice makes it this host's at once.
+    table[0].subnets.push_back({Ip("192.0.2.11"), 0xFFFFFF00u, Ip("192.0.2.255")});
+    cache.Invalidate();
+    EXPECT_FALSE(cache.IsLanBroadcast(Arrived("192.0.2.11", "255.255.255.255", 2)));
+    EXPECT_EQ(cache.Reads(), 2u);
+
+    // Without notices: read again for a sender that is not this host's or an unknown interface,
+    // not for this host's own datagrams.
+    platform::InterfaceCache unnoticed([&] { return table; }, std::chrono::milliseconds(0));
+    EXPECT_FALSE(unnoticed.IsLanBroadcast(Arrived("192.0.2.10", "255.255.255.255", 2)));
+    EXPECT_FALSE(unnoticed.IsLanBroadcast(Arrived("192.0.2.11", "255.255.255.255", 2)));
+    EXPECT_EQ(unnoticed.Reads(), 1u) << "a flood from this host costs no reading";
+    EXPECT_TRUE(unnoticed.IsLanBroadcast(Arrived("192.0.2.20", "255.255.255.255", 2)));
+    EXPECT_FALSE(unnoticed.IsLanBroadcast(Arrived("192.0.2.20", "255.255.255.255", 7)));
+    EXPECT_EQ(unnoticed.Reads(), 3u);
+}
+
+// The system's sockets, with loopback taken for a LAN on which this host is 127.0.0.254: the
+// tests' datagrams from 127.0.0.1 come from another host, as a master's would.
+class LoopbackLan final : public platform::IDatagrams {
+public:
+    std::unique_ptr<platform::IUdpSocket> Open() override { return system_.Open(); }
+    std::unique_ptr<platform::IUdpSocket> Bind(std::uint16_t port,
+                                               std::error_code& error) override {
+        return system_.Bind(port, error);
+    }
+    std::unique_ptr<platform::IWakeup> MakeWakeup() override { return system_.MakeWakeup(); }
+    bool IsLanBroadcast(const platform::Datagram& datagram) override {
+        return lan_.IsLanBroadcast(datagram);
+    }
+
+private:
+    platform::UdpDatagrams system_;
+    platform::InterfaceCache lan_{[] {
+        return std::vector<platform::Ip4Interface>{
+            {::if_nametoindex("lo"), false, {{Ip("127.0.0.254"), 0xFF000000u, 0}}}};
+    }};
+};
 
 // A free UDP port on this host.
 std::uint16_t FreePort() {
@@ -85,7 +164,7 @@ protected:
         timing.destination = "127.255.255.255";
     }
     ClubTiming timing;
-    platform::UdpDatagrams datagrams;
+    LoopbackLan datagrams;
     test::TempDir dir;
     test::FakeNetworkTables tables;
     TIpRoutes routes{tables};
@@ -96,11 +175,13 @@ protected:
 
 TEST_F(ClubTest, BackupTurnsHeartbeatsIntoTheLinesDuty) {
     TClubMng club(&lines, &datagrams, timing);
-    lines.Duty = LinesDuty::Carry;
+    lines.Duty = LinesDuty::StandBy;
     club.Start(false);
+    EXPECT_EQ(lines.Duty.load(), LinesDuty::Carry) << "nothing heard yet: the lines carry";
+    EXPECT_EQ(club.LastState().Last(), kPeerUnknown);
     SendTo(timing.port, "ACTIVE\r\n");
-    std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(lines.Duty.load(), LinesDuty::Carry) << "a first ACTIVE changes nothing";
+    ASSERT_TRUE(WaitFor([&] { return lines.Duty == LinesDuty::StandBy; }))
+        << "a master already there: its first ACTIVE releases the lines";
     SendTo(timing.port, "CLOSE\r\n");
     ASSERT_TRUE(WaitFor([&] { return club.LastState().Last() == kPeerClosed; }));
     EXPECT_EQ(lines.Duty.load(), LinesDuty::Carry) << "take over";
@@ -111,15 +192,56 @@ TEST_F(ClubTest, BackupTurnsHeartbeatsIntoTheLinesDuty) {
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(club.LastState().Last(), kPeerActive);
     EXPECT_EQ(lines.Duty.load(), LinesDuty::StandBy);
+
+    // A new backup unit has heard nothing again: its first CLOSE is reported, the lines carry.
+    club.Start(true);
+    club.Start(false);
+    EXPECT_EQ(club.LastState().Last(), kPeerUnknown);
+    EXPECT_EQ(lines.Duty.load(), LinesDuty::Carry);
+    SendTo(timing.port, "CLOSE\r\n");
+    ASSERT_TRUE(WaitFor([&] { return club.LastState().Last() == kPeerClosed; }));
+    EXPECT_EQ(lines.Duty.load(), LinesDuty::Carry);
 }
 
-TEST_F(ClubTest, SilenceCountsAsAMasterThatIsGone) {
+// A port on which datagrams that no backup takes arrive without end.
+class FloodedPort final : public platform::IDatagrams {
+public:
+    std::unique_ptr<platform::IUdpSocket> Open() override { return nullptr; }
+    std::unique_ptr<platform::IUdpSocket> Bind(std::uint16_t, std::error_code&) override {
+        return std::make_unique<Socket>();
+    }
+    std::unique_ptr<platform::IWakeup> MakeWakeup() override { return nullptr; }
+    bool IsLanBroadcast(const platform::Datagram&) override { return false; }
+
+private:
+    struct Socket final : platform::IUdpSocket {
+        int SendBroadcast(std::uint16_t, std::string_view) override { return -1; }
+        int SendTo(const std::string&, std::uint16_t, std::string_view) override { return -1; }
+        platform::Receipt Receive(std::chrono::milliseconds, platform::Datagram& datagram,
+                                  std::span<char> buffer, const platform::IWakeup*) override {
+            std::this_thread::sleep_for(1ms);
+            datagram = Arrived("127.0.0.1", "127.255.255.255", 1);
+            std::copy_n("ACTIVE\r\n", 8, buffer.begin());
+            return platform::Receipt::Datagram;
+        }
+    };
+};
+
+TEST_F(ClubTest, SilenceCountsAsAMasterThatIsGoneWhateverElseFloodsThePort) {
     timing.interval = std::chrono::seconds(-4);  // a one-second wait, for the test only
     TClubMng club(&lines, &datagrams, timing);
-    lines.Duty = LinesDuty::StandBy;
     club.Start(false);
+    SendTo(timing.port, "ACTIVE\r\n");
+    ASSERT_TRUE(WaitFor([&] { return lines.Duty == LinesDuty::StandBy; }));
     ASSERT_TRUE(WaitFor([&] { return club.LastState().Last() == kPeerSilent; }));
     EXPECT_EQ(lines.Duty.load(), LinesDuty::Carry);
+
+    // Each datagram is ignored, and silence comes due all the same.
+    FloodedPort flooded;
+    TClubMng floodedClub(&lines, &flooded, timing);
+    floodedClub.Start(false);
+    EXPECT_TRUE(WaitFor([&] { return floodedClub.LastState().Last() == kPeerSilent; }));
+    EXPECT_GT(floodedClub.IgnoredDatagrams(), 0u);
 }
 
 TEST_F(ClubTest, StartKeepsTheSameRoleAndReplacesAnother) {
@@ -155,23 +277,45 @@ TEST_F(ClubTest, ABackupReplacedWhileItReportsLeavesTheLinesAlone) {
         << "no report of the old backup comes after Start";
 }
 
-TEST_F(ClubTest, MasterSaysCloseWhileItsLinesFailAndTheBackupFollows) {
-    TClubMng backup(&lines, &datagrams, timing);
-    lines.Duty = LinesDuty::StandBy;
-    backup.Start(false);
+TEST_F(ClubTest, MasterTellsItsLinesStateOnlyOnceItsLinesManagerKnowsIt) {
+    std::mutex mutex;
+    std::vector<std::uint8_t> heard;
+    PeerStateRecord record;
+    TClubUnit backup(false, &datagrams, timing, record);
+    backup.OnPeerState = [&](TClubUnit&, const std::string&, std::uint8_t state) {
+        std::lock_guard lock(mutex);
+        heard.push_back(state);
+    };
+    backup.StartMonitor();
+    const auto last = [&] {
+        std::lock_guard lock(mutex);
+        return heard.empty() ? kPeerUnknown : heard.back();
+    };
+
+    // The master's one necessary line has no route: its group fails, but the lines manager
+    // says so only at the end of its first pass.
+    tables.AddLink("eth0", 2);
+    TLineInfo line;
+    line.LineKind = 3;
+    line.EntryName = "eth0";
+    line.IsNecessary = true;
+    line.LineID = NewLineId();
     test::TempDir masterDir;
     TLinesMng masterLines(
-        TLinesMng::Options{masterDir.path() / kLinesFileName, services, [] { return false; }, 1h});
-    masterLines.Groups = GroupState::BothFailing;  // no usable line on the master
-    timing.interval = std::chrono::seconds(0);     // a heartbeat every second, for the test only
+        TLinesMng::Options{masterDir.path() / kLinesFileName, services, [] { return false; }, 5ms});
+    ASSERT_TRUE(masterLines.AddLineInfo(line));
+    timing.interval = std::chrono::seconds(0);  // a heartbeat every second, for the test only
     TClubMng master(&masterLines, &datagrams, timing);
     master.Start(true);
-    ASSERT_TRUE(WaitFor([&] { return backup.LastState().Last() == kPeerClosed; }));
-    EXPECT_EQ(lines.Duty.load(), LinesDuty::Carry) << "the backup takes over";
-    masterLines.Groups = GroupState::MainUp;
-    ASSERT_TRUE(WaitFor([&] { return backup.LastState().Last() == kPeerActive; }));
-    EXPECT_EQ(lines.Duty.load(), LinesDuty::StandBy)
-        << "and releases when the master's ACTIVE returns";
+    ASSERT_TRUE(WaitFor([&] { return last() != kPeerUnknown; }));
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(heard, std::vector<std::uint8_t>{kPeerClosed})
+            << "the first heartbeat tells what the first pass found";
+    }
+    EXPECT_TRUE(masterLines.FirstPassDone());
+    tables.AddRoute({0, 0, test::Ip("198.51.100.1"), 2});
+    EXPECT_TRUE(WaitFor([&] { return last() == kPeerActive; })) << "the line is up again";
 }
 
 TEST_F(ClubTest, StoppingABackupDoesNotWaitForADatagram) {
@@ -230,7 +374,6 @@ TEST_F(ClubTest, ABackupWhosePortIsTakenRunsWithoutThePairAndListensOnceItIsFree
         std::lock_guard lock(mutex);
         told.push_back(failure);
     };
-    lines.Duty = LinesDuty::StandBy;
     ASSERT_NO_THROW(club.Start(false));
     EXPECT_TRUE(club.Running());
     const std::string failure = club.PortFailure();
@@ -242,8 +385,8 @@ TEST_F(ClubTest, ABackupWhosePortIsTakenRunsWithoutThePairAndListensOnceItIsFree
     }
 
     // Nothing can be heard: silence comes due and the lines go on without the pair.
-    ASSERT_TRUE(WaitFor([&] { return lines.Duty == LinesDuty::Carry; }, 10s));
-    EXPECT_EQ(club.LastState().Last(), kPeerSilent);
+    ASSERT_TRUE(WaitFor([&] { return club.LastState().Last() == kPeerSilent; }, 10s));
+    EXPECT_EQ(lines.Duty.load(), LinesDuty::Carry);
     {
         std::lock_guard lock(mutex);
         EXPECT_EQ(told.size(), 1u) << "a failure that stays is told once, not at every try";

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # End to end: a master host and a LAN backup host on one LAN (namespaces made here, joined by a
-# bridge, documentation addresses only). The backup releases its lines while the master says
-# "ACTIVE", takes over when the master falls silent or says "CLOSE", and releases again when
-# "ACTIVE" returns. A backup whose heartbeat port another program holds runs on without the pair
-# and hears the master once the port is free. The heartbeat interval is shortened to 1 s for the
-# test. Needs root and ip netns; skips (77) elsewhere.
+# bridge, documentation addresses only). A backup knows nothing of its master at start and keeps
+# its lines; it releases them while the master says "ACTIVE", takes over when the master falls
+# silent or says "CLOSE", and releases again when "ACTIVE" returns. A backup started beside a
+# master that is already up releases at the master's next heartbeat. A backup whose heartbeat
+# port another program holds runs on without the pair and hears the master once the port is
+# free. Heartbeats that an unprivileged user sends from the backup's own host change nothing.
+# The heartbeat interval is shortened to 1 s for the test. Needs root and ip netns; skips (77)
+# elsewhere.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 if [[ $(id -u) != 0 ]]; then
@@ -54,20 +57,30 @@ vorta() { "$build/src/app/vorta" --data-dir "$work/$1" "${@:2}"; }
 for role in master backup; do
   vorta "$role" lines add --kind lan --entry eth0 --necessary >/dev/null
 done
+declare -A pid
+# Whether the process runs; an ended child that was not waited for yet does not.
+alive() {
+  local state
+  state=$(ps -o stat= -p "$1" 2>/dev/null) && [[ $state != Z* ]]
+}
 start() {  # ROLE PAIR
   local ns=$NS_MASTER
   [[ $1 == backup ]] && ns=$NS_BACKUP
   VORTA_TEST_HEARTBEAT_INTERVAL=1 ip netns exec "$ns" "$build/src/app/vorta" \
     --data-dir "$work/$1" --headless --pair "$2" --service-url http://127.0.0.1:9/vorta/ \
     2>>"$work/$1.log" &
+  pid[$1]=$!
 }
-stop_master() {
-  pkill -TERM -f "^$build/src/app/vorta --data-dir $work/master --headless" || fail "no master to stop"
+stop() {  # ROLE
+  kill -TERM "${pid[$1]}" 2>/dev/null || fail "no $1 to stop"
   for _ in $(seq 100); do
-    pgrep -f "^$build/src/app/vorta --data-dir $work/master --headless" >/dev/null || return 0
+    if ! alive "${pid[$1]}"; then
+      wait "${pid[$1]}" 2>/dev/null || true
+      return 0
+    fi
     sleep 0.1
   done
-  fail "the master did not stop"
+  fail "the $1 did not stop"
 }
 # Waits up to 20 s for the host's status JSON to hold every given fragment.
 expect() {  # ROLE WHAT FRAGMENT...
@@ -101,14 +114,16 @@ else
   echo "python3 is missing: the backup starts with its port free"
 fi
 
-# The backup starts alone: silence is a change from the initial state; it keeps its lines. With
-# its port held it hears nothing, runs on all the same and falls silent the same way.
+# The backup starts alone: it knows nothing of a master and keeps its lines; silence is a change
+# from that. With its port held it hears nothing, runs on all the same and falls silent the same
+# way.
 start backup backup-lan
+expect backup "a backup that heard nothing should say so and keep its lines" \
+  '"pair":{"role":"backup","peerState":null,' '"linesEnabled":true'
 expect backup "a lone backup should report silence and keep its lines" \
   '"pair":{"role":"backup","peerState":2,' '"linesEnabled":true'
 if [[ -n $holder ]]; then
-  pgrep -f "^$build/src/app/vorta --data-dir $work/backup --headless" >/dev/null ||
-    fail "the backup should run on while its port is held"
+  alive "${pid[backup]}" || fail "the backup should run on while its port is held"
   kill "$holder"
   wait "$holder" 2>/dev/null || true
 fi
@@ -121,7 +136,7 @@ expect backup "the backup should release its lines while the master is up" \
   '"peerState":0' '"linesEnabled":false' '"groupState":2'
 
 # The master's process ends: after the silent time-out the backup takes over.
-stop_master
+stop master
 expect backup "the backup should take over when the master falls silent" \
   '"peerState":2' '"linesEnabled":true'
 
@@ -130,14 +145,50 @@ start master master
 expect backup "the backup should release its lines when the master returns" \
   '"peerState":0' '"linesEnabled":false'
 
+# The backup starts again beside the running master: it knows nothing and keeps its lines until
+# the master's next heartbeat releases them.
+stop backup
+start backup backup-lan
+expect backup "a backup started beside a master that is up should release its lines" \
+  '"peerState":0' '"linesEnabled":false'
+
 # The master's line fails (its necessary line loses the default route): it says "CLOSE".
 ip -n "$NS_MASTER" route del default
 expect master "the master should see its line group fail" '"groupState":2'
 expect backup "the backup should take over when the master says CLOSE" \
   '"peerState":1' '"linesEnabled":true'
+
+# An unprivileged user on the backup's host broadcasts "ACTIVE" for longer than a heartbeat
+# interval: every datagram is ignored and counted, and the backup keeps its lines.
+ignored() { vorta backup status --json | grep -o '"ignoredDatagrams":[0-9]*' | cut -d: -f2; }
+as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups env PATH=/usr/local/bin:/usr/bin:/bin)
+if ip netns exec "$NS_BACKUP" "${as_nobody[@]}" python3 -c pass 2>/dev/null; then
+  before=$(ignored)
+  ip netns exec "$NS_BACKUP" "${as_nobody[@]}" python3 -c 'import socket, time
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
+for _ in range(30):
+    for to in ("255.255.255.255", "192.0.2.255"):
+        s.sendto(b"ACTIVE\r\n", (to, 6666))
+    time.sleep(0.1)' &
+  sender=$!
+  while alive "$sender"; do
+    status=$(vorta backup status --json)
+    [[ $status == *'"peerState":1,'*'"linesEnabled":true'* ]] ||
+      fail "a local user's ACTIVE should change nothing; backup status: $status"
+    sleep 0.1
+  done
+  wait "$sender" || fail "the local sender failed"
+  after=$(ignored)
+  ((after >= before + 60)) || fail "the 60 local broadcasts should be ignored: $before, then $after"
+else
+  echo "nobody cannot run python3 here: the local sender's case is skipped"
+fi
+
+# The master's heartbeats are still obeyed.
 ip -n "$NS_MASTER" route add default via 192.0.2.1 dev eth0
 expect backup "the backup should release its lines when the master's line is back" \
   '"peerState":0' '"linesEnabled":false'
 
-stop_master
+stop master
 echo "master/backup lab test passed"

@@ -2,6 +2,8 @@
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -12,9 +14,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <string>
 #include <vector>
-
-#include "platform/linux/UniqueFd.h"
 
 namespace vorta::platform {
 namespace {
@@ -34,62 +35,76 @@ private:
 
 using IfAddrs = std::unique_ptr<ifaddrs, decltype(&::freeifaddrs)>;
 
-IfAddrs Interfaces() {
-    ifaddrs* list = nullptr;
-    if (::getifaddrs(&list) != 0) list = nullptr;
-    return IfAddrs(list, &::freeifaddrs);
-}
-
-// The interfaces a limited broadcast leaves through: up, broadcast-capable, not loopback.
-std::vector<unsigned> BroadcastInterfaces() {
-    const IfAddrs list = Interfaces();
-    std::vector<unsigned> indexes;
-    for (const ifaddrs* a = list.get(); a != nullptr; a = a->ifa_next) {
-        if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET) continue;
-        if ((a->ifa_flags & IFF_UP) == 0 || (a->ifa_flags & IFF_BROADCAST) == 0 ||
-            (a->ifa_flags & IFF_LOOPBACK) != 0)
-            continue;
-        const unsigned index = ::if_nametoindex(a->ifa_name);
-        if (index != 0 && std::find(indexes.begin(), indexes.end(), index) == indexes.end())
-            indexes.push_back(index);
-    }
-    return indexes;
-}
-
-// One IPv4 address of an interface, in host byte order; `broadcast` is the configured one, 0
-// when there is none.
-struct Subnet {
-    std::uint32_t address = 0;
-    std::uint32_t mask = 0;
-    std::uint32_t broadcast = 0;
-    bool Holds(std::uint32_t other) const { return (other & mask) == (address & mask); }
-};
-
 std::uint32_t HostOrder(const sockaddr* addr) {
     return ntohl(reinterpret_cast<const sockaddr_in*>(addr)->sin_addr.s_addr);
 }
 
-// The addresses of the interface `index`, labelled ones ("eth0:1") included.
-std::vector<Subnet> InterfaceSubnets(unsigned index) {
-    char name[IF_NAMESIZE] = {};
-    if (index == 0 || ::if_indextoname(index, name) == nullptr) return {};
-    const std::size_t nameLength = std::strlen(name);
-    const IfAddrs list = Interfaces();
-    std::vector<Subnet> subnets;
+// Every interface with IPv4, labelled addresses ("eth0:1") with their interface's.
+std::vector<Ip4Interface> ReadInterfaces() {
+    ifaddrs* first = nullptr;
+    if (::getifaddrs(&first) != 0) return {};
+    const IfAddrs list(first, &::freeifaddrs);
+    std::vector<Ip4Interface> interfaces;
     for (const ifaddrs* a = list.get(); a != nullptr; a = a->ifa_next) {
         if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET ||
             a->ifa_netmask == nullptr)
             continue;
-        if (std::strncmp(a->ifa_name, name, nameLength) != 0 ||
-            (a->ifa_name[nameLength] != '\0' && a->ifa_name[nameLength] != ':'))
-            continue;
-        Subnet subnet{HostOrder(a->ifa_addr), HostOrder(a->ifa_netmask), 0};
+        const std::string name(a->ifa_name, std::strcspn(a->ifa_name, ":"));
+        const unsigned index = ::if_nametoindex(name.c_str());
+        if (index == 0) continue;
+        auto entry = std::find_if(interfaces.begin(), interfaces.end(),
+                                  [&](const Ip4Interface& known) { return known.index == index; });
+        if (entry == interfaces.end())
+            entry = interfaces.insert(entry, Ip4Interface{index, false, {}});
+        entry->broadcastCapable = (a->ifa_flags & IFF_UP) != 0 &&
+                                  (a->ifa_flags & IFF_BROADCAST) != 0 &&
+                                  (a->ifa_flags & IFF_LOOPBACK) == 0;
+        Ip4Subnet subnet{HostOrder(a->ifa_addr), HostOrder(a->ifa_netmask), 0};
         if ((a->ifa_flags & IFF_BROADCAST) != 0 && a->ifa_broadaddr != nullptr &&
             a->ifa_broadaddr->sa_family == AF_INET)
             subnet.broadcast = HostOrder(a->ifa_broadaddr);
-        subnets.push_back(subnet);
+        entry->subnets.push_back(subnet);
     }
-    return subnets;
+    return interfaces;
+}
+
+// The interfaces a limited broadcast leaves through.
+std::vector<unsigned> BroadcastInterfaces() {
+    std::vector<unsigned> indexes;
+    for (const Ip4Interface& entry : ReadInterfaces())
+        if (entry.broadcastCapable) indexes.push_back(entry.index);
+    return indexes;
+}
+
+// A socket that the kernel tells of every change of links and IPv4 addresses; invalid when none
+// can be had.
+UniqueFd WatchChanges() {
+    UniqueFd s(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_ROUTE));
+    sockaddr_nl addr{};
+    addr.nl_family = AF_NETLINK;
+    addr.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_IFADDR;
+    if (!s.valid() || ::bind(s.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0)
+        return UniqueFd();
+    return s;
+}
+
+// Whether the kernel told of a change since the last call. The notice of a new address is
+// queued before any datagram can leave from it. Reads a bounded number; the rest tell the next
+// call.
+bool ChangesCame(const UniqueFd& watch) {
+    if (!watch.valid()) return false;
+    bool came = false;
+    char buffer[4096];
+    for (int read = 0; read < 16; ++read) {
+        const auto n = ::recv(watch.get(), buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n < 0 && errno == ENOBUFS) {
+            came = true;  // notices were lost, which says as much
+            continue;
+        }
+        if (n <= 0) break;
+        came = true;
+    }
+    return came;
 }
 
 sockaddr_in Address(in_addr_t hostOrder, std::uint16_t port) {
@@ -234,19 +249,11 @@ std::unique_ptr<IWakeup> UdpDatagrams::MakeWakeup() {
     return std::make_unique<EventWakeup>(std::move(fd));
 }
 
+UdpDatagrams::UdpDatagrams() : changes_(WatchChanges()), interfaces_(ReadInterfaces) {}
+
 bool UdpDatagrams::IsLanBroadcast(const Datagram& datagram) {
-    for (const Subnet& subnet : InterfaceSubnets(datagram.interfaceIndex)) {
-        if (!subnet.Holds(datagram.senderAddress)) continue;
-        if (datagram.destination == INADDR_BROADCAST) return true;
-        // The kernel's own broadcast address of the subnet, whatever was configured; /31 and /32
-        // subnets have none.
-        if (subnet.mask < 0xFFFFFFFEu && datagram.destination == (subnet.address | ~subnet.mask))
-            return true;
-        if (subnet.broadcast != 0 && subnet.broadcast != subnet.address &&
-            datagram.destination == subnet.broadcast)
-            return true;
-    }
-    return false;
+    if (ChangesCame(changes_)) interfaces_.Invalidate();
+    return interfaces_.IsLanBroadcast(datagram);
 }
 
 }  // namespace vorta::platform

@@ -46,7 +46,7 @@ std::vector<Ip4Interface> ListIp4Interfaces() {
             const SOCKADDR* address = u->Address.lpSockaddr;
             if (address == nullptr || address->sa_family != AF_INET) continue;
             const auto* in = reinterpret_cast<const sockaddr_in*>(address);
-            entry.subnets.push_back({ntohl(in->sin_addr.s_addr), MaskOf(u->OnLinkPrefixLength)});
+            entry.subnets.push_back({ntohl(in->sin_addr.s_addr), MaskOf(u->OnLinkPrefixLength), 0});
         }
         if (entry.index != 0 && !entry.subnets.empty()) interfaces.push_back(std::move(entry));
     }

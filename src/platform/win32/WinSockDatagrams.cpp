@@ -4,6 +4,7 @@
 // clang-format off
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#include <iphlpapi.h>
 #include <mswsock.h>
 #include <windows.h>
 // clang-format on
@@ -211,6 +212,10 @@ private:
     LPFN_WSARECVMSG recvMsg_;
 };
 
+VOID NETIOAPI_API_ AddressChanged(PVOID cache, PMIB_UNICASTIPADDRESS_ROW, MIB_NOTIFICATION_TYPE) {
+    static_cast<InterfaceCache*>(cache)->Invalidate();
+}
+
 std::unique_ptr<IUdpSocket> MakeSocket(UniqueSocket s) {
     UniqueHandle readable(WSACreateEvent());
     if (!readable) return nullptr;
@@ -218,6 +223,18 @@ std::unique_ptr<IUdpSocket> MakeSocket(UniqueSocket s) {
 }
 
 }  // namespace
+
+WinSockDatagrams::WinSockDatagrams() : interfaces_(ListIp4Interfaces) {
+    HANDLE notice = nullptr;
+    if (NotifyUnicastIpAddressChange(AF_INET, &AddressChanged, &interfaces_, FALSE, &notice) ==
+        NO_ERROR)
+        notice_.reset(notice);
+}
+
+// Returns once a notice in progress has ended.
+void WinSockDatagrams::NoticeCanceller::operator()(void* notice) const {
+    CancelMibChangeNotify2(notice);
+}
 
 std::unique_ptr<IUdpSocket> WinSockDatagrams::Open() {
     UniqueSocket s = OpenSocket();
@@ -250,18 +267,7 @@ std::unique_ptr<IWakeup> WinSockDatagrams::MakeWakeup() {
 }
 
 bool WinSockDatagrams::IsLanBroadcast(const Datagram& datagram) {
-    for (const Ip4Interface& entry : ListIp4Interfaces()) {
-        if (entry.index != datagram.interfaceIndex) continue;
-        for (const Ip4Subnet& subnet : entry.subnets) {
-            if (!subnet.Holds(datagram.senderAddress)) continue;
-            if (datagram.destination == kBroadcast) return true;
-            // /31 and /32 subnets have no broadcast address.
-            if (subnet.mask < 0xFFFFFFFEu &&
-                datagram.destination == (subnet.address | ~subnet.mask))
-                return true;
-        }
-    }
-    return false;
+    return interfaces_.IsLanBroadcast(datagram);
 }
 
 }  // namespace vorta::platform

@@ -1,9 +1,13 @@
 #pragma once
 #include "platform/win32/Guard.h"
-// UDP datagrams over WinSock 2.2; the interfaces come from GetAdaptersAddresses, receipts from
-// WSARecvMsg with IP_PKTINFO, wake-ups are manual-reset events.
+// UDP datagrams over WinSock 2.2; the interfaces come from GetAdaptersAddresses, read again when
+// the system tells of a changed address; receipts come from WSARecvMsg with IP_PKTINFO, wake-ups
+// are manual-reset events.
+
+#include <memory>
 
 #include "platform/Datagrams.h"
+#include "platform/InterfaceCache.h"
 #include "platform/win32/WinSockSession.h"
 
 namespace vorta::platform {
@@ -11,7 +15,7 @@ namespace vorta::platform {
 class WinSockDatagrams final : public IDatagrams {
 public:
     // Throws std::runtime_error kWinSockStartFailed when WinSock cannot be started.
-    WinSockDatagrams() = default;
+    WinSockDatagrams();
 
     std::unique_ptr<IUdpSocket> Open() override;
     // `error` holds the WinSock error code (WSAEADDRINUSE for a port in use).
@@ -20,7 +24,15 @@ public:
     bool IsLanBroadcast(const Datagram& datagram) override;
 
 private:
+    struct NoticeCanceller {
+        void operator()(void* notice) const;
+    };
+
     WinSockSession session_;
+    InterfaceCache interfaces_;
+    // Tells interfaces_ of changed addresses; none where the system gives no notices. Cancelled
+    // before interfaces_ goes.
+    std::unique_ptr<void, NoticeCanceller> notice_;
 };
 
 }  // namespace vorta::platform

@@ -82,16 +82,19 @@ TEST_F(WinSockDatagramsTest, ReceiptsTellSenderDestinationAndInterface) {
     EXPECT_EQ(sender->SendTo("localhost", port, "x"), -1);
 }
 
-TEST_F(WinSockDatagramsTest, ABroadcastOnTheLoopbackSubnetIsALanBroadcast) {
+TEST_F(WinSockDatagramsTest, OnlyABroadcastFromAnotherHostOnTheSubnetIsALanBroadcast) {
     ASSERT_GT(sender->SendTo("127.255.255.255", port, "CLOSE\r\n"), 0);
     ASSERT_EQ(Receive(5s), Receipt::Datagram);
     EXPECT_EQ(Received(), "CLOSE\r\n");
     EXPECT_EQ(datagram.destination, 0x7FFFFFFFu);
-    EXPECT_TRUE(datagrams.IsLanBroadcast(datagram));
-    Datagram elsewhere = datagram;
+    EXPECT_FALSE(datagrams.IsLanBroadcast(datagram)) << "sent from this host's own address";
+    Datagram peer = datagram;
+    peer.senderAddress = 0x7F000002u;  // in loopback's subnet, but none of this host's addresses
+    EXPECT_TRUE(datagrams.IsLanBroadcast(peer));
+    Datagram elsewhere = peer;
     elsewhere.interfaceIndex += 1000;
     EXPECT_FALSE(datagrams.IsLanBroadcast(elsewhere)) << "taken by another interface";
-    Datagram outsider = datagram;
+    Datagram outsider = peer;
     outsider.senderAddress = 0xC0000201u;  // 192.0.2.1
     EXPECT_FALSE(datagrams.IsLanBroadcast(outsider)) << "from outside the subnet";
 }
