@@ -521,8 +521,9 @@ void TClient::FinishServiceSwitch(bool install, bool done) {
                                  : (done ? kUninstallDone : kUninstallFailed),
                          kMessageCaption, MessageIcon::Information);
     if (done && install)
-        AddLog(0, "the service runs on the system's data dir with this account, its service "
-                  "addresses and lines; this client's own files stay as they were");
+        AddLog(0,
+               "the service runs on the system's data dir with this account, its service "
+               "addresses and lines; this client's own files stay as they were");
     if (done)
         Notify(install ? "加载为WindowNT 服务！" : "卸载WindowNT 服务！");
     else  // after a failure the box shows what is really registered
