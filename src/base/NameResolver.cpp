@@ -4,6 +4,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -16,7 +17,9 @@ struct Lookup {
     std::condition_variable_any done;
     bool finished = false;
     std::vector<std::string> addresses;
-    std::exception_ptr error;
+    // A failure travels as its text: an exception object shared between two threads would be
+    // freed by whichever drops it last, outside any lock.
+    std::optional<std::string> failure;
 };
 
 }  // namespace
@@ -28,16 +31,18 @@ std::vector<std::string> ResolveUnlessStopped(const HostResolver& resolver, cons
     auto lookup = std::make_shared<Lookup>();
     std::thread([lookup, resolver, host] {
         std::vector<std::string> addresses;
-        std::exception_ptr error;
+        std::optional<std::string> failure;
         try {
             addresses = resolver(host);
+        } catch (const std::exception& e) {
+            failure = e.what();
         } catch (...) {
-            error = std::current_exception();
+            failure = "the lookup failed";
         }
         {
             std::lock_guard guard(lookup->lock);
             lookup->addresses = std::move(addresses);
-            lookup->error = error;
+            lookup->failure = std::move(failure);
             lookup->finished = true;
         }
         lookup->done.notify_all();
@@ -45,7 +50,7 @@ std::vector<std::string> ResolveUnlessStopped(const HostResolver& resolver, cons
     std::unique_lock guard(lookup->lock);
     if (!lookup->done.wait(guard, stop, [&] { return lookup->finished; }))
         throw std::runtime_error("stopped");
-    if (lookup->error) std::rethrow_exception(lookup->error);
+    if (lookup->failure) throw std::runtime_error(*lookup->failure);
     return std::move(lookup->addresses);
 }
 
