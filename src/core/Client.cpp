@@ -889,20 +889,19 @@ CommandOutcome TClient::ConfigSet(const std::string& name, const std::string& va
         settings_.Update([&](Settings& s) { s.AutoRunAsOSStart = on; });
         WriteAutostart(on);
     } else if (name == "IsInNet" || name == "IsMasterHost" || name == "IsInLANBack") {
-        if (name == "IsInNet") view_.cbIsInNet = on;
-        if (name == "IsMasterHost") view_.rbAsMaster = on, view_.rbAsSlave = !on;
-        if (name == "IsInLANBack") view_.cbInLANBack = on;
+        // The stored role (now holding this value) is the one in force from now on, this run's
+        // option or not.
+        if (name == "IsInNet") view_.cbIsInNet = storedPair_.inNet = on;
+        if (name == "IsMasterHost")
+            view_.rbAsMaster = storedPair_.master = on, view_.rbAsSlave = !on;
+        if (name == "IsInLANBack") view_.cbInLANBack = storedPair_.inLanBack = on;
+        runPair_.reset();
         ApplyInNetRule();
         settings_.Update([&](Settings& s) {
             s.IsInNet = view_.cbIsInNet;
             s.IsMasterHost = view_.rbAsMaster;
             s.IsInLANBack = view_.cbInLANBack;
         });
-        // The stored role is the one in force from now on, this run's option or not.
-        runPair_.reset();
-        storedPair_ = {SettingFlag(platform_.settings.ReadSetting("IsInNet")),
-                       SettingFlag(platform_.settings.ReadSetting("IsMasterHost")),
-                       SettingFlag(platform_.settings.ReadSetting("IsInLANBack"))};
         if (view_.cbIsInNet && clubMng_) clubMng_->Start(view_.rbAsMaster);
     } else if (name == "ServiceUrl" || name == "LineUrlTemplate") {
         const bool service = name == "ServiceUrl";

@@ -24,10 +24,17 @@ bool InBlock(std::uint32_t address, std::uint32_t block, unsigned prefix) {
     return (address & mask) == block;
 }
 
+// The link with `index`; null when the table has none.
+const platform::LinkInfo* LinkAt(const std::vector<platform::LinkInfo>& links,
+                                 std::uint32_t index) {
+    const auto found = std::find_if(links.begin(), links.end(),
+                                    [&](const auto& link) { return link.index == index; });
+    return found == links.end() ? nullptr : &*found;
+}
+
 std::string NameOf(std::uint32_t index, const std::vector<platform::LinkInfo>& links) {
-    for (const auto& link : links)
-        if (link.index == index) return link.name;
-    return "interface " + std::to_string(index);
+    const platform::LinkInfo* link = LinkAt(links, index);
+    return link != nullptr ? link->name : "interface " + std::to_string(index);
 }
 
 std::string OwnerKey(const std::string& entry) {
@@ -139,9 +146,8 @@ std::string TIpRoutes::WhyNotUp(const std::string& entry) {
     if (index == 0) return "no interface for " + entry;
     const auto links = tables_.Links();
     if (!links) return "the network tables cannot be read";
-    const auto link =
-        std::find_if(links->begin(), links->end(), [&](const auto& l) { return l.index == index; });
-    if (link == links->end()) return "no interface for " + entry;
+    const platform::LinkInfo* link = LinkAt(*links, index);
+    if (link == nullptr) return "no interface for " + entry;
     if (!link->up) return link->name + " is down";
     // A pulled cable leaves the interface up and, on Linux, its default route in the table.
     if (!link->carrier) return link->name + " has no carrier";
@@ -167,9 +173,8 @@ std::string TIpRoutes::FindLine(const std::string& entry, const std::string& lin
     auto links = tables_.Links();
     auto addresses = tables_.Addresses();
     if (!links || !addresses) return "the network tables cannot be read";
-    const auto link = std::find_if(links->begin(), links->end(),
-                                   [&](const auto& l) { return l.index == way.index; });
-    if (link == links->end()) return "no interface for " + entry;
+    const platform::LinkInfo* link = LinkAt(*links, way.index);
+    if (link == nullptr) return "no interface for " + entry;
     way.link = *link;
     way.links = std::move(*links);
     way.addresses = std::move(*addresses);

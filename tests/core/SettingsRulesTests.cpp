@@ -86,6 +86,10 @@ TEST(SettingsRules, ThePairRoleIsKeptAndARunsOwnRoleIsNotSaved) {
     run.client->SaveSettings();
     EXPECT_EQ(run.store.values["IsInLANBack"], "0");
     EXPECT_EQ(run.client->ConfigSet("AsService", "1").exitCode, 2) << "only -install changes it";
+    EXPECT_EQ(run.client->ConfigSet("IsInNet", "0").exitCode, 0);
+    run.client->SaveSettings();
+    EXPECT_EQ(run.store.values["IsInNet"], "0") << "a role set while the client runs is kept";
+    EXPECT_FALSE(run.client->SettingsRecord().Get().IsInNet);
 }
 
 TEST(SettingsRules, SaveWritesEveryValueInOrderAndSetsAutostart) {

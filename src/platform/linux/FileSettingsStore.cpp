@@ -73,9 +73,13 @@ std::vector<std::pair<std::string, std::string>> ParseSettings(const std::string
 
 }  // namespace
 
+std::vector<std::pair<std::string, std::string>> FileSettingsStore::ReadEntries() const {
+    return ParseSettings(ReadOwnFile(file_, kMaxSettingsBytes).value_or(std::string()));
+}
+
 std::vector<std::pair<std::string, std::string>> FileSettingsStore::ReadAll() const {
     try {
-        return ParseSettings(ReadOwnFile(file_, kMaxSettingsBytes).value_or(std::string()));
+        return ReadEntries();
     } catch (const std::system_error&) {
         return {};  // unreadable reads as empty; a write refuses to replace it
     }
@@ -102,9 +106,8 @@ void FileSettingsStore::WriteSettings(const Values& values) {
             throw std::system_error(std::make_error_code(std::errc::invalid_argument),
                                     "invalid setting name");
     // Never rewrite a store that exists but cannot be read (its other values would be lost),
-    // nor one that a link stands in for: ReadOwnFile throws for both.
-    const auto entries =
-        ParseSettings(ReadOwnFile(file_, kMaxSettingsBytes).value_or(std::string()));
+    // nor one that a link stands in for: ReadEntries throws for both.
+    const auto entries = ReadEntries();
     // The stored values in file order, each name once, with the new ones put in.
     std::vector<std::pair<std::string, std::string>> merged;
     auto put = [&merged](const std::string& name, const std::string& value) {

@@ -27,6 +27,9 @@ public:
     const std::filesystem::path& file() const { return file_; }
 
 private:
+    // The same, throwing std::system_error when the file cannot be read or a link stands in it.
+    std::vector<std::pair<std::string, std::string>> ReadEntries() const;
+
     std::filesystem::path file_;
 };
 
