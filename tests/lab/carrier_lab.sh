@@ -23,24 +23,7 @@ fail() {
   cat "$work/client.log" >&2 || true
   exit 1
 }
-svc() { ip netns exec "$NS_SERVICE" "$@"; }
-cli() { ip netns exec "$NS_CLIENT" "$@"; }
-
-for address in "$LAB_SERVICE_LINE1" "$LAB_SERVICE_LINE2"; do
-  svc "$build/tools/devservice/vorta-devservice" --host "$address" --port 8080 --quiet \
-    >"$work/service-$address.log" 2>&1 &
-done
-records() { svc curl -s "http://$1:8080/control/records"; }
-# The line reports (not the logon's requests) that reached the service at $1 from $2.
-reports_from() {
-  local seen
-  seen=$(records "$1" | sed -n '/"lineReports"/,/"networkUploads"/p')
-  grep -o "\"remoteAddr\": \"$2\"" <<<"$seen" | wc -l
-}
-for _ in $(seq 100); do
-  records "$LAB_SERVICE_LINE1" >/dev/null 2>&1 && records "$LAB_SERVICE_LINE2" >/dev/null 2>&1 && break
-  sleep 0.05
-done
+lab_services "$build" "$work"
 
 vorta=("$build/src/app/vorta" --data-dir "$work/data")
 "${vorta[@]}" config set UserName demo
@@ -70,7 +53,7 @@ main_up() {
      $(line_of lan1) == *'"active":true'* ]]
 }
 wait_status main_up || fail "lan1 never reported with the main group up: $status"
-(($(reports_from "$LAB_SERVICE_LINE1" "$LAB_CLIENT_LINE1") > 0)) || fail "no report of lan1"
+(($(line_reports_from "$LAB_SERVICE_LINE1" "$LAB_CLIENT_LINE1") > 0)) || fail "no report of lan1"
 
 # The cable is pulled at the gateway's end: lan1 stays administratively up.
 ip netns exec "$NS_GW1" ip link set cli down
@@ -86,23 +69,23 @@ failed_over() {
 wait_status failed_over || fail "the backup group did not take over with the reason: $status"
 grep -q "lan1 has no carrier" "$work/client.log" || fail "the log does not say why lan1 is down"
 # The backup line carries the reports meanwhile.
-before2=$(reports_from "$LAB_SERVICE_LINE2" "$LAB_CLIENT_LINE2")
+before2=$(line_reports_from "$LAB_SERVICE_LINE2" "$LAB_CLIENT_LINE2")
 for _ in $(seq 100); do
-  (($(reports_from "$LAB_SERVICE_LINE2" "$LAB_CLIENT_LINE2") > before2)) && break
+  (($(line_reports_from "$LAB_SERVICE_LINE2" "$LAB_CLIENT_LINE2") > before2)) && break
   sleep 0.1
 done
-(($(reports_from "$LAB_SERVICE_LINE2" "$LAB_CLIENT_LINE2") > before2)) || fail "lan2 stopped reporting"
+(($(line_reports_from "$LAB_SERVICE_LINE2" "$LAB_CLIENT_LINE2") > before2)) || fail "lan2 stopped reporting"
 
 # The carrier is back: lan1 reports again.
 ip netns exec "$NS_GW1" ip link set cli up
-before1=$(reports_from "$LAB_SERVICE_LINE1" "$LAB_CLIENT_LINE1")
+before1=$(line_reports_from "$LAB_SERVICE_LINE1" "$LAB_CLIENT_LINE1")
 lan1_back() { [[ $(line_of lan1) == *'"active":true'* && $(line_of lan1) == *'"reason":""'* ]]; }
 wait_status lan1_back || fail "lan1 did not come back: $status"
 for _ in $(seq 100); do
-  (($(reports_from "$LAB_SERVICE_LINE1" "$LAB_CLIENT_LINE1") > before1)) && break
+  (($(line_reports_from "$LAB_SERVICE_LINE1" "$LAB_CLIENT_LINE1") > before1)) && break
   sleep 0.1
 done
-(($(reports_from "$LAB_SERVICE_LINE1" "$LAB_CLIENT_LINE1") > before1)) || fail "lan1 did not report again"
+(($(line_reports_from "$LAB_SERVICE_LINE1" "$LAB_CLIENT_LINE1") > before1)) || fail "lan1 did not report again"
 
 kill -TERM "$client"
 wait "$client" || fail "the client exited with $?"

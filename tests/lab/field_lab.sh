@@ -30,8 +30,6 @@ fail() {
   done
   exit 1
 }
-svc() { ip netns exec "$NS_SERVICE" "$@"; }
-cli() { ip netns exec "$NS_CLIENT" "$@"; }
 vorta="$build/src/app/vorta"
 devservice="$build/tools/devservice/vorta-devservice"
 

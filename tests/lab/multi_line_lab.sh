@@ -17,23 +17,13 @@ fail() {
   cat "$work/client.log" >&2 || true
   exit 1
 }
-svc() { ip netns exec "$NS_SERVICE" "$@"; }
-cli() { ip netns exec "$NS_CLIENT" "$@"; }
-
-for address in "$LAB_SERVICE_LINE1" "$LAB_SERVICE_LINE2"; do
-  svc "$build/tools/devservice/vorta-devservice" --host "$address" --port 8080 --quiet \
-    >"$work/service-$address.log" 2>&1 &
-done
-records() { svc curl -s "http://$1:8080/control/records"; }
+lab_services "$build" "$work"
+# Every request (logon and reports) that reached the service at $1 from $2.
 reports_from() {
   local seen
   seen=$(records "$1")
   grep -o "\"remoteAddr\": \"$2\"" <<<"$seen" | wc -l
 }
-for _ in $(seq 100); do
-  records "$LAB_SERVICE_LINE1" >/dev/null 2>&1 && records "$LAB_SERVICE_LINE2" >/dev/null 2>&1 && break
-  sleep 0.05
-done
 
 vorta=("$build/src/app/vorta" --data-dir "$work/data")
 "${vorta[@]}" config set UserName demo

@@ -31,8 +31,6 @@ fail() {
   done
   exit 1
 }
-svc() { ip netns exec "$NS_SERVICE" "$@"; }
-cli() { ip netns exec "$NS_CLIENT" "$@"; }
 vorta=$build/src/app/vorta
 client_program=$vorta # what start_client runs
 

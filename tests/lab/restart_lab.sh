@@ -27,24 +27,7 @@ fail() {
   ip netns exec "$NS_CLIENT" ip route show >&2 || true
   exit 1
 }
-svc() { ip netns exec "$NS_SERVICE" "$@"; }
-cli() { ip netns exec "$NS_CLIENT" "$@"; }
-
-for address in "$LAB_SERVICE_LINE1" "$LAB_SERVICE_LINE2"; do
-  svc "$build/tools/devservice/vorta-devservice" --host "$address" --port 8080 --quiet \
-    >"$work/service-$address.log" 2>&1 &
-done
-records() { svc curl -s "http://$1:8080/control/records"; }
-# The line reports (not the logon's requests) that reached the service at $1 from $2.
-reports_from() {
-  local seen
-  seen=$(records "$1" | sed -n '/"lineReports"/,/"networkUploads"/p')
-  grep -o "\"remoteAddr\": \"$2\"" <<<"$seen" | wc -l
-}
-for _ in $(seq 100); do
-  records "$LAB_SERVICE_LINE1" >/dev/null 2>&1 && records "$LAB_SERVICE_LINE2" >/dev/null 2>&1 && break
-  sleep 0.05
-done
+lab_services "$build" "$work"
 
 vorta=("$build/src/app/vorta" --data-dir "$work/data")
 "${vorta[@]}" config set UserName demo
@@ -66,7 +49,7 @@ start_client() {
 # Waits (at most 30 s) until line 1's service has more than $1 reports from lan1.
 wait_reports() {
   for _ in $(seq 300); do
-    (($(reports_from "$LAB_SERVICE_LINE1" "$LAB_CLIENT_LINE1") > $1)) && return 0
+    (($(line_reports_from "$LAB_SERVICE_LINE1" "$LAB_CLIENT_LINE1") > $1)) && return 0
     sleep 0.1
   done
   return 1
@@ -96,7 +79,7 @@ client=
 ip netns exec "$NS_GW1" ip addr del 198.51.100.1/24 dev cli
 ip netns exec "$NS_GW1" ip addr add 198.51.100.3/24 dev cli
 cli ip route replace default via 198.51.100.3 dev lan1 metric 100
-before=$(reports_from "$LAB_SERVICE_LINE1" "$LAB_CLIENT_LINE1")
+before=$(line_reports_from "$LAB_SERVICE_LINE1" "$LAB_CLIENT_LINE1")
 
 start_client 2
 wait_reports "$before" || fail "the next run did not report lan1 through the new gateway"

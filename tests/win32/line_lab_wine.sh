@@ -25,8 +25,6 @@ fail() {
   cat "$work/client.log" >&2 || true
   exit 1
 }
-svc() { ip netns exec "$NS_SERVICE" "$@"; }
-cli() { ip netns exec "$NS_CLIENT" "$@"; }
 source "$root/scripts/win32/wine-env.sh"
 # A prefix of the test's own, whose Wine (and its network driver) starts inside the client host:
 # it is made here, and every program after that runs in the client host's namespace.
