@@ -14,6 +14,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
+: >"$service_log" # the loop below may look before the background job opens it
 "$build/tools/devservice/vorta-devservice" --host 127.0.0.1 --port 0 >"$service_log" 2>&1 &
 service=$!
 url=

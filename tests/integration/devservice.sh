@@ -1,6 +1,8 @@
 # Sourced by the program tests: `start_devservice BUILD LOG [OPTIONS...]` starts the development
 # service on a free loopback port; it sets $service (its pid) and $url (its base URL), or fails.
 start_devservice() {
+  # Made here: the background job opens it only once it runs, maybe after the first look below.
+  : >"$2"
   "$1/tools/devservice/vorta-devservice" --port 0 "${@:3}" >"$2" 2>&1 &
   service=$!
   url=
