@@ -6,7 +6,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
+#include <string_view>
 
 namespace vorta::platform {
 
@@ -19,6 +21,11 @@ public:
     virtual bool Withdrawn() = 0;
     // Tells the asker that the work has started and will be finished whatever happens.
     virtual void Started() = 0;
+    // Writes part of a streamed answer at once; false once the asker is gone.
+    virtual bool Send(std::string_view text) = 0;
+    // True when the asker may change the client (its settings, lines, logon); an asker that may
+    // not is still told its state.
+    virtual bool MayChange() const { return true; }
 };
 
 // How a request ended, seen from the asker.
@@ -29,6 +36,7 @@ struct ChannelReply {
         Withdrawn,   // no answer in time; the request was withdrawn before it started
         Unfinished,  // no answer in time, but the instance had started the work
         Busy,        // the instance serves as many askers as it can; the request never reached it
+        Denied,      // the instance runs, but this user may not reach its channel
     } outcome = Outcome::NotRunning;
     std::string text;
 };
@@ -54,6 +62,12 @@ public:
     // withdrawn unless the instance has started it. A connection the instance cannot take within
     // a few seconds (every one it serves at once is taken) ends as Busy.
     virtual ChannelReply Request(const std::string& request, std::chrono::milliseconds timeout) = 0;
+    // Sends `request` and hands each line of the instance's streamed answer to `onLine` (without
+    // its line break) until the instance ends the stream, `onLine` returns false or `stop` is
+    // requested. Answered once the stream was opened, else why it was not.
+    virtual ChannelReply::Outcome Watch(const std::string& request,
+                                        const std::function<bool(std::string_view line)>& onLine,
+                                        std::stop_token stop) = 0;
     // Takes the data dir's instance lock without serving (for a command that edits the files
     // while no client runs); false when a client holds it. Released with this object.
     virtual bool Lock() = 0;

@@ -85,6 +85,7 @@ UniqueFd Connect(const sockaddr_un& addr, std::chrono::milliseconds deadline,
     const auto until = std::chrono::steady_clock::now() + deadline;
     while (::connect(conn.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
         if (errno == EINTR) continue;
+        if (errno == EACCES || errno == EPERM) outcome = ChannelReply::Outcome::Denied;
         if (errno != EAGAIN) return UniqueFd();
         if (std::chrono::steady_clock::now() >= until) {
             outcome = ChannelReply::Outcome::Busy;
@@ -188,6 +189,11 @@ public:
         if (started_) return;
         started_ = true;
         WriteAll(fd_, kStartedMark);
+    }
+    bool Send(std::string_view text) override {
+        if (withdrawn_) return false;
+        if (!WriteAll(fd_, text)) withdrawn_ = true;
+        return !withdrawn_;
     }
     bool started() const { return started_; }
     bool withdrawn() const { return withdrawn_; }
@@ -326,6 +332,47 @@ ChannelReply UnixInstanceChannel::Request(const std::string& request,
         complete = readUntil(std::chrono::steady_clock::now() + std::chrono::seconds(5), true);
     }
     return wire::ReplyFrom(std::move(received), complete);
+}
+
+ChannelReply::Outcome UnixInstanceChannel::Watch(
+    const std::string& request, const std::function<bool(std::string_view line)>& onLine,
+    std::stop_token stop) {
+    sockaddr_un addr{};
+    UniqueFd dirFd;
+    ChannelReply::Outcome outcome = ChannelReply::Outcome::NotRunning;
+    if (!MakeAddress(SocketPath(), addr, dirFd)) return outcome;
+    UniqueFd conn = Connect(addr, kConnectDeadline, outcome);
+    if (!conn.valid()) return outcome;
+    SetTimeouts(conn.get(), 10);
+    if (!WriteAll(conn.get(), request + "\n")) return ChannelReply::Outcome::NotRunning;
+    std::string pending;
+    bool opened = false;
+    char buffer[4096];
+    while (!stop.stop_requested()) {
+        pollfd pfd{conn.get(), POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, 200);
+        if (ready < 0 && errno != EINTR) break;
+        if (ready <= 0) continue;
+        const ssize_t n = ::recv(conn.get(), buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        pending.append(buffer, static_cast<std::size_t>(n));
+        for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
+            const std::string line = pending.substr(0, end + 1);
+            pending.erase(0, end + 1);
+            if (!opened) {
+                // The instance says first whether it serves this stream at all.
+                if (line == kBusyMark) return ChannelReply::Outcome::Busy;
+                if (line == kDroppedMark) return ChannelReply::Outcome::NotRunning;
+                opened = true;
+                if (line == kStartedMark) continue;
+            }
+            if (!onLine(std::string_view(line).substr(0, end)))
+                return ChannelReply::Outcome::Answered;
+        }
+        if (pending.size() > kMaxReply) break;
+    }
+    return opened ? ChannelReply::Outcome::Answered : ChannelReply::Outcome::NotRunning;
 }
 
 }  // namespace vorta::platform

@@ -24,6 +24,9 @@ public:
     using IInstanceChannel::Claim;
     bool Claim(Handler handler) override;
     ChannelReply Request(const std::string& request, std::chrono::milliseconds timeout) override;
+    ChannelReply::Outcome Watch(const std::string& request,
+                                const std::function<bool(std::string_view line)>& onLine,
+                                std::stop_token stop) override;
     bool Lock() override;
     void StopServing() override;
 

@@ -47,6 +47,11 @@ public:
         started_ = true;
         WriteAll(pipe_, kStartedMark, nullptr, kServerIoMs);
     }
+    bool Send(std::string_view text) override {
+        if (withdrawn_) return false;
+        if (WriteAll(pipe_, text, nullptr, kServerIoMs) != PipeEnd::Done) withdrawn_ = true;
+        return !withdrawn_;
+    }
     bool started() const { return started_; }
     bool withdrawn() const { return withdrawn_; }
 
@@ -86,6 +91,31 @@ void Answer(HANDLE pipe, HANDLE stop, const IInstanceChannel::Handler& handler) 
 void TurnAway(HANDLE pipe) {
     if (AwaitClient(pipe, nullptr, 0) == PipeEnd::Done)
         WriteAll(pipe, kDroppedMark, nullptr, kServerIoMs);
+}
+
+// Opens a connection to the instance, waiting up to `connectMs` while every pipe instance is
+// taken; empty with `outcome` NotRunning or Busy when that fails.
+UniqueHandle OpenPipe(const std::wstring& name, DWORD connectMs, ChannelReply::Outcome& outcome) {
+    outcome = ChannelReply::Outcome::NotRunning;
+    const ULONGLONG connectBy = GetTickCount64() + connectMs;
+    for (;;) {
+        // Identification only: a server that is not ours cannot act as this user.
+        HANDLE opened = CreateFileW(
+            name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+            FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
+        if (opened != INVALID_HANDLE_VALUE) return UniqueHandle(opened);
+        // Not there, or out of reach (see the header): no instance for this asker.
+        if (GetLastError() != ERROR_PIPE_BUSY) return {};
+        // Every instance taken: wait for one until the connect's deadline.
+        const ULONGLONG now = GetTickCount64();
+        if (now >= connectBy) {
+            outcome = ChannelReply::Outcome::Busy;
+            return {};
+        }
+        if (!WaitNamedPipeW(name.c_str(), static_cast<DWORD>(connectBy - now)) &&
+            GetLastError() == ERROR_FILE_NOT_FOUND)
+            return {};
+    }
 }
 
 }  // namespace
@@ -208,27 +238,8 @@ ChannelReply PipeInstanceChannel::Request(const std::string& request,
     const ULONGLONG connectBy =
         start + static_cast<ULONGLONG>(std::min<long long>(std::max<long long>(timeout.count(), 0),
                                                            kConnectDeadline.count()));
-    UniqueHandle pipe;
-    while (!pipe) {
-        // Identification only: a server that is not ours cannot act as this user.
-        HANDLE opened = CreateFileW(
-            name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-            FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
-        if (opened != INVALID_HANDLE_VALUE) {
-            pipe.reset(opened);
-            break;
-        }
-        // Not there, or out of reach (see the header): no instance for this asker.
-        if (GetLastError() != ERROR_PIPE_BUSY) return reply;
-        // Every instance taken: wait for one until the connect's deadline.
-        const DWORD left = msLeft(connectBy);
-        if (left == 0) {
-            reply.outcome = ChannelReply::Outcome::Busy;
-            return reply;
-        }
-        if (!WaitNamedPipeW(name.c_str(), left) && GetLastError() == ERROR_FILE_NOT_FOUND)
-            return reply;
-    }
+    UniqueHandle pipe = OpenPipe(name, msLeft(connectBy), reply.outcome);
+    if (!pipe) return reply;
     reply.outcome = ChannelReply::Outcome::Withdrawn;
     if (WriteAll(pipe.get(), request + "\n", nullptr, kAskerWriteMs) != PipeEnd::Done) {
         // Turned away before the request was read: what the instance said is still there.
@@ -264,6 +275,41 @@ ChannelReply PipeInstanceChannel::Request(const std::string& request,
         complete = readUntil(GetTickCount64() + 5000, true);
     }
     return wire::ReplyFrom(std::move(received), complete);
+}
+
+ChannelReply::Outcome PipeInstanceChannel::Watch(
+    const std::string& request, const std::function<bool(std::string_view line)>& onLine,
+    std::stop_token stop) {
+    ChannelReply::Outcome outcome = ChannelReply::Outcome::NotRunning;
+    UniqueHandle pipe = OpenPipe(PipeName(), static_cast<DWORD>(kConnectDeadline.count()), outcome);
+    if (!pipe) return outcome;
+    if (WriteAll(pipe.get(), request + "\n", nullptr, kAskerWriteMs) != PipeEnd::Done)
+        return ChannelReply::Outcome::NotRunning;
+    std::string pending;
+    bool opened = false;
+    char buffer[4096];
+    while (!stop.stop_requested()) {
+        DWORD got = 0;
+        const PipeEnd end = ReadSome(pipe.get(), buffer, sizeof buffer, got, nullptr, 200);
+        if (end == PipeEnd::TimedOut) continue;
+        if (end != PipeEnd::Done) break;
+        pending.append(buffer, got);
+        for (std::size_t at; (at = pending.find('\n')) != std::string::npos;) {
+            const std::string line = pending.substr(0, at + 1);
+            pending.erase(0, at + 1);
+            if (!opened) {
+                // The instance says first whether it serves this stream at all.
+                if (line == kBusyMark) return ChannelReply::Outcome::Busy;
+                if (line == kDroppedMark) return ChannelReply::Outcome::NotRunning;
+                opened = true;
+                if (line == kStartedMark) continue;
+            }
+            if (!onLine(std::string_view(line).substr(0, at)))
+                return ChannelReply::Outcome::Answered;
+        }
+        if (pending.size() > kMaxReply) break;
+    }
+    return opened ? ChannelReply::Outcome::Answered : ChannelReply::Outcome::NotRunning;
 }
 
 }  // namespace vorta::platform
