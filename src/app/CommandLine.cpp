@@ -42,6 +42,9 @@ std::string UsageText() {
            "  status [--json]          ask the running client for its state\n"
            "  logon, logoff            log the running client on or off\n"
            "  domains [--json]         fetch and print the subscriber's domains\n"
+           "  log [--follow] [--json]  the running client's log, newest last; --follow: then\n"
+           "                           every new entry until interrupted; --json: one object a\n"
+           "                           line\n"
            "  lines list [--json]      the lines, numbered from 1\n"
            "  lines add --kind dialup|weblogin|cablemodem|lan --entry NAME [--user NAME\n"
            "            --password TEXT|-] [--backup] [--necessary]\n"
@@ -102,6 +105,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             cl.headless = true;
         else if (arg == "--json")
             cl.json = true;
+        else if (arg == "--follow" || arg == "-f")
+            cl.follow = true;
         else if (arg == "--verbose")
             cl.verbose = true;
         else if (arg == "--help" || arg == "-h")
@@ -127,8 +132,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     if (cl.carryOver && cl.serviceSwitch != ServiceSwitch::Install)
         throw std::invalid_argument("--carry-over goes with -install");
 
+    if (cl.follow && (words.size() != 1 || words[0] != "log"))
+        throw std::invalid_argument("--follow goes with log");
     if (words.empty()) {
-        if (cl.json) throw std::invalid_argument("--json goes with status and domains");
+        if (cl.json) throw std::invalid_argument("--json goes with status, domains and log");
         return cl;
     }
     if (cl.headless || cl.service)
@@ -143,12 +150,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         return cl;
     }
     if (words[0] == "status" || words[0] == "logon" || words[0] == "logoff" ||
-        words[0] == "domains") {
+        words[0] == "domains" || words[0] == "log") {
         if (words.size() != 1) throw std::invalid_argument(words[0] + " takes no arguments");
-        cl.command = words[0] == "status"   ? Command::Status
-                     : words[0] == "logon"  ? Command::Logon
-                     : words[0] == "logoff" ? Command::Logoff
-                                            : Command::Domains;
+        cl.command = words[0] == "status"    ? Command::Status
+                     : words[0] == "logon"   ? Command::Logon
+                     : words[0] == "logoff"  ? Command::Logoff
+                     : words[0] == "domains" ? Command::Domains
+                                             : Command::Log;
     } else if (words[0] == "config") {
         if (words.size() == 2 && words[1] == "show") {
             cl.command = Command::ConfigShow;
@@ -162,8 +170,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     } else {
         throw std::invalid_argument("unknown command " + words[0]);
     }
-    if (cl.json && cl.command != Command::Status && cl.command != Command::Domains)
-        throw std::invalid_argument("--json goes with status and domains");
+    if (cl.json && cl.command != Command::Status && cl.command != Command::Domains &&
+        cl.command != Command::Log)
+        throw std::invalid_argument("--json goes with status, domains and log");
     return cl;
 }
 

@@ -20,7 +20,8 @@ enum class Command {
     Lines,
     Logon,
     Logoff,
-    Domains
+    Domains,
+    Log
 };
 
 struct CommandLine {
@@ -32,6 +33,7 @@ struct CommandLine {
     bool carryOver = false;  // --carry-over: the install run takes a user's settings on stdin
     bool service = false;    // --service: run as the system service
     bool json = false;
+    bool follow = false;  // log --follow
     bool verbose = false;  // --verbose: the debug log on stderr
     std::optional<std::string> dataDir;
     std::optional<std::string> serviceUrl;

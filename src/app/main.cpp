@@ -6,6 +6,7 @@
 #include "app/CommandLine.h"
 #include "app/HeadlessView.h"
 #include "cli/Commands.h"
+#include "cli/LogCommand.h"
 #include "host/CarryOver.h"
 #include "host/ClientHost.h"
 #include "protocol/DebugLog.h"
@@ -155,6 +156,8 @@ int main(int argc, char** argv) {
                 return cli::ClientCommand(dataDir, {RequestKind::Logoff});
             case app::Command::Domains:
                 return cli::ClientCommand(dataDir, {RequestKind::Domains, cl.json, {}});
+            case app::Command::Log:
+                return cli::Log(dataDir, cl.follow, cl.json, std::cout);
             case app::Command::Run:
                 return Run(cl, dataDir, args);
         }

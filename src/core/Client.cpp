@@ -201,7 +201,7 @@ void TClient::StartClient(bool serviceMode) {
             TUpdateIpTrd::Context{settings_, *linesMng_, *dnsCache_, *routes_, config_.updateRest,
                                   [this](const std::string& text) { PostLog(1, text); }});
     // 15. Only a window shows the line list; without one the status reads it when asked.
-    loop_.SetTimerEnabled(timerLineState_, !config_.headless);
+    loop_.SetTimerEnabled(timerLineState_, !config_.headless || watched_);
     // 16.
     if (!autoLogonTrd_) {
         autoLogonTrd_ = std::make_unique<TAutoLogonTrd>(
@@ -737,6 +737,13 @@ void TClient::AddLog(unsigned char kind, const std::string& text) {
 
 void TClient::OnTimerLineState() {
     FillLineList();
+}
+
+void TClient::SetWatched(bool watched) {
+    watched_ = watched;
+    if (!started_ || shutDown_ || !config_.headless) return;
+    loop_.SetTimerEnabled(timerLineState_, watched);
+    if (watched) FillLineList();
 }
 
 void TClient::OnTimerUpdateSysInfo() {

@@ -161,6 +161,9 @@ public:
     void OnTimerUpdateSysInfo();
     void HandleEvent(const ClientEvent& event);
 
+    // While a front end elsewhere watches the view, the line list is kept fresh as a window's.
+    void SetWatched(bool watched);
+
     // "STATUS" / "STATUS JSON" of the instance channel.
     std::string StatusReport(bool json) const;
 
@@ -241,6 +244,7 @@ private:
     bool started_ = false;
     bool serviceMode_ = false;
     bool shutDown_ = false;
+    bool watched_ = false;
     std::uint64_t logCount_ = 0;  // entries ever added to the log
     std::string settingsError_;   // the cause last logged for a failed settings save
     std::string autostartError_;  // the same for the autostart entry

@@ -42,6 +42,7 @@ bool EventLoop::TimerEnabled(int timer) const {
 }
 
 std::optional<EventLoop::Clock::time_point> EventLoop::ProcessDue() {
+    bool ran = false;
     for (;;) {
         ClientEvent event;
         {
@@ -50,6 +51,7 @@ std::optional<EventLoop::Clock::time_point> EventLoop::ProcessDue() {
             event = std::move(queue_.front());
             queue_.pop_front();
         }
+        ran = true;
         Guarded([&] {
             if (event.id == EventId::Invoke) {
                 if (event.call) event.call();
@@ -63,11 +65,13 @@ std::optional<EventLoop::Clock::time_point> EventLoop::ProcessDue() {
         if (!timers_[i].enabled) continue;
         const auto now = Clock::now();
         if (timers_[i].due <= now) {
+            ran = true;
             timers_[i].due = now + timers_[i].interval;
             Guarded(timers_[i].onTick);  // may change timers_' flags, never its size
         }
         if (timers_[i].enabled && (!next || timers_[i].due < *next)) next = timers_[i].due;
     }
+    if (ran && afterDelivery_) Guarded(afterDelivery_);
     return next;
 }
 

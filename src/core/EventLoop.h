@@ -48,6 +48,8 @@ public:
     void SetFailureHandler(std::function<void(const std::string& what)> onFailure) {
         onFailure_ = std::move(onFailure);
     }
+    // Called on the loop's thread after each round of deliveries that ran anything.
+    void SetAfterDelivery(std::function<void()> after) { afterDelivery_ = std::move(after); }
     // Called (from the posting thread) after each post, for a loop driven from outside.
     void SetWakeup(std::function<void()> wakeup);
     // Called (from the quitting thread) by Quit, for a loop driven from outside, whose owner
@@ -87,6 +89,7 @@ private:
 
     Handler handler_;
     std::function<void(const std::string&)> onFailure_;
+    std::function<void()> afterDelivery_;
     std::vector<Timer> timers_;  // touched only on the loop's thread
 };
 

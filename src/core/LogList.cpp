@@ -7,8 +7,13 @@
 namespace vorta {
 
 void TLogList::AddLog(unsigned char kind, std::string text) {
+    Add(TLogEntry{kind, std::move(text), std::chrono::system_clock::now()});
+}
+
+void TLogList::Add(TLogEntry entry) {
     while (entries_.size() >= kMaxEntries) entries_.pop_back();
-    entries_.push_front(TLogEntry{kind, std::move(text), std::chrono::system_clock::now()});
+    entries_.push_front(std::move(entry));
+    ++added_;
 }
 
 std::string TLogList::SaveText() const {

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <string>
@@ -20,7 +21,15 @@ public:
     static constexpr std::size_t kMaxEntries = 1000;
 
     void AddLog(unsigned char kind, std::string text);
-    void Clear() { entries_.clear(); }
+    // An entry made elsewhere (a client in another process), with its own time.
+    void Add(TLogEntry entry);
+    void Clear() {
+        entries_.clear();
+        ++clears_;
+    }
+    // Entries ever added, and clears ever made: what a copy of the log must catch up with.
+    std::uint64_t Added() const { return added_; }
+    std::uint64_t Clears() const { return clears_; }
     std::size_t size() const { return entries_.size(); }
     const TLogEntry& operator[](std::size_t i) const { return entries_[i]; }
 
@@ -35,6 +44,8 @@ public:
 
 private:
     std::deque<TLogEntry> entries_;
+    std::uint64_t added_ = 0;
+    std::uint64_t clears_ = 0;
 };
 
 }  // namespace vorta

@@ -5,6 +5,8 @@
 #include <mutex>
 
 #include "cli/LinesCommand.h"
+#include "core/FaceAction.h"
+#include "core/ViewWire.h"
 #include "host/ChannelProtocol.h"
 #include "platform/ThisProcess.h"
 
@@ -104,6 +106,36 @@ std::string ChannelDispatcher::OnLoopNow(platform::IRequestContext& context,
     return OnLoop(context, [work = std::move(work)](Reply reply) { reply(work()); });
 }
 
+std::string ChannelDispatcher::Watch(platform::IRequestContext& context) {
+    // Shared with the loop's work, which a closing client may still be running when this returns.
+    struct Slot {
+        std::mutex lock;
+        std::shared_ptr<ViewWatcher> watcher;
+    };
+    auto slot = std::make_shared<Slot>();
+    const std::string refused = OnLoopNow(context, [this, slot] {
+        std::lock_guard guard(slot->lock);
+        slot->watcher = publisher_.Watch();
+        return EncodeOutcome({1, "vorta: the client has as many watchers as it serves\n"});
+    });
+    std::shared_ptr<ViewWatcher> watcher;
+    {
+        std::lock_guard guard(slot->lock);
+        watcher = slot->watcher;
+    }
+    if (!watcher) return refused;
+    context.Started();
+    std::string text;
+    while (!closing_) {
+        const ViewWatcher::Next next = watcher->Take(text, std::chrono::milliseconds(200));
+        if (next == ViewWatcher::Next::Closed) break;
+        if (next == ViewWatcher::Next::Text ? !context.Send(text) : context.Withdrawn()) break;
+    }
+    // The publisher drops it at its next flush.
+    watcher->Close();
+    return {};
+}
+
 std::string ChannelDispatcher::Handle(const std::string& text, platform::IRequestContext& context) {
     try {
         return Dispatch(text, context);
@@ -149,6 +181,28 @@ std::string ChannelDispatcher::Dispatch(const std::string& text,
         case RequestKind::Domains:
             return OnLoop(context, [this, json](Reply reply) {
                 client_.CommandDomains(json, Encoded(reply));
+            });
+        case RequestKind::Watch:
+            return Watch(context);
+        case RequestKind::Act: {
+            const std::optional<FaceAction> action = DecodeFaceAction(request->args);
+            if (!action) return EncodeOutcome({2, "vorta: a bad window action\n"});
+            return OnLoopNow(context, [this, action = *action] {
+                ApplyFaceAction(client_, action, true);
+                return EncodeOutcome({0, ""});
+            });
+        }
+        case RequestKind::Line:
+            if (request->args.size() != 1) return EncodeOutcome({2, "vorta: a bad line request\n"});
+            return OnLoopNow(context, [this, id = request->args[0]] {
+                const auto line = client_.LinesMng() ? client_.LinesMng()->Find(id) : std::nullopt;
+                if (!line) return EncodeOutcome({1, "请先选择要操作的线路！\n"});
+                TLineInfo info = line->info;
+                info.Password.clear();
+                std::string text;
+                for (const std::string& field : LineFields(info))
+                    text += viewwire::Escape(field) + "\n";
+                return EncodeOutcome({0, text});
             });
     }
     return std::string(kUnknownRequest);

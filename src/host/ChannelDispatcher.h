@@ -10,14 +10,15 @@
 
 #include "core/Client.h"
 #include "core/EventLoop.h"
+#include "core/ViewPublisher.h"
 #include "platform/InstanceChannel.h"
 
 namespace vorta::host {
 
 class ChannelDispatcher {
 public:
-    ChannelDispatcher(TClient& client, EventLoop& loop, bool serviceMode)
-        : client_(client), loop_(loop), serviceMode_(serviceMode) {}
+    ChannelDispatcher(TClient& client, EventLoop& loop, ViewPublisher& publisher, bool serviceMode)
+        : client_(client), loop_(loop), publisher_(publisher), serviceMode_(serviceMode) {}
 
     // Runs on a channel thread, on several at once. Work for the client goes to its loop; the
     // request waits for it until it is done, or drops it when the asker withdraws it before it
@@ -34,9 +35,12 @@ private:
     std::string OnLoop(platform::IRequestContext& context, std::function<void(Reply)> work);
     // Work that answers at once.
     std::string OnLoopNow(platform::IRequestContext& context, std::function<std::string()> work);
+    // Streams the view to the asker until it hangs up or the client closes.
+    std::string Watch(platform::IRequestContext& context);
 
     TClient& client_;
     EventLoop& loop_;
+    ViewPublisher& publisher_;
     bool serviceMode_;
     std::atomic<bool> closing_{false};
 };

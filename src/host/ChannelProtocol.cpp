@@ -26,6 +26,9 @@ constexpr Name kNames[] = {
     {RequestKind::Logoff, false, "LOGOFF", false},
     {RequestKind::Domains, false, "DOMAINS", false},
     {RequestKind::Domains, true, "DOMAINS JSON", false},
+    {RequestKind::Watch, false, "WATCH", false},
+    {RequestKind::Act, false, "ACT", true},
+    {RequestKind::Line, false, "LINE", true},
 };
 
 }  // namespace
@@ -105,8 +108,10 @@ std::chrono::seconds WaitFor(RequestKind kind) {
     switch (kind) {
         case RequestKind::Show:
         case RequestKind::Identify:
+        case RequestKind::Line:
             return std::chrono::seconds(10);
         case RequestKind::Status:
+        case RequestKind::Act:
             return std::chrono::seconds(15);
         default:
             return std::chrono::seconds(300);

@@ -29,6 +29,9 @@ enum class RequestKind {
     Logon,     // "LOGON"
     Logoff,    // "LOGOFF"
     Domains,   // "DOMAINS" or "DOMAINS JSON"
+    Watch,     // "WATCH": the view as a stream (see ViewWire), until the asker hangs up
+    Act,       // "ACT" + a window's action (see FaceAction)
+    Line,      // "LINE" + a line's id: its record for the edit dialog, without its password
 };
 
 struct ChannelRequest {

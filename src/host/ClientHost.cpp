@@ -10,12 +10,17 @@ ClientHost::ClientHost(HostPlatform& platform, ClientConfig config, IClientView&
                        bool serviceMode)
     : platform_(platform),
       serviceMode_(serviceMode),
+      publisher_(view),
       stopRequests_(platform.watchStopRequests
                         ? platform.watchStopRequests([this] { loop_.Quit(); }, serviceMode)
                         : nullptr),
-      client_(std::move(config), platform.ForClient(), view, loop_,
+      client_(std::move(config), platform.ForClient(), publisher_, loop_,
               ClientHooks{{}, platform.installService}),
-      dispatcher_(client_, loop_, serviceMode) {}
+      dispatcher_(client_, loop_, publisher_, serviceMode) {
+    publisher_.Bind(&client_);
+    // Watchers see every change the loop's deliveries made.
+    loop_.SetAfterDelivery([this] { publisher_.Flush(); });
+}
 
 ClientHost::~ClientHost() {
     Stop();
@@ -75,6 +80,9 @@ void ClientHost::Stop() {
     // the dispatcher go.
     dispatcher_.Close();
     platform_.channel->StopServing();
+    loop_.SetAfterDelivery({});
+    publisher_.CloseAll();
+    publisher_.Bind(nullptr);
     client_.Shutdown();
 }
 

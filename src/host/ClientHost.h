@@ -38,6 +38,7 @@ public:
     void Stop();
 
     TClient& Client() { return client_; }
+    ViewPublisher& Publisher() { return publisher_; }
     EventLoop& Loop() { return loop_; }
 
 private:
@@ -46,6 +47,8 @@ private:
     HostPlatform& platform_;
     const bool serviceMode_;
     EventLoop loop_;
+    // Passes the controller's calls on to `view` and feeds the channel's watchers.
+    ViewPublisher publisher_;
     // Made before any thread of the run, which then inherits the blocked stop signals.
     std::unique_ptr<platform::IStopRequests> stopRequests_;
     TClient client_;
