@@ -24,8 +24,8 @@ void Print(std::ostream& out, const std::vector<std::string>& f, bool json) {
     const char* name = TLogList::KindName(static_cast<unsigned char>(kind));
     if (json) {
         out << "{\"kind\":" << JsonString(name) << ",\"level\":" << kind
-            << ",\"time\":" << JsonString(UtcTimeText(ms / 1000)) << ",\"text\":" << JsonString(f[3])
-            << "}\n";
+            << ",\"time\":" << JsonString(UtcTimeText(ms / 1000))
+            << ",\"text\":" << JsonString(f[3]) << "}\n";
     } else {
         const auto time = std::chrono::system_clock::time_point(std::chrono::milliseconds(ms));
         out << name << "      " << TLogList::FormatTime(time) << "      " << TrimControl(f[3])
@@ -50,8 +50,8 @@ int Log(const std::filesystem::path& dataDir, bool follow, bool json, std::ostre
             }
             const std::vector<std::string> f = viewwire::Fields(line);
             // A refusal comes as a command's answer (its exit code, then its text).
-            if (!snapshotDone && !f[0].empty() && f[0].find_first_not_of("0123456789") ==
-                                                      std::string::npos) {
+            if (!snapshotDone && !f[0].empty() &&
+                f[0].find_first_not_of("0123456789") == std::string::npos) {
                 refused = true;
                 return true;
             }

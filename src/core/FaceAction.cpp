@@ -39,14 +39,19 @@ bool ReadInt(const std::string& text, Int& out) {
 }
 
 void Need(const FaceAction& action, std::size_t count) {
-    if (action.args.size() != count) throw std::invalid_argument("a window action with bad arguments");
+    if (action.args.size() != count)
+        throw std::invalid_argument("a window action with bad arguments");
 }
 
 }  // namespace
 
 std::vector<std::string> LineFields(const TLineInfo& f) {
-    return {f.MasterGroup ? "1" : "0", f.IsNecessary ? "1" : "0", std::to_string(f.LineKind),
-            f.EntryName, f.UserName, f.Password};
+    return {f.MasterGroup ? "1" : "0",
+            f.IsNecessary ? "1" : "0",
+            std::to_string(f.LineKind),
+            f.EntryName,
+            f.UserName,
+            f.Password};
 }
 
 std::optional<TLineInfo> LineFromFields(const std::vector<std::string>& args, std::size_t first) {

@@ -16,12 +16,12 @@ namespace vorta {
 class TClient;
 
 enum class FaceActionKind {
-    Logon,         // the logon (or logoff) button
-    MenuLogon,     // "登录(&L)"
-    MenuLogoff,    // "注销(&U)"
-    Exit,          // the exit action
-    EditEnter,     // the user entered the user name (args: "U") or password ("P") box
-    SavePwd,       // the check boxes and buttons: their input field carries the new value
+    Logon,       // the logon (or logoff) button
+    MenuLogon,   // "登录(&L)"
+    MenuLogoff,  // "注销(&U)"
+    Exit,        // the exit action
+    EditEnter,   // the user entered the user name (args: "U") or password ("P") box
+    SavePwd,     // the check boxes and buttons: their input field carries the new value
     Startup,
     RunAsService,
     UpdateSysInfo,

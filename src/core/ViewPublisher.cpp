@@ -62,8 +62,8 @@ std::string FieldLines(const viewwire::FieldList& fields, const viewwire::FieldL
 std::string ViewPublisher::Snapshot() const {
     ViewState& view = client_->View();
     const TLogList& log = client_->Log();
-    std::string out = FieldLines(sentFields_, nullptr) + sentLines_ +
-                      viewwire::DomainLines(view.Domains.get());
+    std::string out =
+        FieldLines(sentFields_, nullptr) + sentLines_ + viewwire::DomainLines(view.Domains.get());
     // Oldest first: each entry heads the copy's log as it arrives.
     for (std::size_t i = log.size(); i-- > 0;) out += viewwire::LogLine(log[i]);
     out += viewwire::kBatchEnd;

@@ -31,13 +31,13 @@ struct Field {
     bool input;
 };
 
-Field FlagField(const char* name, bool ViewState::* member, bool input) {
+Field FlagField(const char* name, bool ViewState::*member, bool input) {
     return {name, [member](const ViewState& v) { return Flag(v.*member); },
             [member](ViewState& v, std::string_view text) { return ReadFlag(text, v.*member); },
             input};
 }
 
-Field TextField(const char* name, std::string ViewState::* member, bool input) {
+Field TextField(const char* name, std::string ViewState::*member, bool input) {
     return {name, [member](const ViewState& v) { return v.*member; },
             [member](ViewState& v, std::string_view text) {
                 v.*member = std::string(text);
@@ -210,9 +210,9 @@ std::string DomainLines(const TGetServiceListResp* domains) {
 }
 
 std::string LogLine(const TLogEntry& entry) {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        entry.Time.time_since_epoch())
-                        .count();
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(entry.Time.time_since_epoch())
+            .count();
     return Line({"L", std::to_string(entry.Kind), std::to_string(ms), entry.Text});
 }
 

@@ -5,7 +5,7 @@
 namespace vorta::ui {
 
 int TLogModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(log_.size());
+    return parent.isValid() ? 0 : static_cast<int>(log_->size());
 }
 
 int TLogModel::columnCount(const QModelIndex& parent) const {
@@ -13,8 +13,8 @@ int TLogModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant TLogModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || static_cast<std::size_t>(index.row()) >= log_.size()) return {};
-    const TLogEntry& entry = log_[static_cast<std::size_t>(index.row())];
+    if (!index.isValid() || static_cast<std::size_t>(index.row()) >= log_->size()) return {};
+    const TLogEntry& entry = (*log_)[static_cast<std::size_t>(index.row())];
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
             case 0:

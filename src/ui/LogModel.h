@@ -12,7 +12,7 @@ class TLogModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     explicit TLogModel(const TLogList& log, QObject* parent = nullptr)
-        : QAbstractTableModel(parent), log_(log) {}
+        : QAbstractTableModel(parent), log_(&log) {}
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -21,9 +21,14 @@ public:
 
     // The log changed (an entry added, old ones dropped, or emptied).
     void Reset();
+    // Reads another log from now on.
+    void SetLog(const TLogList& log) {
+        log_ = &log;
+        Reset();
+    }
 
 private:
-    const TLogList& log_;
+    const TLogList* log_;
 };
 
 }  // namespace vorta::ui

@@ -76,9 +76,9 @@ TLineInfo DialogFields(const TLineEditFrm& dlg) {
 
 }  // namespace
 
-TMainFrm::TMainFrm(TClient& client, MainFrmContext context, QWidget* parent)
+TMainFrm::TMainFrm(IClientFace& face, MainFrmContext context, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
-      client_(client),
+      face_(&face),
       context_(std::move(context)) {
     setObjectName(QStringLiteral("MainFrm"));
     setWindowTitle(QStringLiteral("Vorta V1.0"));
@@ -90,6 +90,8 @@ TMainFrm::TMainFrm(TClient& client, MainFrmContext context, QWidget* parent)
         context_.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     ChooseLogFile = [this](const QString& name) { return DefaultChooseLogFile(name); };
     Confirm = [this](const QString& text, MessageIcon icon) { return DefaultConfirm(text, icon); };
+    AskExit = [this] { return DefaultAskExit(); };
+    CloseProgram = [] { QApplication::exit(0); };
 
     auto* col = new QVBoxLayout(this);
     col->setContentsMargins(1, 1, 1, 1);
@@ -105,46 +107,26 @@ TMainFrm::TMainFrm(TClient& client, MainFrmContext context, QWidget* parent)
     col->addWidget(pages_, 1);
     BuildTray();
 
-    // The user's input goes into the view state as typed; the controller reads it there.
-    connect(editUserName_, &QLineEdit::textEdited, this,
-            [this](const QString& text) { client_.View().EditUserName = text.toStdString(); });
-    connect(editPassword_, &QLineEdit::textEdited, this,
-            [this](const QString& text) { client_.View().EditPassword = text.toStdString(); });
+    // The user's typing stays in the boxes; it goes to the client with each click.
     editUserName_->installEventFilter(this);
     editPassword_->installEventFilter(this);
-    connect(btnLogon_, &QPushButton::clicked, this, [this] {
-        client_.BtnLogonClick();
-        Render();
-    });
-    connect(chkSavePwd_, &QCheckBox::clicked, this, [this](bool on) {
-        Forward([on](ViewState& v) { v.ChkBoxSavePwd = on; },
-                [this] { client_.ChkBoxSavePwdClick(); });
-    });
-    connect(chkStartup_, &QCheckBox::clicked, this, [this](bool on) {
-        Forward([on](ViewState& v) { v.ChkBoxStartup = on; },
-                [this] { client_.ChkBoxStartupClick(); });
-    });
-    connect(chkRunAsService_, &QCheckBox::clicked, this, [this](bool on) {
-        Forward([on](ViewState& v) { v.ChkBoxRunAsService = on; },
-                [this] { client_.ChkBoxRunAsServiceClick(); });
-    });
-    connect(chkUpdateSysInfo_, &QCheckBox::clicked, this, [this](bool on) {
-        Forward([on](ViewState& v) { v.suiCheckBoxUpdateSysInfo = on; },
-                [this] { client_.UpdateSysInfoClick(); });
-    });
-    connect(cbIsInNet_, &QCheckBox::clicked, this, [this](bool on) {
-        Forward([on](ViewState& v) { v.cbIsInNet = on; }, [this] { client_.cbIsInNetClick(); });
-    });
+    connect(btnLogon_, &QPushButton::clicked, this, [this] { Act(FaceActionKind::Logon); });
+    const auto box = [this](QCheckBox* check, FaceActionKind kind, const char* field) {
+        connect(check, &QCheckBox::clicked, this,
+                [this, kind, field](bool on) { Forward(kind, field, on); });
+    };
+    box(chkSavePwd_, FaceActionKind::SavePwd, "ChkBoxSavePwd");
+    box(chkStartup_, FaceActionKind::Startup, "ChkBoxStartup");
+    box(chkRunAsService_, FaceActionKind::RunAsService, "ChkBoxRunAsService");
+    box(chkUpdateSysInfo_, FaceActionKind::UpdateSysInfo, "suiCheckBoxUpdateSysInfo");
+    box(cbIsInNet_, FaceActionKind::InNet, "cbIsInNet");
+    box(cbInLANBack_, FaceActionKind::InLanBack, "cbInLANBack");
     connect(rbAsMaster_, &QRadioButton::clicked, this, [this] {
-        Forward([](ViewState& v) { v.rbAsMaster = true, v.rbAsSlave = false; },
-                [this] { client_.rbAsMasterClick(); });
+        if (!rendering_) Act(FaceActionKind::AsMaster, {{"rbAsMaster", "1"}, {"rbAsSlave", "0"}});
     });
     connect(rbAsSlave_, &QRadioButton::clicked, this, [this] {
-        Forward([](ViewState& v) { v.rbAsSlave = true, v.rbAsMaster = false; },
-                [this] { client_.rbAsSlaveClick(); });
+        if (!rendering_) Act(FaceActionKind::AsSlave, {{"rbAsSlave", "1"}, {"rbAsMaster", "0"}});
     });
-    connect(cbInLANBack_, &QCheckBox::clicked, this,
-            [this](bool on) { Forward([on](ViewState& v) { v.cbInLANBack = on; }, [] {}); });
     Render();
 }
 
@@ -152,22 +134,40 @@ TMainFrm::~TMainFrm() {
     if (TFAnimateHint* hint = TFAnimateHint::Current()) hint->close();
 }
 
-void TMainFrm::Forward(const std::function<void(ViewState&)>& write,
-                       const std::function<void()>& click) {
-    if (rendering_) return;
-    write(client_.View());
-    click();
+void TMainFrm::SetFace(IClientFace& face) {
+    face_ = &face;
+    linesShown_ = editsShown_ = false;
+    shownDomains_ = nullptr;
+    shownPage_ = -1;
+    logModel_->SetLog(face.Log());
     Render();
+}
+
+void TMainFrm::Act(FaceActionKind kind, std::vector<std::pair<std::string, std::string>> input,
+                   std::vector<std::string> args) {
+    input.emplace_back("EditUserName", editUserName_->text().toStdString());
+    input.emplace_back("EditPassword", editPassword_->text().toStdString());
+    face_->Act(FaceAction{kind, std::move(input), std::move(args)});
+    Render();
+}
+
+void TMainFrm::Forward(FaceActionKind kind, const char* field, bool on) {
+    if (rendering_) return;
+    Act(kind, {{field, on ? "1" : "0"}});
 }
 
 void TMainFrm::Render() {
     rendering_ = true;
-    const ViewState& v = client_.View();
-    auto setText = [](QLineEdit* edit, const std::string& text) {
+    const ViewState& v = face_->View();
+    // What the user types stays until the client itself changes the box.
+    auto setText = [this](QLineEdit* edit, std::string& shown, const std::string& text) {
+        if (editsShown_ && shown == text) return;
+        shown = text;
         if (edit->text() != U(text)) edit->setText(U(text));
     };
-    setText(editUserName_, v.EditUserName);
-    setText(editPassword_, v.EditPassword);
+    setText(editUserName_, shownUserName_, v.EditUserName);
+    setText(editPassword_, shownPassword_, v.EditPassword);
+    editsShown_ = true;
     editUserName_->setEnabled(v.EditsEnabled);
     editPassword_->setEnabled(v.EditsEnabled);
     btnLogon_->setText(U(v.BtnLogonCaption));
@@ -191,7 +191,7 @@ void TMainFrm::Render() {
     cbInLANBack_->setEnabled(v.cbInLANBackEnabled);
     chkUpdateSysInfo_->setChecked(v.suiCheckBoxUpdateSysInfo);
     if (memoNative_->toPlainText() != U(v.MemoNative)) memoNative_->setPlainText(U(v.MemoNative));
-    const std::string url = client_.SettingsRecord().Get().ServiceUrl;
+    const std::string url = face_->ServiceUrl();
     labelWhy_->setToolTip(PageUrl(url, page::kWhyCollect).toString());
     label1Protol_->setToolTip(PageUrl(url, page::kAgreement).toString());
     RenderLines();
@@ -212,7 +212,7 @@ void TMainFrm::Render() {
 }
 
 void TMainFrm::RenderLines() {
-    const std::vector<LineRow>& rows = client_.View().Lines;
+    const std::vector<LineRow>& rows = face_->View().Lines;
     if (linesShown_ && rows.size() == shownLines_.size() &&
         std::equal(rows.begin(), rows.end(), shownLines_.begin(), SameRow))
         return;
@@ -247,7 +247,7 @@ void TMainFrm::RenderLines() {
 }
 
 void TMainFrm::RenderDomains() {
-    const ViewState& v = client_.View();
+    const ViewState& v = face_->View();
     const auto* list = v.Domains.get();
     if (list != shownDomains_) {
         shownDomains_ = list;
@@ -296,8 +296,9 @@ void TMainFrm::TreeSelectionChanged() {
         selection.domain = static_cast<std::size_t>(domain->parent()->indexOfChild(domain));
         selection.resource = static_cast<std::size_t>(domain->indexOfChild(item));
     }
-    client_.TreeViewDNSClick(selection);
-    Render();
+    Act(FaceActionKind::TreeClick, {},
+        {std::to_string(static_cast<int>(selection.level)), std::to_string(selection.domain),
+         std::to_string(selection.resource)});
 }
 
 int TMainFrm::SelectedLine() const {
@@ -354,6 +355,38 @@ void TMainFrm::ShowMessage(const QString& text, const QString& caption, MessageI
     box->open();
 }
 
+void TMainFrm::ExitClick() {
+    if (!face_->Attached()) {
+        Act(FaceActionKind::Exit);
+        return;
+    }
+    switch (AskExit()) {
+        case ExitChoice::StopService:
+            Act(FaceActionKind::Exit);
+            break;
+        case ExitChoice::CloseWindow:
+            CloseProgram();
+            break;
+        case ExitChoice::Cancel:
+            break;
+    }
+}
+
+TMainFrm::ExitChoice TMainFrm::DefaultAskExit() {
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(kMessageCaption),
+                    QString::fromUtf8("本窗口显示的是Vorta服务。要停止Vorta服务吗？\n"
+                                      "只关闭窗口时，服务继续运行。"),
+                    QMessageBox::NoButton, this);
+    QPushButton* stop = box.addButton(QString::fromUtf8("停止服务"), QMessageBox::DestructiveRole);
+    QPushButton* close = box.addButton(QString::fromUtf8("只关闭窗口"), QMessageBox::AcceptRole);
+    box.addButton(QString::fromUtf8("取消"), QMessageBox::RejectRole);
+    box.setDefaultButton(close);
+    box.exec();
+    if (box.clickedButton() == stop) return ExitChoice::StopService;
+    if (box.clickedButton() == close) return ExitChoice::CloseWindow;
+    return ExitChoice::Cancel;
+}
+
 bool TMainFrm::DefaultConfirm(const QString& text, MessageIcon icon) {
     QMessageBox box(BoxIcon(icon), QString::fromUtf8(kMessageCaption), text,
                     QMessageBox::Ok | QMessageBox::Cancel, this);
@@ -385,8 +418,7 @@ void TMainFrm::btAddClick() {
     dlg->EditMode = 1;
     dlg->LineIndex = -1;
     if (dlg->exec() != QDialog::Accepted) return;
-    client_.AddLine(DialogFields(*dlg));
-    Render();
+    Act(FaceActionKind::AddLine, {}, LineFields(DialogFields(*dlg)));
 }
 
 void TMainFrm::btModifyClick() {
@@ -394,8 +426,7 @@ void TMainFrm::btModifyClick() {
     // (another client, `vorta lines`), and the change then still goes to this line. The dialog
     // opens on a copy of the record, so the lines stay free for every other thread meanwhile.
     const std::string lineId = SelectedLineId();
-    const auto snapshot =
-        lineId.empty() || !client_.LinesMng() ? std::nullopt : client_.LinesMng()->Find(lineId);
+    const std::optional<TLineInfo> snapshot = face_->FindLine(lineId);
     if (!snapshot) {
         ShowMessage(QString::fromUtf8("请先选择要操作的线路！"), QString::fromUtf8(kMessageCaption),
                     MessageIcon::Error);
@@ -404,10 +435,11 @@ void TMainFrm::btModifyClick() {
     TLineEditFrm* dlg = LineEditFrm();
     dlg->EditMode = 2;
     dlg->LineIndex = SelectedLine();
-    dlg->SetRecord(snapshot->info);
+    dlg->SetRecord(*snapshot);
     if (dlg->exec() != QDialog::Accepted) return;
-    client_.ModifyLine(lineId, DialogFields(*dlg));
-    Render();
+    std::vector<std::string> args = LineFields(DialogFields(*dlg));
+    args.insert(args.begin(), lineId);
+    Act(FaceActionKind::ModifyLine, {}, std::move(args));
 }
 
 void TMainFrm::btDeleteClick() {
@@ -419,23 +451,22 @@ void TMainFrm::btDeleteClick() {
     }
     // Taken before the question: what is deleted is the line the user was asked about.
     if (!Confirm(QString::fromUtf8("确定要删除该线路吗?"), MessageIcon::Error)) return;
-    client_.DeleteLine(lineId);
-    Render();
+    Act(FaceActionKind::DeleteLine, {}, {lineId});
 }
 
 void TMainFrm::BtnClearLogClick() {
     if (!Confirm(QString::fromUtf8("确定删除日志信息吗?"), MessageIcon::Information)) return;
-    client_.ClearLog();
+    Act(FaceActionKind::ClearLog);
 }
 
 void TMainFrm::BtnSaveLogClick() {
-    if (client_.Log().size() == 0) return;
+    if (face_->Log().size() == 0) return;
     const QString name = QStringLiteral("NABULog") +
                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmm"));
     const QString path = ChooseLogFile(name);
     if (path.isEmpty()) return;
     QFile file(path);
-    const std::string text = client_.Log().SaveText();
+    const std::string text = face_->Log().SaveText();
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         file.write(text.data(), static_cast<qint64>(text.size())) !=
             static_cast<qint64>(text.size()))
@@ -464,7 +495,7 @@ void TMainFrm::MenuItem2Click() {
 }
 
 void TMainFrm::OpenPage(const char* pathAndQuery) {
-    context_.openUrl(PageUrl(client_.SettingsRecord().Get().ServiceUrl, pathAndQuery));
+    context_.openUrl(PageUrl(face_->ServiceUrl(), pathAndQuery));
 }
 
 void TMainFrm::OpenHelp() {
@@ -475,7 +506,7 @@ void TMainFrm::OpenHelp() {
 }
 
 void TMainFrm::ShowSysInfo() {
-    TSysInfo* info = client_.SysInfo();
+    TSysInfo* info = face_->SysInfo();
     if (!info) return;
     if (!sysInfoDlg_) sysInfoDlg_ = new TFrmSysInfo(*info, this);
     sysInfoDlg_->exec();
@@ -501,7 +532,7 @@ void TMainFrm::changeEvent(QEvent* event) {
 
 bool TMainFrm::eventFilter(QObject* watched, QEvent* event) {
     if ((watched == editUserName_ || watched == editPassword_) && event->type() == QEvent::FocusIn)
-        client_.EditEnter(watched == editUserName_ ? EditBox::UserName : EditBox::Password);
+        Act(FaceActionKind::EditEnter, {}, {watched == editUserName_ ? "U" : "P"});
     const bool mouseEvent = event->type() == QEvent::MouseButtonPress ||
                             event->type() == QEvent::MouseMove ||
                             event->type() == QEvent::MouseButtonRelease;

@@ -1,7 +1,8 @@
 #pragma once
 // The main window: a borderless 568 x 335 window with its own title strip, a menu bar, four
 // pages and a tray icon through which the client lives while the window is hidden. It renders
-// the controller's view state and forwards the user's actions; the controller decides.
+// a client's view state through its face (this process's client, or one it is attached to) and
+// forwards the user's actions; the controller decides.
 
 #include <QPoint>
 #include <QString>
@@ -10,7 +11,11 @@
 #include <functional>
 #include <vector>
 
-#include "core/Client.h"
+#include "core/ClientFace.h"
+#include "core/ClientView.h"
+#include "platform/NetworkTables.h"
+#include "platform/RemoteAccess.h"
+#include "platform/SystemFacts.h"
 
 class QAction;
 class QCheckBox;
@@ -48,7 +53,10 @@ struct MainFrmContext {
 class TMainFrm : public QWidget {
     Q_OBJECT
 public:
-    TMainFrm(TClient& client, MainFrmContext context, QWidget* parent = nullptr);
+    TMainFrm(IClientFace& face, MainFrmContext context, QWidget* parent = nullptr);
+    // Shows another client from now on (the service the window attached to, or its own).
+    void SetFace(IClientFace& face);
+    IClientFace& Face() const { return *face_; }
     ~TMainFrm() override;
 
     // What the controller asks for (through the view).
@@ -69,6 +77,9 @@ public:
     void ToggleFromTray();
     void MenuItem2Click();
     void ShowMainFromHint();
+    // The exit action: this process's client ends; for an attached window the user chooses
+    // between stopping the service and closing the window only.
+    void ExitClick();
     // Closing and minimising keep the client: to the tray, or minimised where there is none.
     void GoToTray();
 
@@ -76,6 +87,11 @@ public:
     std::function<QString(const QString& suggestedName)> ChooseLogFile;
     // Asks a question with OK and Cancel; true for OK. Tests may replace it.
     std::function<bool(const QString& text, MessageIcon icon)> Confirm;
+    enum class ExitChoice { StopService, CloseWindow, Cancel };
+    // What the exit action of an attached window does. Tests may replace it.
+    std::function<ExitChoice()> AskExit;
+    // Ends the window program (not the client it is attached to).
+    std::function<void()> CloseProgram;
 
     QSystemTrayIcon* Tray() const { return tray_; }
     TLineEditFrm* LineEditFrm();
@@ -110,10 +126,14 @@ private:
     void ShowAbout();
     bool DefaultConfirm(const QString& text, MessageIcon icon);
     QString DefaultChooseLogFile(const QString& suggestedName);
-    // Writes a user's check box or radio button into the view state, then runs `click`.
-    void Forward(const std::function<void(ViewState&)>& write, const std::function<void()>& click);
+    // Sends the click with the edit boxes' text and `input` (a box's or button's new value).
+    void Act(FaceActionKind kind, std::vector<std::pair<std::string, std::string>> input = {},
+             std::vector<std::string> args = {});
+    // A check box or radio button the user clicked.
+    void Forward(FaceActionKind kind, const char* field, bool on);
+    ExitChoice DefaultAskExit();
 
-    TClient& client_;
+    IClientFace* face_;
     MainFrmContext context_;
 
     QWidget* title_ = nullptr;
@@ -149,6 +169,10 @@ private:
 
     // What the controls show now, so that a render changes only what changed.
     std::vector<LineRow> shownLines_;
+    // The edit boxes' texts as the view last had them: a render replaces the user's typing only
+    // when the client changed them.
+    std::string shownUserName_, shownPassword_;
+    bool editsShown_ = false;
     bool linesShown_ = false;
     const void* shownDomains_ = nullptr;
     int shownPage_ = -1;

@@ -77,20 +77,16 @@ QMenuBar* TMainFrm::BuildMenuBar() {
 
     QMenu* file = bar->addMenu(U("文件(&F)"));
     action3_ = AddAction(file, "Action3", "注销(&U)");
-    connect(action3_, &QAction::triggered, this, [this] {
-        client_.Action3();
-        Render();
-    });
+    connect(action3_, &QAction::triggered, this, [this] { Act(FaceActionKind::MenuLogoff); });
     action2_ = AddAction(file, "Action2", "登录(&L)");
     connect(action2_, &QAction::triggered, this, [this] {
         pages_->setCurrentIndex(0);
-        client_.Action2();
-        Render();
+        Act(FaceActionKind::MenuLogon);
     });
     connect(AddAction(file, "ActionReg", "注册(&R)"), &QAction::triggered, this,
             opener(page::kRegister));
     connect(AddAction(file, "ActionExitNABU_TIM", "退出Vorta客户端(&X)"), &QAction::triggered, this,
-            [this] { client_.ActionExit(); });
+            &TMainFrm::ExitClick);
 
     QMenu* service = bar->addMenu(U("服务(&S)"));
     AddAction(service, "ActionFKXZ", "付款须知(&Z)");  // no page behind it
@@ -121,8 +117,7 @@ QMenuBar* TMainFrm::BuildMenuBar() {
     connect(AddAction(help, "Action13", "推荐给朋友(&Y)"), &QAction::triggered, this,
             opener(page::kRecommend));
     connect(AddAction(help, "Action12", "提交建议(&Z)"), &QAction::triggered, this, [this] {
-        if (context_.openUrl)
-            context_.openUrl(SupportMailUrl(client_.SettingsRecord().Get().ServiceUrl));
+        if (context_.openUrl) context_.openUrl(SupportMailUrl(face_->ServiceUrl()));
     });
     help->addSeparator();
     connect(AddAction(help, "Action4", "关于(&A)..."), &QAction::triggered, this,
@@ -277,10 +272,7 @@ QWidget* TMainFrm::BuildDomainPage() {
     bottom->addWidget(refresh);
     col->addLayout(bottom);
     connect(admin, &TLinkLabel::clicked, this, [this] { OpenPage(page::kDomainAdmin); });
-    connect(refresh, &QPushButton::clicked, this, [this] {
-        client_.BtnRefreshDomainInfoClick();
-        Render();
-    });
+    connect(refresh, &QPushButton::clicked, this, [this] { Act(FaceActionKind::Refresh); });
     connect(treeViewDNS_, &QTreeWidget::itemSelectionChanged, this,
             &TMainFrm::TreeSelectionChanged);
     return page;
@@ -290,7 +282,7 @@ QWidget* TMainFrm::BuildLogPage() {
     auto* page = Named(new QWidget, "TabSheet2");
     auto* col = new QVBoxLayout(page);
     listViewLog_ = Named(new QTableView(page), "ListViewLog");
-    logModel_ = new TLogModel(client_.Log(), this);
+    logModel_ = new TLogModel(face_->Log(), this);
     listViewLog_->setModel(logModel_);
     listViewLog_->setShowGrid(true);
     listViewLog_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -327,7 +319,7 @@ void TMainFrm::BuildTray() {
             &TMainFrm::MenuItem2Click);
     trayMenu_->addSeparator();
     connect(AddAction(trayMenu_, "pmExitClient", "退出Vorta客户端(&X)"), &QAction::triggered, this,
-            [this] { client_.ActionExit(); });
+            &TMainFrm::ExitClick);
     tray_->setContextMenu(trayMenu_);
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
         if (r == QSystemTrayIcon::Trigger) ToggleFromTray();

@@ -16,6 +16,7 @@
 #include "FakeSystemFacts.h"
 #include "TempDir.h"
 #include "core/Client.h"
+#include "core/ClientFace.h"
 #include "ui/LoopDriver.h"
 #include "ui/MainFrm.h"
 #include "ui/QtClientView.h"
@@ -70,8 +71,9 @@ public:
         platform.ras = &ras;
         platform.linesFile = dir.path() / "LineInfo.dat";
         client = std::make_unique<TClient>(config, std::move(platform), view, loop);
+        face = std::make_unique<LocalFace>(*client);
         window = std::make_unique<ui::TMainFrm>(
-            *client,
+            *face,
             ui::MainFrmContext{&network,
                                &ras,
                                &facts,
@@ -119,6 +121,7 @@ public:
     EventLoop loop;
     ui::TQtClientView view;
     std::unique_ptr<TClient> client;
+    std::unique_ptr<LocalFace> face;
     std::unique_ptr<ui::TMainFrm> window;
     std::unique_ptr<ui::TLoopDriver> driver;
     QStringList opened;  // the pages the window asked to open

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # The window end to end on the offscreen platform: a plain `vorta` on a desktop hands over to
 # vorta-window, which logs on by itself with saved credentials; a second start hands over to it,
-# SIGTERM ends it, and beside a client in service mode it says so and starts nothing.
+# SIGTERM ends it, and beside a client in service mode it becomes that client's face, which
+# outlives it.
 set -euo pipefail
 build=$1
 work=$(mktemp -d)
 window= headless= told=
 cleanup() {
-  kill "$window" "$headless" "$told" "${service:-}" 2>/dev/null || true
+  kill "$window" "$headless" "$told" "${service:-}" "${follow:-}" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
 }
@@ -40,7 +41,7 @@ timeout 20 tail --pid="$window" -f /dev/null || fail "SIGTERM did not end the wi
 wait "$window" || fail "the window ended with $?"
 window=
 
-# A client in service mode holds another data dir: the window tells and starts nothing.
+# A client in service mode holds another data dir: the window attaches to it and starts nothing.
 "$build/src/app/vorta" --data-dir "$work/svc" --service --service-url "$url" 2>"$work/headless.log" &
 headless=$!
 for _ in $(seq 100); do
@@ -49,11 +50,34 @@ for _ in $(seq 100); do
 done
 "$build/src/app/vorta-window" --data-dir "$work/svc" 2>"$work/window.log" &
 window=$!
-await_text "$work/window.log" "系统服务方式运行"
+await_text "$work/window.log" "attached to the client on $work/svc"
 "$build/src/app/vorta" --data-dir "$work/svc" status | grep -q "mode: service" ||
   fail "the service's client was disturbed"
+# Its log follows what the client does, as the window's log page does.
+"$build/src/app/vorta" --data-dir "$work/svc" log --follow >"$work/follow.log" 2>&1 &
+follow=$!
+"$build/src/app/vorta" --data-dir "$work/svc" logon >/dev/null 2>&1 || true
+await_text "$work/follow.log" "请先输入用户名和密码！"
+kill "$follow"
+# The service outlives its window; the window outlives a restart of the service.
+kill "$headless"
+wait "$headless" 2>/dev/null || true
+await_text "$work/window.log" "no client answers on $work/svc"
+"$build/src/app/vorta" --data-dir "$work/svc" --service --service-url "$url" 2>"$work/headless.log" &
+headless=$!
+for _ in $(seq 100); do
+  [[ $(grep -c "attached to the client" "$work/window.log") -ge 2 ]] && break
+  sleep 0.1
+done
+[[ $(grep -c "attached to the client" "$work/window.log") -ge 2 ]] ||
+  fail "the window did not attach again after the service restarted"
+kill -TERM "$window"
+wait "$window" 2>/dev/null || true
+window=
+"$build/src/app/vorta" --data-dir "$work/svc" status | grep -q "mode: service" ||
+  fail "the service ended with its window"
 
-# The system service runs on a data dir of its own: a window start on this one tells the same.
+# The system service runs on a data dir of its own: a window start on this one attaches there.
 mkdir -p "$work/units" "$work/systemctl"
 printf '[Service]\nExecStart=/usr/bin/vorta --service\n' >"$work/units/VortaService.service"
 echo "active running" >"$work/systemctl/states"
@@ -61,7 +85,7 @@ VORTA_SYSTEMCTL=$(dirname "$0")/../fakes/fake-systemctl FAKE_SYSTEMCTL_DIR=$work
   VORTA_SYSTEMD_UNIT_DIR=$work/units "$build/src/app/vorta-window" --data-dir "$work/desk" \
   2>"$work/told.log" &
 told=$!
-await_text "$work/told.log" "系统服务方式运行"
+await_text "$work/told.log" "no client answers on"
 status=0
 "$build/src/app/vorta" --data-dir "$work/desk" status >/dev/null 2>&1 || status=$?
 [[ $status == 3 ]] || fail "a client started beside the system service (status exit $status)"
