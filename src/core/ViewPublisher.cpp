@@ -142,7 +142,7 @@ void ViewPublisher::CloseAll() {
 
 void ViewPublisher::Event(const std::string& line) {
     Flush();
-    if (!watchers_.empty()) Broadcast(line);
+    if (!watchers_.empty()) Broadcast(line + std::string(viewwire::kBatchEnd));
 }
 
 void ViewPublisher::ShowMainWindow() {
