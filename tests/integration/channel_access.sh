@@ -49,10 +49,18 @@ data=$work/data
 mkdir -m 0700 "$data"
 socket="$data/Vorta客户端 V1.0"
 
-"$program" --service --data-dir "$data" --service-url http://127.0.0.1:9/vorta/ 2>"$work/service.log" &
-client=$!
-for _ in $(seq 100); do "$program" --data-dir "$data" status >/dev/null 2>&1 && break; sleep 0.05; done
-"$program" --data-dir "$data" status >/dev/null || fail "the service does not answer root"
+start_service() {
+  "$program" --service --data-dir "$data" --service-url http://127.0.0.1:9/vorta/ 2>"$work/service.log" &
+  client=$!
+  for _ in $(seq 100); do "$program" --data-dir "$data" status >/dev/null 2>&1 && break; sleep 0.05; done
+  "$program" --data-dir "$data" status >/dev/null || fail "the service does not answer root"
+}
+stop_service() {
+  kill -TERM "$client"
+  wait "$client" || fail "the service exited with $?"
+  client=
+}
+start_service
 
 [[ $(stat -c '%U:%G %a' "$socket") == 'root:vorta 660' ]] || fail "socket: $(stat -c '%U:%G %a' "$socket")"
 [[ $(stat -c '%U:%G %a' "$data") == 'root:vorta 710' ]] || fail "data dir: $(stat -c '%U:%G %a' "$data")"
@@ -91,7 +99,11 @@ set -e
   fail "a non-member's change said: $(cat "$work/other.err")"
 grep -qx 'UserName=by-member' "$data/settings.conf" || fail "a non-member changed the setting"
 
-kill -TERM "$client"
-wait "$client" || fail "the service exited with $?"
-client=
+stop_service
+
+# The folder as the service left it, root:vorta 0710, is one the next start accepts.
+chmod o-x "$data"
+start_service
+[[ $(stat -c '%U:%G %a' "$socket") == 'root:vorta 660' ]] || fail "socket after a restart: $(stat -c '%U:%G %a' "$socket")"
+stop_service
 echo "channel access test passed"
