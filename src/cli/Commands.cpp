@@ -9,6 +9,7 @@
 #include "host/ChannelProtocol.h"
 #include "host/HostPlatform.h"
 #include "lines/LineInfo.h"
+#include "platform/ThisProcess.h"
 
 namespace vorta::cli {
 namespace {
@@ -24,9 +25,21 @@ const char* kVisibleWarning =
     "vorta: warning: a password on the command line can be seen by other users; give \"-\" "
     "to type it instead\n";
 
+// Says that this user may not reach the client on `dataDir`, and how to become one who may; the
+// exit code to end with.
+int Denied(const std::filesystem::path& dataDir) {
+    std::cerr << "vorta: the client on " << dataDir.string()
+              << " runs as a service that only root and the members of the group vorta may "
+                 "reach; join the group with: sudo usermod -aG vorta "
+              << platform::CurrentUserName() << " (then log in again)\n";
+    return 1;
+}
+
 // Prints why a request got no answer; the exit code to end with.
-int Unanswered(const ChannelReply& reply, std::chrono::seconds waited) {
+int Unanswered(const ChannelReply& reply, const std::filesystem::path& dataDir,
+               std::chrono::seconds waited) {
     const std::string after = " after " + std::to_string(waited.count()) + " s";
+    if (reply.outcome == Outcome::Denied) return Denied(dataDir);
     if (reply.outcome == Outcome::Busy)
         std::cerr << kBusy;
     else if (reply.outcome == Outcome::Withdrawn)
@@ -39,11 +52,12 @@ int Unanswered(const ChannelReply& reply, std::chrono::seconds waited) {
 }
 
 // Sends a command request and prints its outcome; nothing when no client runs.
-std::optional<int> SendCommand(platform::IInstanceChannel& channel, const ChannelRequest& request) {
+std::optional<int> SendCommand(const std::filesystem::path& dataDir,
+                               platform::IInstanceChannel& channel, const ChannelRequest& request) {
     const std::chrono::seconds wait = host::WaitFor(request.kind);
     const ChannelReply reply = channel.Request(host::EncodeRequest(request), wait);
     if (reply.outcome == Outcome::NotRunning) return std::nullopt;
-    if (reply.outcome != Outcome::Answered) return Unanswered(reply, wait);
+    if (reply.outcome != Outcome::Answered) return Unanswered(reply, dataDir, wait);
     const CommandOutcome outcome = host::DecodeOutcome(reply.text);
     (outcome.exitCode == 0 ? std::cout : std::cerr) << outcome.output;
     return outcome.exitCode;
@@ -96,7 +110,8 @@ int ConfigSet(const std::filesystem::path& dataDir, const std::string& name, std
         return kExitUsage;
     }
     const auto channel = host::OpenChannel(dataDir);
-    if (const auto sent = SendCommand(*channel, {RequestKind::Config, false, {name, value}}))
+    if (const auto sent =
+            SendCommand(dataDir, *channel, {RequestKind::Config, false, {name, value}}))
         return *sent;
     // No client: the file is changed under the lock a starting client would take.
     if (!LockForFiles(*channel, dataDir)) return 1;
@@ -112,6 +127,7 @@ int Status(const std::filesystem::path& dataDir, bool json) {
         std::cerr << "vorta: no client is running for " << dataDir.string() << "\n";
         return kExitNotRunning;
     }
+    if (reply.outcome == Outcome::Denied) return Denied(dataDir);
     if (reply.outcome == Outcome::Busy) {
         std::cerr << kBusy;
         return 1;
@@ -139,7 +155,8 @@ int Lines(const std::filesystem::path& dataDir, std::vector<std::string> args) {
         }
     // A running client holds the lines file: it makes the change so nothing is overwritten.
     const auto channel = host::OpenChannel(dataDir);
-    if (const auto sent = SendCommand(*channel, {RequestKind::Lines, false, args})) return *sent;
+    if (const auto sent = SendCommand(dataDir, *channel, {RequestKind::Lines, false, args}))
+        return *sent;
     if (!LockForFiles(*channel, dataDir)) return 1;
     FileLinesTarget target(dataDir / kLinesFileName);
     const LinesCommandResult result = RunLinesCommand(args, target);
@@ -148,7 +165,7 @@ int Lines(const std::filesystem::path& dataDir, std::vector<std::string> args) {
 }
 
 int ClientCommand(const std::filesystem::path& dataDir, const host::ChannelRequest& request) {
-    if (const auto sent = SendCommand(*host::OpenChannel(dataDir), request)) return *sent;
+    if (const auto sent = SendCommand(dataDir, *host::OpenChannel(dataDir), request)) return *sent;
     std::cerr << "vorta: no client is running for " << dataDir.string() << "\n";
     return kExitNotRunning;
 }

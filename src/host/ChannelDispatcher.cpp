@@ -50,6 +50,9 @@ CommandDone Encoded(std::function<void(std::string)> reply) {
     };
 }
 
+const char* const kMayNotChange =
+    "vorta: only root and the members of the group vorta may change this client\n";
+
 std::string Failed(const std::string& what) {
     return EncodeOutcome({1, "vorta: the client could not do it: " + what + "\n"});
 }
@@ -150,6 +153,7 @@ std::string ChannelDispatcher::Dispatch(const std::string& text,
                                         platform::IRequestContext& context) {
     const std::optional<ChannelRequest> request = DecodeRequest(text);
     if (!request) return std::string(kUnknownRequest);
+    if (ChangesClient(*request) && !context.MayChange()) return EncodeOutcome({1, kMayNotChange});
     const bool json = request->json;
     switch (request->kind) {
         case RequestKind::Show:

@@ -72,6 +72,24 @@ std::optional<ChannelRequest> DecodeRequest(std::string_view text) {
     return std::nullopt;
 }
 
+bool ChangesClient(const ChannelRequest& request) {
+    switch (request.kind) {
+        case RequestKind::Config:
+        case RequestKind::Logon:
+        case RequestKind::Logoff:
+            return true;
+        case RequestKind::Lines:
+            // A listing, or no verb at all (answered with the usage), leaves the lines be.
+            return !request.args.empty() && request.args[0] != "list";
+        case RequestKind::Show:
+        case RequestKind::Identify:
+        case RequestKind::Status:
+        case RequestKind::Domains:
+            return false;
+    }
+    return true;
+}
+
 std::string EncodeOutcome(const CommandOutcome& outcome) {
     return std::to_string(outcome.exitCode) + "\n" + outcome.output;
 }

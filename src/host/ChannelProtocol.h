@@ -49,6 +49,10 @@ std::string EncodeRequest(const ChannelRequest& request);
 // Nothing for a text that is no request of this protocol.
 std::optional<ChannelRequest> DecodeRequest(std::string_view text);
 
+// True when `request` changes the client (its settings, lines or logon) instead of asking about
+// it: an asker that may not change the client is refused it.
+bool ChangesClient(const ChannelRequest& request);
+
 // True when `value` cannot travel as an argument.
 bool HasWireBreak(std::string_view value);
 

@@ -167,7 +167,8 @@ sections=$(readelf -S "$program")
 # Maintainer scripts: executable, they reload systemd (stop the service before removal, restart a
 # running one after an upgrade) only where it runs (run here once as if it did, once as if not, by
 # pointing their check at a scratch directory), never enable or start the unit, and a failing
-# systemctl does not fail them.
+# systemctl does not fail them. The configure run makes the group vorta where it is missing (the
+# group tools are fakes too, so nothing changes on this machine); no script removes it.
 dpkg-deb -e "$deb" "$work/control"
 mkdir -p "$work/bin" "$work/systemd-running"
 cat >"$work/bin/systemctl" <<FAKE
@@ -175,7 +176,19 @@ cat >"$work/bin/systemctl" <<FAKE
 echo "\$*" >>"$work/systemctl.calls"
 exit 1
 FAKE
-chmod +x "$work/bin/systemctl"
+cat >"$work/bin/getent" <<FAKE
+#!/bin/sh
+echo "getent \$*" >>"$work/group.calls"
+[ "\$*" = "group vorta" ] && [ -e "$work/group-made" ]
+FAKE
+for tool in groupadd addgroup groupdel delgroup; do
+  cat >"$work/bin/$tool" <<FAKE
+#!/bin/sh
+echo "$tool \$*" >>"$work/group.calls"
+touch "$work/group-made"
+FAKE
+done
+chmod +x "$work"/bin/*
 for state in running absent; do
   rm -f "$work/systemctl.calls"
   for script in postinst:configure prerm:upgrade 'postinst:configure 0.9' prerm:remove postrm:remove \
@@ -194,6 +207,9 @@ for state in running absent; do
   calls=$(cat "$work/systemctl.calls" 2>/dev/null || true)
   [[ $calls == "$expected" ]] || fail "systemd $state: systemctl calls '$calls', expected '$expected'"
 done
+# The first configure run made it; the later ones found it.
+[[ $(cat "$work/group.calls") == $'getent group vorta\ngroupadd -r vorta\ngetent group vorta\ngetent group vorta\ngetent group vorta' ]] ||
+  fail "group tool calls: $(cat "$work/group.calls")"
 ! cat "$work/control/postinst" "$work/control/prerm" "$work/control/postrm" | grep -v '^[[:space:]]*#' \
   | grep -E '(^|[^-[:alnum:]])(enable|start|restart|reload-or-restart)\b' \
   || fail "a maintainer script enables or starts the unit"

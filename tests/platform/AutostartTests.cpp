@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "TempDir.h"
+#include "platform/ThisProcess.h"
 #include "platform/linux/SystemdServiceManager.h"
 #include "platform/linux/XdgAutostart.h"
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <spawn.h>
 #include <sys/eventfd.h>
 #include <sys/syscall.h>
@@ -13,6 +14,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdint>
+#include <string>
 
 #include "base/StopWait.h"
 #include "platform/ThisProcess.h"
@@ -155,6 +157,16 @@ bool RunningAsRoot() {
 
 std::int64_t CurrentProcessId() {
     return ::getpid();
+}
+
+std::string CurrentUserName() {
+    passwd entry{};
+    passwd* found = nullptr;
+    std::string buffer(16384, '\0');
+    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
+        found == nullptr)
+        return {};
+    return entry.pw_name;
 }
 
 }  // namespace vorta::platform

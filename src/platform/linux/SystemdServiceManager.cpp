@@ -2,7 +2,6 @@
 
 #include "platform/linux/Paths.h"
 
-#include <pwd.h>
 #include <strings.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 
 #include "base/StopWait.h"
 #include "platform/AtomicFile.h"
+#include "platform/ThisProcess.h"
 #include "platform/linux/Process.h"
 #include "protocol/TextCodec.h"
 
@@ -37,16 +37,6 @@ int StopCheckPoint(std::string_view active, std::string_view sub) {
 }
 
 }  // namespace
-
-std::string CurrentUserName() {
-    passwd entry{};
-    passwd* found = nullptr;
-    std::string buffer(16384, '\0');
-    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
-        found == nullptr)
-        return {};
-    return entry.pw_name;
-}
 
 SystemdServiceManager SystemdServiceManager::FromEnvironment() {
     const char* unitDir = TestSetting("VORTA_SYSTEMD_UNIT_DIR");

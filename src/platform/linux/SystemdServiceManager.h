@@ -60,7 +60,4 @@ private:
     std::string systemctl_;
 };
 
-// The name of the account this process runs as, empty when it has none.
-std::string CurrentUserName();
-
 }  // namespace vorta::platform

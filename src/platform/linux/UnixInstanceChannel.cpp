@@ -19,6 +19,7 @@
 #include "platform/ChannelWire.h"
 #include "platform/ChannelWorkers.h"
 #include "platform/ThreadName.h"
+#include "platform/linux/ChannelAccess.h"
 #include "platform/linux/UniqueFd.h"
 
 namespace vorta::platform {
@@ -151,7 +152,10 @@ bool UnixInstanceChannel::Claim(Handler handler) {
     const mode_t oldMask = ::umask(0077);
     const int bound = ::bind(listener.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     ::umask(oldMask);
-    if (bound != 0 || ::listen(listener.get(), 8) != 0) return false;
+    if (bound != 0) return false;
+    // Before it listens, so the socket is never open wider than it ends up.
+    OpenToClientGroup(dir_, SocketPath().filename());
+    if (::listen(listener.get(), 8) != 0) return false;
     UniqueFd wake(::eventfd(0, EFD_CLOEXEC));
     if (wake.get() < 0) return false;
 
@@ -170,7 +174,7 @@ namespace {
 // One request's connection, as its handler sees it.
 class Connection : public IRequestContext {
 public:
-    explicit Connection(int fd) : fd_(fd) {}
+    Connection(int fd, bool mayChange) : fd_(fd), mayChange_(mayChange) {}
     bool Withdrawn() override {
         if (withdrawn_) return true;
         pollfd pfd{fd_, POLLIN, 0};
@@ -195,11 +199,13 @@ public:
         if (!WriteAll(fd_, text)) withdrawn_ = true;
         return !withdrawn_;
     }
+    bool MayChange() const override { return mayChange_; }
     bool started() const { return started_; }
     bool withdrawn() const { return withdrawn_; }
 
 private:
     int fd_;
+    bool mayChange_;
     bool started_ = false;
     bool withdrawn_ = false;
 };
@@ -244,7 +250,7 @@ void Answer(int conn, int wakeFd, const IInstanceChannel::Handler& handler) {
     }
     request = request.substr(0, request.find('\n'));
     if (!request.empty() && request.back() == '\r') request.pop_back();
-    Connection connection(conn);
+    Connection connection(conn, PeerMayChange(conn));
     std::string answer = handler(request, connection);
     if (connection.withdrawn() && !connection.started()) answer = kDroppedMark;
     WriteAll(conn, answer);

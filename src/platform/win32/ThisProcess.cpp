@@ -2,10 +2,19 @@
 
 #include <windows.h>
 
+#include "platform/win32/WideText.h"
+
 namespace vorta::platform {
 
 std::int64_t CurrentProcessId() {
     return static_cast<std::int64_t>(GetCurrentProcessId());
+}
+
+std::string CurrentUserName() {
+    wchar_t name[257];  // the longest user name and its end
+    DWORD size = 257;
+    if (!GetUserNameW(name, &size) || size == 0) return {};
+    return ToUtf8(std::wstring_view(name, size - 1));
 }
 
 }  // namespace vorta::platform
