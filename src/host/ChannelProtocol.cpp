@@ -77,6 +77,7 @@ bool ChangesClient(const ChannelRequest& request) {
         case RequestKind::Config:
         case RequestKind::Logon:
         case RequestKind::Logoff:
+        case RequestKind::Act:
             return true;
         case RequestKind::Lines:
             // A listing, or no verb at all (answered with the usage), leaves the lines be.
@@ -85,6 +86,8 @@ bool ChangesClient(const ChannelRequest& request) {
         case RequestKind::Identify:
         case RequestKind::Status:
         case RequestKind::Domains:
+        case RequestKind::Watch:
+        case RequestKind::Line:
             return false;
     }
     return true;

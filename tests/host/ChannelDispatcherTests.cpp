@@ -5,6 +5,7 @@
 
 #include "FakePlatform.h"
 #include "core/Client.h"
+#include "core/FaceAction.h"
 #include "host/ChannelDispatcher.h"
 #include "host/ChannelProtocol.h"
 
@@ -31,9 +32,10 @@ protected:
     Dispatched() {
         ClientConfig config;
         config.serviceUrl = "http://127.0.0.1:1/unused/";
-        client = std::make_unique<TClient>(config, ClientPlatform{store, services, autostart}, view,
-                                           loop);
-        dispatcher = std::make_unique<ChannelDispatcher>(*client, loop, true);
+        client = std::make_unique<TClient>(config, ClientPlatform{store, services, autostart},
+                                           publisher, loop);
+        publisher.Bind(client.get());
+        dispatcher = std::make_unique<ChannelDispatcher>(*client, loop, publisher, true);
     }
 
     // The answer to `text`, asked on a channel thread while this one runs the client's loop.
@@ -49,6 +51,7 @@ protected:
     test::FakeServiceManager services;
     test::FakeAutostart autostart;
     test::RecordingView view;
+    ViewPublisher publisher{view};
     EventLoop loop;
     std::unique_ptr<TClient> client;
     std::unique_ptr<ChannelDispatcher> dispatcher;
@@ -62,7 +65,9 @@ TEST_F(Dispatched, AnAskerThatMayNotChangeTheClientIsRefusedEveryChangeButToldIt
           ChannelRequest{RequestKind::Logon}, ChannelRequest{RequestKind::Logoff},
           ChannelRequest{RequestKind::Lines, false, {"add", "--kind", "lan", "--entry", "eth0"}},
           ChannelRequest{RequestKind::Lines, false, {"modify", "1", "--backup"}},
-          ChannelRequest{RequestKind::Lines, false, {"delete", "1"}}}) {
+          ChannelRequest{RequestKind::Lines, false, {"delete", "1"}},
+          ChannelRequest{RequestKind::Act, false,
+                         EncodeFaceAction({FaceActionKind::Logon, {{"EditUserName", "x"}}, {}})}}) {
         const std::string text = EncodeRequest(change);
         EXPECT_EQ(Ask(text, false), refused) << text;
         EXPECT_FALSE(client->LogonInProgress()) << text;
