@@ -69,9 +69,10 @@ int RunAttached(const std::filesystem::path& dir, host::HostPlatform& platform) 
         if (link != host::RemoteFace::Link::Denied) return;
         const std::string text = host::DeniedText(dir, UserName());
         std::cerr << "vorta-window: " << text << "\n";
-        window.ShowMessage(QString::fromStdString(text), QString::fromUtf8(kMessageCaption),
-                           MessageIcon::Error);
         code = 1;
+        QMessageBox::warning(&window, QString::fromUtf8(kMessageCaption),
+                             QString::fromStdString(text));
+        QApplication::exit(1);
     };
     face.Start();
     window.ShowMainWindow();

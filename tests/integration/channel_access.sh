@@ -21,6 +21,7 @@ made_group=
 client=
 cleanup() {
   [[ -n $client ]] && kill "$client" 2>/dev/null || true
+  [[ -n ${window:-} ]] && kill "$window" 2>/dev/null || true
   wait 2>/dev/null || true
   userdel "$member" 2>/dev/null || true
   userdel "$other" 2>/dev/null || true
@@ -44,7 +45,7 @@ mkdir -p "$FAKE_SYSTEMCTL_DIR" "$VORTA_SYSTEMD_UNIT_DIR"
 # Root's folders: the users may pass through the test's folder and run the program from it.
 chmod 0755 "$work"
 program=$work/vorta
-cp "$build/src/app/vorta" "$program"
+cp "$build/src/app/vorta" "$build/src/app/vorta-window" "$work/"
 data=$work/data
 mkdir -m 0700 "$data"
 socket="$data/Vorta客户端 V1.0"
@@ -72,6 +73,22 @@ as "$member" "$program" --data-dir "$data" status >"$work/member-status.txt" 2>"
 as "$member" "$program" --data-dir "$data" config set UserName by-member 2>"$work/member.log" ||
   fail "a member's config set failed"
 grep -qx 'UserName=by-member' "$data/settings.conf" || fail "the member's setting was not saved"
+
+# The window of a member attaches to the service; anyone else's says how to join the group.
+window_as() {
+  mkdir -p "$work/home-$1"
+  chown "$1" "$work/home-$1"
+  as "$1" env HOME="$work/home-$1" XDG_CONFIG_HOME="$work/home-$1" QT_QPA_PLATFORM=offscreen \
+    "$work/vorta-window" --data-dir "$data" >/dev/null 2>"$work/window-$1.log" &
+  window=$!
+  for _ in $(seq 100); do grep -qF "$2" "$work/window-$1.log" && break; sleep 0.1; done
+  kill "$window" 2>/dev/null || true
+  wait "$window" 2>/dev/null || true
+  window=
+  grep -qF "$2" "$work/window-$1.log" || fail "$1's window did not say '$2': $(cat "$work/window-$1.log")"
+}
+window_as "$member" "attached to the client on $data"
+window_as "$other" "sudo usermod -aG vorta $other"
 
 # Anyone else does not reach the channel and is told how to.
 expected="vorta: the client on $data runs as a service that only root and the members of the group vorta may reach; join the group with: sudo usermod -aG vorta $other (then log in again)"
