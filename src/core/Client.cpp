@@ -529,6 +529,7 @@ void TClient::FinishServiceSwitch(bool install, bool done) {
     else  // after a failure the box shows what is really registered
         view_.ChkBoxRunAsService = platform_.services.IsServiceInstalled(platform::kServiceName);
     frontEnd_.StateChanged();
+    if (done && hooks_.serviceSwitched) hooks_.serviceSwitched(install);
 }
 
 void TClient::ActionExit() {

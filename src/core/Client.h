@@ -83,6 +83,9 @@ struct ClientHooks {
     std::function<void()> startSysInfoUpload;  // the one upload of a run
     // Runs the program's own install (or uninstall) run; true when it succeeded.
     std::function<bool(bool install)> installService;
+    // Told (on the loop's thread) once an install or uninstall run from the window succeeded and
+    // the user was told: a window then shows the service, or its own client again.
+    std::function<void(bool install)> serviceSwitched;
 };
 
 // Called on the loop's thread once the command is done.

@@ -7,7 +7,7 @@
 namespace vorta::host {
 
 ClientHost::ClientHost(HostPlatform& platform, ClientConfig config, IClientView& view,
-                       bool serviceMode)
+                       bool serviceMode, std::function<void(bool install)> serviceSwitched)
     : platform_(platform),
       serviceMode_(serviceMode),
       publisher_(view),
@@ -15,7 +15,7 @@ ClientHost::ClientHost(HostPlatform& platform, ClientConfig config, IClientView&
                         ? platform.watchStopRequests([this] { loop_.Quit(); }, serviceMode)
                         : nullptr),
       client_(std::move(config), platform.ForClient(), publisher_, loop_,
-              ClientHooks{{}, platform.installService}),
+              ClientHooks{{}, platform.installService, std::move(serviceSwitched)}),
       dispatcher_(client_, loop_, publisher_, serviceMode) {
     publisher_.Bind(&client_);
     // Watchers see every change the loop's deliveries made.

@@ -15,7 +15,9 @@ namespace vorta::host {
 
 class ClientHost {
 public:
-    ClientHost(HostPlatform& platform, ClientConfig config, IClientView& view, bool serviceMode);
+    // `serviceSwitched`: see ClientHooks.
+    ClientHost(HostPlatform& platform, ClientConfig config, IClientView& view, bool serviceMode,
+               std::function<void(bool install)> serviceSwitched = {});
     // Stop() first.
     ~ClientHost();
     ClientHost(const ClientHost&) = delete;
