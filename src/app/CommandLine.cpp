@@ -32,7 +32,8 @@ std::string UsageText() {
            "                           program and data dir (root; the data dir must be root's\n"
            "                           own, /var/lib/vorta by default); -silent: no message;\n"
            "                           --carry-over: take the account, service addresses and\n"
-           "                           lines from standard input (what the window sends)\n"
+           "                           lines from standard input (what the window sends);\n"
+           "                           --now: also start the service (stop it, on -uninstall)\n"
            "  config show              print the saved settings\n"
            "  config set NAME VALUE    change one saved setting (UserName, UserPwd, AutoLogon,\n"
            "                           UpdateSysInfo, AutoRunAsOSStart, IsInNet,\n"
@@ -117,6 +118,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             cl.service = true;
         else if (arg == "--carry-over")
             cl.carryOver = true;
+        else if (arg == "--now")
+            cl.now = true;
         else if (IsSwitch(arg, "INSTALL"))
             cl.serviceSwitch = ServiceSwitch::Install;
         else if (IsSwitch(arg, "UNINSTALL"))
@@ -131,6 +134,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     if (cl.command == Command::Help || cl.command == Command::Version) return cl;
     if (cl.carryOver && cl.serviceSwitch != ServiceSwitch::Install)
         throw std::invalid_argument("--carry-over goes with -install");
+    if (cl.now && cl.serviceSwitch == ServiceSwitch::None)
+        throw std::invalid_argument("--now goes with -install and -uninstall");
 
     if (cl.follow && (words.size() != 1 || words[0] != "log"))
         throw std::invalid_argument("--follow goes with log");

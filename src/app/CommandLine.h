@@ -31,9 +31,10 @@ struct CommandLine {
     ServiceSwitch serviceSwitch = ServiceSwitch::None;
     bool silent = false;     // -silent: the install run says nothing when it succeeds
     bool carryOver = false;  // --carry-over: the install run takes a user's settings on stdin
+    bool now = false;        // --now: the install run starts the service, the uninstall stops it
     bool service = false;    // --service: run as the system service
     bool json = false;
-    bool follow = false;  // log --follow
+    bool follow = false;   // log --follow
     bool verbose = false;  // --verbose: the debug log on stderr
     std::optional<std::string> dataDir;
     std::optional<std::string> serviceUrl;

@@ -63,9 +63,10 @@ int InstallRun(const app::CommandLine& cl, host::HostPlatform& platform) {
             return 1;
         }
     }
-    const int code = RunServiceSwitch(
-        *platform.services, cl.serviceSwitch, cl.silent,
-        VortaServiceDefinition(host::ExecutablePath(), platform.dataDir), std::cout, std::cerr);
+    const int code =
+        RunServiceSwitch(*platform.services, cl.serviceSwitch, cl.silent,
+                         VortaServiceDefinition(host::ExecutablePath(), platform.dataDir),
+                         std::cout, std::cerr, cl.now);
     if (install && code == 0) {
         try {
             platform.settings->WriteSetting("AutoRunAsOSStart", "0");

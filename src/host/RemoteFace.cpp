@@ -3,6 +3,7 @@
 #include "base/StopWait.h"
 #include "host/ChannelProtocol.h"
 #include "platform/ThreadName.h"
+#include "service/ServiceHost.h"
 #include "sysinfo/SysInfo.h"
 
 namespace vorta::host {
@@ -134,6 +135,23 @@ void RemoteFace::SendLoop(std::stop_token stop) {
             if (!queued_.wait(guard, stop, [this] { return !actions_.empty(); })) return;
             action = std::move(actions_.front());
             actions_.pop_front();
+        }
+        const bool leaving = leaveService && action.kind == FaceActionKind::RunAsService &&
+                             std::find(action.inputs.begin(), action.inputs.end(),
+                                       std::pair<std::string, std::string>(
+                                           "ChkBoxRunAsService", "0")) != action.inputs.end();
+        if (leaving) {
+            bool done = false;
+            try {
+                done = leaveService();
+            } catch (const std::exception&) {
+            }
+            OnWindow([this, done] {
+                events_.MessageBox(done ? kUninstallDone : kUninstallFailed, kMessageCaption,
+                                   MessageIcon::Information);
+                if (done && onServiceLeft) onServiceLeft();
+            });
+            continue;
         }
         std::string said;
         try {

@@ -36,6 +36,11 @@ public:
 
     // Told of every change of the link (window's thread).
     std::function<void(Link)> onLink;
+    // Unticking the service box runs this instead of sending the click: the uninstall run
+    // (blocking, off the window's thread); true when it succeeded. Then `onServiceLeft` is told
+    // on the window's thread.
+    std::function<bool()> leaveService;
+    std::function<void()> onServiceLeft;
     // Starts watching; until the stream opens the view shows a client that is not connected.
     void Start();
     Link State() const { return link_; }

@@ -1,6 +1,7 @@
 #include "service/ServiceHost.h"
 
 #include <exception>
+#include <stdexcept>
 
 namespace vorta {
 
@@ -14,20 +15,34 @@ platform::ServiceDefinition VortaServiceDefinition(const std::filesystem::path& 
 }
 
 std::vector<std::string> ServiceSwitchCommand(const std::filesystem::path& program,
-                                              const std::filesystem::path& dataDir, bool install) {
-    return {program.string(), "--data-dir", dataDir.string(), install ? "-install" : "-uninstall",
-            "-silent"};
+                                              const std::filesystem::path& dataDir, bool install,
+                                              bool now) {
+    std::vector<std::string> command = {program.string(), "--data-dir", dataDir.string(),
+                                        install ? "-install" : "-uninstall", "-silent"};
+    if (now) command.emplace_back("--now");
+    return command;
 }
 
 int RunServiceSwitch(platform::IServiceManager& services, ServiceSwitch which, bool silent,
                      const platform::ServiceDefinition& service, std::ostream& out,
-                     std::ostream& err) {
+                     std::ostream& err, bool now) {
     const bool install = which == ServiceSwitch::Install;
     try {
+        if (!install && now && services.IsServiceRunning(service.name) &&
+            !services.StopOwnService())
+            throw std::runtime_error("the running service did not stop");
         if (install)
             services.InstallService(service);
         else
             services.UninstallService(service.name);
+        if (install && now) {
+            try {
+                services.StartService(service.name);
+            } catch (const std::exception& e) {
+                throw std::runtime_error(std::string("it is installed but did not start: ") +
+                                         e.what());
+            }
+        }
     } catch (const std::exception& e) {
         err << "vorta: " << (install ? kInstallFailed : kUninstallFailed) << ": " << e.what()
             << "\n";

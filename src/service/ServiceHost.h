@@ -24,14 +24,17 @@ platform::ServiceDefinition VortaServiceDefinition(const std::filesystem::path& 
                                                    const std::filesystem::path& dataDir);
 
 // The command line of the install (or uninstall) run: the program with its data dir and
-// " -install -silent" (or " -uninstall -silent").
+// " -install -silent" (or " -uninstall -silent"), and "--now" when the service is to start (or
+// stop) at once.
 std::vector<std::string> ServiceSwitchCommand(const std::filesystem::path& program,
-                                              const std::filesystem::path& dataDir, bool install);
+                                              const std::filesystem::path& dataDir, bool install,
+                                              bool now = false);
 
 // The install or uninstall run itself. Says how it went on `out` unless `silent`; the reason
-// of a failure always goes to `err`. Returns the exit code: 0 done, 1 failed.
+// of a failure always goes to `err`. Returns the exit code: 0 done, 1 failed. With `now` an
+// install also starts the service, and an uninstall first stops it while it runs.
 int RunServiceSwitch(platform::IServiceManager& services, ServiceSwitch which, bool silent,
                      const platform::ServiceDefinition& service, std::ostream& out,
-                     std::ostream& err);
+                     std::ostream& err, bool now = false);
 
 }  // namespace vorta

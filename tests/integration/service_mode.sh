@@ -43,6 +43,26 @@ out=$("$program" --data-dir "$data" '\uninstall') || fail "the uninstall run fai
 if "$program" --data-dir "$data" -uninstall -silent 2>"$work/err.log"; then fail "a second uninstall succeeded"; fi
 grep -q '卸载Vorta服务失败: VortaService is not installed' "$work/err.log" || fail "no reason given"
 
+# With --now (the window's service box) the install starts the service and the uninstall stops
+# it first; a start that fails fails the run, with the reason.
+: >"$FAKE_SYSTEMCTL_DIR/calls"
+"$program" --data-dir "$data" -install -silent --now || fail "the install run with --now failed"
+[[ $(cat "$FAKE_SYSTEMCTL_DIR/calls") == $'daemon-reload\nenable VortaService.service\nstart VortaService.service' ]] ||
+  fail "systemctl calls: $(cat "$FAKE_SYSTEMCTL_DIR/calls")"
+: >"$FAKE_SYSTEMCTL_DIR/calls"
+printf 'active running\nactive running\ninactive dead\n' >"$FAKE_SYSTEMCTL_DIR/states"
+"$program" --data-dir "$data" -uninstall -silent --now || fail "the uninstall run with --now failed"
+grep -v '^show' "$FAKE_SYSTEMCTL_DIR/calls" >"$work/calls"
+[[ $(cat "$work/calls") == $'stop --no-block VortaService.service\ndisable VortaService.service\ndaemon-reload' ]] ||
+  fail "systemctl calls: $(cat "$FAKE_SYSTEMCTL_DIR/calls")"
+rm "$FAKE_SYSTEMCTL_DIR/states"
+echo 5 >"$FAKE_SYSTEMCTL_DIR/exit-start"
+if "$program" --data-dir "$data" -install -silent --now 2>"$work/err.log"; then fail "a failed start was a success"; fi
+grep -q '安装Vorta服务失败: it is installed but did not start: systemctl start failed' "$work/err.log" ||
+  fail "the failed start said: $(cat "$work/err.log")"
+rm "$FAKE_SYSTEMCTL_DIR/exit-start"
+"$program" --data-dir "$data" -uninstall -silent || fail "the uninstall after a failed start failed"
+
 # Starts a client on the data dir (the arguments go before the program: env settings) and waits
 # for its status.
 start_client() {

@@ -116,7 +116,7 @@ std::unique_ptr<HostPlatform> MakePlatform(const std::filesystem::path& dataDir)
         const std::filesystem::path program = platform::ExecutablePath();
         if (program.empty()) return false;
         const std::filesystem::path system = SystemDataDir();
-        std::vector<std::string> command = ServiceSwitchCommand(program, system, install);
+        std::vector<std::string> command = ServiceSwitchCommand(program, system, install, true);
         std::string carried;
         if (install && std::filesystem::absolute(system) != dir) {
             command.push_back("--carry-over");

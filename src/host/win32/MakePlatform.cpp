@@ -91,8 +91,8 @@ std::unique_ptr<HostPlatform> MakePlatform(const std::filesystem::path& dataDir)
         const std::filesystem::path program = platform::ExecutablePath();
         if (program.empty()) return false;
         // A user is asked for consent, as the service control manager wants an administrator.
-        return platform::RunProgramAsAdministrator(ServiceSwitchCommand(program, dir, install)) ==
-               0;
+        return platform::RunProgramAsAdministrator(
+                   ServiceSwitchCommand(program, dir, install, true)) == 0;
     };
     // The service control manager starts the program with --service; the host then hears its
     // stop control through the watcher.

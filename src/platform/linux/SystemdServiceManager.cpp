@@ -174,6 +174,10 @@ void SystemdServiceManager::UninstallService(std::string_view name) {
     Require(Systemctl({"daemon-reload"}), "systemctl daemon-reload");
 }
 
+void SystemdServiceManager::StartService(std::string_view name) {
+    Require(Systemctl({"start", UnitName(name)}), "systemctl start");
+}
+
 std::optional<SystemdServiceManager::UnitState> SystemdServiceManager::QueryState(
     std::string_view unit) {
     const ProcessResult shown = RunProgram(

@@ -155,6 +155,18 @@ void ScmServiceManager::UninstallService(std::string_view name) {
         Fail(what);
 }
 
+void ScmServiceManager::StartService(std::string_view name) {
+    const std::string what = "cannot start the service " + std::string(name);
+    const UniqueServiceHandle manager = OpenManager(SC_MANAGER_CONNECT);
+    if (!manager) Fail(what);
+    const UniqueServiceHandle service(
+        OpenServiceW(manager.get(), ToWide(name).c_str(), SERVICE_START));
+    if (!service) Fail(what);
+    if (!StartServiceW(service.get(), 0, nullptr) &&
+        GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
+        Fail(what);
+}
+
 bool ScmServiceManager::StopOwnService(std::stop_token stop) {
     const std::string what = "cannot stop the service " + serviceName_;
     const UniqueServiceHandle manager = OpenManager(SC_MANAGER_CONNECT);
