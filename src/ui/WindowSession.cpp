@@ -84,6 +84,8 @@ void TWindowSession::StopOwn() {
     // The window keeps no reference into a client that goes.
     if (window_ && remote_) window_->SetFace(*remote_);
     run_.reset();
+    // The channel held the data dir until now; a later client of this window claims it anew.
+    platform_.channel = host::OpenChannel(platform_.dataDir);
 }
 
 void TWindowSession::Attach(const std::filesystem::path& dir) {
@@ -134,6 +136,7 @@ void TWindowSession::SwitchToOwn() {
     if (run_) return;
     std::string refusal;
     if (StartOwn(refusal) != host::ClientHost::Outcome::Started) {
+        std::cerr << "vorta-window: " << refusal << "\n";
         window_->ShowMessage(QString::fromStdString(refusal), QString::fromUtf8(kMessageCaption),
                              MessageIcon::Error);
         return;

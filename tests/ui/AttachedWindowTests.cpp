@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QLabel>
+#include <QTest>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -16,9 +18,11 @@
 #include "app/HeadlessView.h"
 #include "host/ClientHost.h"
 #include "host/HostPlatform.h"
+#include "host/ChannelProtocol.h"
 #include "host/RemoteFace.h"
 #include "lines/LineInfo.h"
 #include "ui/AnimateHint.h"
+#include "ui/WindowSession.h"
 
 namespace vorta::test {
 namespace {
@@ -33,6 +37,10 @@ public:
     ServiceRun(const std::filesystem::path& dir, const LiveService& live) {
         platform_ = host::MakePlatform(dir);
         platform_->watchStopRequests = nullptr;  // the test's own signals stay its own
+        // The service's box shows the service as installed, as the system service's does.
+        auto services = std::make_unique<FakeServiceManager>();
+        services->installed = services->running = true;
+        platform_->services = std::move(services);
         ClientConfig config = live.FastConfig();
         config.headless = true;
         run_ = std::make_unique<host::ClientHost>(*platform_, config, view_, true);
@@ -149,6 +157,86 @@ TEST(AttachedWindow, ShowsAndDrivesAServiceModeClientAcrossItsRestart) {
     ASSERT_TRUE(WaitUntil([&] { return logon->text() == Q("注销"); }, std::chrono::seconds(15)));
     EXPECT_TRUE(logon->isEnabled());
     EXPECT_EQ(lines->topLevelItemCount(), 1);
+}
+
+// The system's service manager as the window's own client sees it: the service exists while the
+// install run's ServiceRun does.
+class SwitchedServices : public platform::IServiceManager {
+public:
+    std::atomic<bool> installed{false};
+    bool IsServiceInstalled(std::string_view) override { return installed; }
+    bool IsServiceRunning(std::string_view) override { return installed; }
+    bool IsServiceAccount() override { return false; }
+    void InstallService(const platform::ServiceDefinition&) override {}
+    void UninstallService(std::string_view) override {}
+    void StartService(std::string_view) override {}
+    bool StopOwnService(std::stop_token) override { return false; }
+};
+
+TEST(AttachedWindow, TheServiceBoxSwitchesTheWindowBetweenItsClientAndTheService) {
+    LiveService live;
+    TempDir dir;
+    const auto own = dir.path() / "own";
+    const auto system = dir.path() / "system";
+    ::setenv("VORTA_SYSTEM_DATA_DIR", system.c_str(), 1);
+    auto platform = host::MakePlatform(own);
+    platform->watchStopRequests = nullptr;
+    auto services = std::make_unique<SwitchedServices>();
+    SwitchedServices& registered = *services;
+    platform->services = std::move(services);
+    // The install run: the service takes the account and starts on the system's data dir; the
+    // uninstall run stops and removes it.
+    std::unique_ptr<ServiceRun> service;
+    std::mutex serviceLock;
+    platform->installService = [&](bool install) {
+        std::lock_guard guard(serviceLock);
+        if (install) {
+            const auto settings = host::OpenSettings(system);
+            settings->WriteSetting("UserName", "demo");
+            settings->WriteSetting("UserPwd", "demo123");
+            service = std::make_unique<ServiceRun>(system, live);
+        } else {
+            service.reset();
+        }
+        registered.installed = install;
+        return true;
+    };
+    EnsureApplication();
+    ui::TWindowSession session(*platform, live.FastConfig());
+    std::string refusal;
+    ASSERT_EQ(session.Start(refusal), ui::TWindowSession::Outcome::Shown) << refusal;
+    ui::TMainFrm& window = session.Window();
+    auto* logon = window.findChild<QPushButton*>(QStringLiteral("BtnLogon"));
+    auto* asService = window.findChild<QCheckBox*>(QStringLiteral("ChkBoxRunAsService"));
+    const auto ownAnswers = [&] {
+        return host::OpenChannel(own)->Ask(host::EncodeRequest({host::RequestKind::Identify}))
+            .has_value();
+    };
+
+    // The window's own client logs on; ticking the box installs the service, and the window
+    // becomes its face without a restart while its own client ends.
+    EXPECT_FALSE(window.Face().Attached());
+    QTest::keyClicks(window.findChild<QLineEdit*>(QStringLiteral("EditUserName")), "demo");
+    QTest::keyClicks(window.findChild<QLineEdit*>(QStringLiteral("EditPassword")), "demo123");
+    logon->click();
+    ASSERT_TRUE(WaitUntil([&] { return logon->text() == Q("注销"); }));
+    ASSERT_TRUE(asService->isEnabled());
+    asService->click();
+    ASSERT_TRUE(WaitUntil([&] { return window.Face().Attached(); }));
+    ASSERT_TRUE(WaitUntil([&] { return logon->text() == Q("注销") && asService->isChecked(); }));
+    EXPECT_FALSE(ownAnswers());
+
+    // Unticking it in the attached window removes the service; the window runs its own client.
+    ASSERT_TRUE(WaitUntil([&] { return asService->isEnabled(); }));
+    asService->click();
+    ASSERT_TRUE(WaitUntil([&] { return !window.Face().Attached(); }));
+    EXPECT_FALSE(registered.installed);
+    {
+        std::lock_guard guard(serviceLock);
+        EXPECT_EQ(service, nullptr);
+    }
+    EXPECT_TRUE(WaitUntil(ownAnswers));
+    ::unsetenv("VORTA_SYSTEM_DATA_DIR");
 }
 
 }  // namespace
