@@ -21,6 +21,7 @@
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -106,6 +107,13 @@ TMainFrm::TMainFrm(IClientFace& face, MainFrmContext context, QWidget* parent)
     pages_->addTab(BuildLogPage(), QString::fromUtf8("日志"));
     col->addWidget(pages_, 1);
     BuildTray();
+    // A tray that goes away (its panel restarts, or the desktop has none) leaves a hidden window
+    // out of reach: it is minimised instead.
+    auto* trayWatch = new QTimer(this);
+    connect(trayWatch, &QTimer::timeout, this, [this] {
+        if (!isVisible() && !QSystemTrayIcon::isSystemTrayAvailable()) showMinimized();
+    });
+    trayWatch->start(2000);
 
     // The user's typing stays in the boxes; it goes to the client with each click.
     editUserName_->installEventFilter(this);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 #include <QTest>
@@ -40,6 +41,7 @@ public:
         // The service's box shows the service as installed, as the system service's does.
         auto services = std::make_unique<FakeServiceManager>();
         services->installed = services->running = true;
+        services_ = services.get();
         platform_->services = std::move(services);
         ClientConfig config = live.FastConfig();
         config.headless = true;
@@ -56,8 +58,11 @@ public:
         run_->Stop();
     }
     bool LoggedOn() const { return run_->Client().LoggedOn(); }
+    // The service's stops asked of the service manager.
+    int StopCalls() const { return services_->stopCalls; }
 
 private:
+    FakeServiceManager* services_ = nullptr;
     std::ostringstream log_;
     app::HeadlessView view_{log_};
     std::unique_ptr<host::HostPlatform> platform_;
@@ -157,6 +162,21 @@ TEST(AttachedWindow, ShowsAndDrivesAServiceModeClientAcrossItsRestart) {
     ASSERT_TRUE(WaitUntil([&] { return logon->text() == Q("注销"); }, std::chrono::seconds(15)));
     EXPECT_TRUE(logon->isEnabled());
     EXPECT_EQ(lines->topLevelItemCount(), 1);
+
+    // The exit action asks: closing the window alone leaves the service be; stopping it asks
+    // the service manager to stop the service.
+    bool closed = false;
+    w.window->CloseProgram = [&] { closed = true; };
+    auto* exit = w.Find<QAction>("ActionExitNABU_TIM");
+    w.window->AskExit = [] { return ui::TMainFrm::ExitChoice::Cancel; };
+    exit->trigger();
+    w.window->AskExit = [] { return ui::TMainFrm::ExitChoice::CloseWindow; };
+    exit->trigger();
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(service->LoggedOn());
+    w.window->AskExit = [] { return ui::TMainFrm::ExitChoice::StopService; };
+    exit->trigger();
+    EXPECT_TRUE(WaitUntil([&] { return service->StopCalls() == 1; }));
 }
 
 // The system's service manager as the window's own client sees it: the service exists while the
