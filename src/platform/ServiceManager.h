@@ -33,7 +33,7 @@ public:
     // Unregisters it; a running instance is left to end on its own. Throws std::runtime_error.
     virtual void UninstallService(std::string_view name) = 0;
     // Starts the installed service now. Throws std::runtime_error with the reason.
-    virtual void StartService(std::string_view name) = 0;
+    virtual void StartInstalledService(std::string_view name) = 0;
     // Asks the service manager to stop this client's service and waits while the stop makes
     // progress; true when it has stopped. A stop request on `stop` ends the wait with false.
     // Throws std::runtime_error when the service's state cannot be read at all.

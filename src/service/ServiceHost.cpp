@@ -37,7 +37,7 @@ int RunServiceSwitch(platform::IServiceManager& services, ServiceSwitch which, b
             services.UninstallService(service.name);
         if (install && now) {
             try {
-                services.StartService(service.name);
+                services.StartInstalledService(service.name);
             } catch (const std::exception& e) {
                 throw std::runtime_error(std::string("it is installed but did not start: ") +
                                          e.what());

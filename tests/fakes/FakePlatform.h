@@ -47,7 +47,7 @@ public:
     bool IsServiceAccount() override { return false; }
     void InstallService(const platform::ServiceDefinition&) override { installed = true; }
     void UninstallService(std::string_view) override { installed = false; }
-    void StartService(std::string_view) override { running = true; }
+    void StartInstalledService(std::string_view) override { running = true; }
     bool StopOwnService(std::stop_token) override {
         ++stopCalls;
         return true;

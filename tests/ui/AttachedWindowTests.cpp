@@ -189,7 +189,7 @@ public:
     bool IsServiceAccount() override { return false; }
     void InstallService(const platform::ServiceDefinition&) override {}
     void UninstallService(std::string_view) override {}
-    void StartService(std::string_view) override {}
+    void StartInstalledService(std::string_view) override {}
     bool StopOwnService(std::stop_token) override { return false; }
 };
 

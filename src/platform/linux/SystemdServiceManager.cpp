@@ -174,7 +174,7 @@ void SystemdServiceManager::UninstallService(std::string_view name) {
     Require(Systemctl({"daemon-reload"}), "systemctl daemon-reload");
 }
 
-void SystemdServiceManager::StartService(std::string_view name) {
+void SystemdServiceManager::StartInstalledService(std::string_view name) {
     Require(Systemctl({"start", UnitName(name)}), "systemctl start");
 }
 

@@ -33,7 +33,7 @@ public:
     bool IsServiceAccount() override;
     void InstallService(const ServiceDefinition& service) override;
     void UninstallService(std::string_view name) override;
-    void StartService(std::string_view name) override;
+    void StartInstalledService(std::string_view name) override;
     bool StopOwnService(std::stop_token stop = {}) override;
 
     // The unit file that defines `name`: the unit dir's, else the first in the search dirs.

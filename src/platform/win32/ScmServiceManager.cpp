@@ -155,7 +155,7 @@ void ScmServiceManager::UninstallService(std::string_view name) {
         Fail(what);
 }
 
-void ScmServiceManager::StartService(std::string_view name) {
+void ScmServiceManager::StartInstalledService(std::string_view name) {
     const std::string what = "cannot start the service " + std::string(name);
     const UniqueServiceHandle manager = OpenManager(SC_MANAGER_CONNECT);
     if (!manager) Fail(what);

@@ -22,7 +22,7 @@ public:
     bool IsServiceAccount() override;
     void InstallService(const ServiceDefinition& service) override;
     void UninstallService(std::string_view name) override;
-    void StartService(std::string_view name) override;
+    void StartInstalledService(std::string_view name) override;
     bool StopOwnService(std::stop_token stop = {}) override;
 
     // The user name a service's start account runs as, in the form GetUserNameW gives:
