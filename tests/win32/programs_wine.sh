@@ -59,6 +59,9 @@ for _ in $(seq 100); do
   sleep 0.2
 done
 [[ $json == '{"serviceMode":false,'* && $json == *'"loggedOn":true'* ]] || fail "status --json: $json"
+# Its log travels over the pipe as the window's view does: the logon's entry is there.
+vorta log --json >"$work/log.json" 2>&1 || fail "log: $(cat "$work/log.json")"
+grep -q '"text":"登陆成功！"' "$work/log.json" || fail "log: $(cat "$work/log.json")"
 # A service start beside it names it and fails; the running client is left alone.
 if vorta --service >"$work/second.log" 2>&1; then fail "a second client ran"; fi
 kill -0 "$client" || fail "the first client ended"
