@@ -3,6 +3,8 @@
 #include <charconv>
 #include <functional>
 
+#include "base/LineEscape.h"
+
 namespace vorta::viewwire {
 namespace {
 
@@ -116,41 +118,11 @@ const Field* Find(std::string_view name) {
 }  // namespace
 
 std::string Escape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
+    return EscapeLineText(text, true);
 }
 
 std::string Unescape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out += text[i];
-            continue;
-        }
-        const char c = text[++i];
-        out += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
-    }
-    return out;
+    return UnescapeLineText(text, true);
 }
 
 std::string Line(std::initializer_list<std::string_view> fields) {

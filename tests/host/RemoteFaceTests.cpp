@@ -8,48 +8,14 @@
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
-#include "ClientHarness.h"
-#include "FakePlatform.h"
+#include "ServiceRun.h"
 #include "TempDir.h"
-#include "app/HeadlessView.h"
-#include "host/ClientHost.h"
-#include "host/HostPlatform.h"
 #include "host/RemoteFace.h"
 
 namespace vorta::test {
 namespace {
-
-// A service-mode client on `dir`, on a thread of its own.
-class ServiceRun {
-public:
-    ServiceRun(const std::filesystem::path& dir, const LiveService& live) {
-        platform_ = host::MakePlatform(dir);
-        platform_->watchStopRequests = nullptr;
-        ClientConfig config = live.FastConfig();
-        config.headless = true;
-        run_ = std::make_unique<host::ClientHost>(*platform_, config, view_, true);
-        view_.Attach(&run_->Client(), [this] { run_->Quit(); });
-        std::string refusal;
-        EXPECT_EQ(run_->Start(refusal), host::ClientHost::Outcome::Started) << refusal;
-        thread_ = std::jthread([this] { run_->Run(); });
-    }
-    ~ServiceRun() {
-        run_->Quit();
-        thread_.join();
-        run_->Stop();
-    }
-    bool LoggedOn() const { return run_->Client().LoggedOn(); }
-
-private:
-    std::ostringstream log_;
-    app::HeadlessView view_{log_};
-    std::unique_ptr<host::HostPlatform> platform_;
-    std::unique_ptr<host::ClientHost> run_;
-    std::jthread thread_;
-};
 
 // The window's thread: what the face posts runs when the test drains it.
 class WindowThread {
@@ -89,12 +55,7 @@ TEST(RemoteFace, FollowsAServiceModeClientActsOnItAndWaitsOutItsRestart) {
     LiveService live;
     TempDir dir;
     const auto data = dir.path() / "svc";
-    {
-        const auto settings = host::OpenSettings(data);
-        settings->WriteSetting("UserName", "demo");
-        settings->WriteSetting("UserPwd", "demo123");
-        settings->WriteSetting("AutoLogon", "1");
-    }
+    StoreDemoAccount(data);
     auto service = std::make_unique<ServiceRun>(data, live);
     WindowThread window;
     RecordingView events;
@@ -114,7 +75,8 @@ TEST(RemoteFace, FollowsAServiceModeClientActsOnItAndWaitsOutItsRestart) {
     // Actions go to the client in order; what they change and raise comes back.
     face->Act({FaceActionKind::Logon, {}, {}});
     face->Act({FaceActionKind::Logon, {}, {}});
-    ASSERT_TRUE(window.RunUntil([&] { return caption() == "注销" && Has(events.hints, "注销成功！"); }));
+    ASSERT_TRUE(
+        window.RunUntil([&] { return caption() == "注销" && Has(events.hints, "注销成功！"); }));
     EXPECT_TRUE(service->LoggedOn());
     face->Act({FaceActionKind::ClearLog, {}, {}});
     ASSERT_TRUE(window.RunUntil([&] { return face->Log().size() == 1; }));

@@ -6,19 +6,16 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
-#include <QTest>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSystemTrayIcon>
+#include <QTest>
 #include <QTreeWidget>
 #include <thread>
 
-#include "ClientHarness.h"
+#include "ServiceRun.h"
 #include "TempDir.h"
 #include "WindowHarness.h"
-#include "app/HeadlessView.h"
-#include "host/ClientHost.h"
-#include "host/HostPlatform.h"
 #include "host/ChannelProtocol.h"
 #include "host/RemoteFace.h"
 #include "lines/LineInfo.h"
@@ -31,45 +28,6 @@ namespace {
 QString Q(const char* text) {
     return QString::fromUtf8(text);
 }
-
-// A client in service mode on `dir`, on a thread of its own, as `vorta --service` runs it.
-class ServiceRun {
-public:
-    ServiceRun(const std::filesystem::path& dir, const LiveService& live) {
-        platform_ = host::MakePlatform(dir);
-        platform_->watchStopRequests = nullptr;  // the test's own signals stay its own
-        // The service's box shows the service as installed, as the system service's does.
-        auto services = std::make_unique<FakeServiceManager>();
-        services->installed = services->running = true;
-        services_ = services.get();
-        platform_->services = std::move(services);
-        ClientConfig config = live.FastConfig();
-        config.headless = true;
-        run_ = std::make_unique<host::ClientHost>(*platform_, config, view_, true);
-        view_.Attach(&run_->Client(), [this] { run_->Quit(); });
-        std::string refusal;
-        started_ = run_->Start(refusal) == host::ClientHost::Outcome::Started;
-        EXPECT_TRUE(started_) << refusal;
-        if (started_) thread_ = std::jthread([this] { run_->Run(); });
-    }
-    ~ServiceRun() {
-        if (started_) run_->Quit();
-        if (thread_.joinable()) thread_.join();
-        run_->Stop();
-    }
-    bool LoggedOn() const { return run_->Client().LoggedOn(); }
-    // The service's stops asked of the service manager.
-    int StopCalls() const { return services_->stopCalls; }
-
-private:
-    FakeServiceManager* services_ = nullptr;
-    std::ostringstream log_;
-    app::HeadlessView view_{log_};
-    std::unique_ptr<host::HostPlatform> platform_;
-    std::unique_ptr<host::ClientHost> run_;
-    bool started_ = false;
-    std::jthread thread_;
-};
 
 // The window over a face of the client on `dir`, as vorta-window makes it.
 struct AttachedWindow {
@@ -110,11 +68,8 @@ TEST(AttachedWindow, ShowsAndDrivesAServiceModeClientAcrossItsRestart) {
     LiveService live;
     TempDir dir;
     const auto data = dir.path() / "svc";
+    StoreDemoAccount(data);
     {
-        const auto settings = host::OpenSettings(data);
-        settings->WriteSetting("UserName", "demo");
-        settings->WriteSetting("UserPwd", "demo123");
-        settings->WriteSetting("AutoLogon", "1");
         TLineInfo lan;
         lan.MasterGroup = true;
         lan.LineKind = 3;
@@ -153,9 +108,8 @@ TEST(AttachedWindow, ShowsAndDrivesAServiceModeClientAcrossItsRestart) {
 
     // The service stops: the window shows it is not connected, and comes back with it.
     service.reset();
-    ASSERT_TRUE(WaitUntil([&] {
-        return w.window->Tray()->toolTip() == Q("Vorta客户端 V1.0 -- 未连接网络");
-    }));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return w.window->Tray()->toolTip() == Q("Vorta客户端 V1.0 -- 未连接网络"); }));
     EXPECT_EQ(lines->topLevelItemCount(), 0);
     EXPECT_FALSE(logon->isEnabled());
     service = std::make_unique<ServiceRun>(data, live);
@@ -229,7 +183,8 @@ TEST(AttachedWindow, TheServiceBoxSwitchesTheWindowBetweenItsClientAndTheService
     auto* logon = window.findChild<QPushButton*>(QStringLiteral("BtnLogon"));
     auto* asService = window.findChild<QCheckBox*>(QStringLiteral("ChkBoxRunAsService"));
     const auto ownAnswers = [&] {
-        return host::OpenChannel(own)->Ask(host::EncodeRequest({host::RequestKind::Identify}))
+        return host::OpenChannel(own)
+            ->Ask(host::EncodeRequest({host::RequestKind::Identify}))
             .has_value();
     };
 

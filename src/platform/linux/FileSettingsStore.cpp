@@ -4,6 +4,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "base/LineEscape.h"
 #include "platform/AtomicFile.h"
 #include "protocol/TextCodec.h"
 
@@ -21,38 +22,11 @@ bool ParseLine(const std::string& line, std::pair<std::string, std::string>& ent
 }  // namespace
 
 std::string EscapeSettingValue(std::string_view value) {
-    std::string out;
-    out.reserve(value.size());
-    for (char c : value) {
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
+    return EscapeLineText(value, false);
 }
 
 std::string UnescapeSettingValue(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out += text[i];
-            continue;
-        }
-        const char next = text[++i];
-        out += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
-    }
-    return out;
+    return UnescapeLineText(text, false);
 }
 
 namespace {
