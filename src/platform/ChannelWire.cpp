@@ -19,4 +19,21 @@ ChannelReply ReplyFrom(std::string received, bool complete) {
     return reply;
 }
 
+bool StreamLines::Feed(std::string_view data) {
+    pending_.append(data);
+    for (std::size_t end; (end = pending_.find('\n')) != std::string::npos;) {
+        const std::string line = pending_.substr(0, end + 1);
+        pending_.erase(0, end + 1);
+        if (!opened_) {
+            if (line == kBusyMark) outcome_ = ChannelReply::Outcome::Busy;
+            if (line == kBusyMark || line == kDroppedMark) return false;
+            opened_ = true;
+            outcome_ = ChannelReply::Outcome::Answered;
+            if (line == kStartedMark) continue;
+        }
+        if (!onLine_(std::string_view(line).substr(0, end))) return false;
+    }
+    return pending_.size() <= (16u << 20);
+}
+
 }  // namespace vorta::platform::wire

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -31,5 +32,24 @@ inline constexpr std::chrono::milliseconds kConnectDeadline{5000};
 // request whose answer never came is Withdrawn when the instance dropped it, else Unfinished;
 // Busy when the instance turned the connection away.
 ChannelReply ReplyFrom(std::string received, bool complete);
+
+// The asker's side of a streamed answer, whatever carries it: the instance's first word says
+// whether it serves the stream at all; then each line goes to `onLine`, without its break.
+class StreamLines {
+public:
+    explicit StreamLines(const std::function<bool(std::string_view line)>& onLine)
+        : onLine_(onLine) {}
+    // Takes what arrived; false once the stream is over for the asker (the instance turned it
+    // away, `onLine` said so, or a line grew too long).
+    bool Feed(std::string_view data);
+    // Answered once the instance opened the stream, else what it said.
+    ChannelReply::Outcome Outcome() const { return outcome_; }
+
+private:
+    const std::function<bool(std::string_view line)>& onLine_;
+    std::string pending_;
+    bool opened_ = false;
+    ChannelReply::Outcome outcome_ = ChannelReply::Outcome::NotRunning;
+};
 
 }  // namespace vorta::platform::wire

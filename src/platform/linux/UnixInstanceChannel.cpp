@@ -351,8 +351,7 @@ ChannelReply::Outcome UnixInstanceChannel::Watch(
     if (!conn.valid()) return outcome;
     SetTimeouts(conn.get(), 10);
     if (!WriteAll(conn.get(), request + "\n")) return ChannelReply::Outcome::NotRunning;
-    std::string pending;
-    bool opened = false;
+    StreamLines stream(onLine);
     char buffer[4096];
     while (!stop.stop_requested()) {
         pollfd pfd{conn.get(), POLLIN, 0};
@@ -361,24 +360,9 @@ ChannelReply::Outcome UnixInstanceChannel::Watch(
         if (ready <= 0) continue;
         const ssize_t n = ::recv(conn.get(), buffer, sizeof buffer, 0);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        pending.append(buffer, static_cast<std::size_t>(n));
-        for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
-            const std::string line = pending.substr(0, end + 1);
-            pending.erase(0, end + 1);
-            if (!opened) {
-                // The instance says first whether it serves this stream at all.
-                if (line == kBusyMark) return ChannelReply::Outcome::Busy;
-                if (line == kDroppedMark) return ChannelReply::Outcome::NotRunning;
-                opened = true;
-                if (line == kStartedMark) continue;
-            }
-            if (!onLine(std::string_view(line).substr(0, end)))
-                return ChannelReply::Outcome::Answered;
-        }
-        if (pending.size() > kMaxReply) break;
+        if (n <= 0 || !stream.Feed(std::string_view(buffer, static_cast<std::size_t>(n)))) break;
     }
-    return opened ? ChannelReply::Outcome::Answered : ChannelReply::Outcome::NotRunning;
+    return stream.Outcome();
 }
 
 }  // namespace vorta::platform

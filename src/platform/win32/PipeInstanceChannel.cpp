@@ -285,31 +285,15 @@ ChannelReply::Outcome PipeInstanceChannel::Watch(
     if (!pipe) return outcome;
     if (WriteAll(pipe.get(), request + "\n", nullptr, kAskerWriteMs) != PipeEnd::Done)
         return ChannelReply::Outcome::NotRunning;
-    std::string pending;
-    bool opened = false;
+    StreamLines stream(onLine);
     char buffer[4096];
     while (!stop.stop_requested()) {
         DWORD got = 0;
         const PipeEnd end = ReadSome(pipe.get(), buffer, sizeof buffer, got, nullptr, 200);
         if (end == PipeEnd::TimedOut) continue;
-        if (end != PipeEnd::Done) break;
-        pending.append(buffer, got);
-        for (std::size_t at; (at = pending.find('\n')) != std::string::npos;) {
-            const std::string line = pending.substr(0, at + 1);
-            pending.erase(0, at + 1);
-            if (!opened) {
-                // The instance says first whether it serves this stream at all.
-                if (line == kBusyMark) return ChannelReply::Outcome::Busy;
-                if (line == kDroppedMark) return ChannelReply::Outcome::NotRunning;
-                opened = true;
-                if (line == kStartedMark) continue;
-            }
-            if (!onLine(std::string_view(line).substr(0, at)))
-                return ChannelReply::Outcome::Answered;
-        }
-        if (pending.size() > kMaxReply) break;
+        if (end != PipeEnd::Done || !stream.Feed(std::string_view(buffer, got))) break;
     }
-    return opened ? ChannelReply::Outcome::Answered : ChannelReply::Outcome::NotRunning;
+    return stream.Outcome();
 }
 
 }  // namespace vorta::platform
