@@ -80,6 +80,25 @@ TEST(RemoteFace, FollowsAServiceModeClientActsOnItAndWaitsOutItsRestart) {
     EXPECT_TRUE(service->LoggedOn());
     face->Act({FaceActionKind::ClearLog, {}, {}});
     ASSERT_TRUE(window.RunUntil([&] { return face->Log().size() == 1; }));
+    // Lines through the dialog's fields: added, read back for the dialog, modified, deleted.
+    TLineInfo lan;
+    lan.MasterGroup = true;
+    lan.LineKind = 3;
+    lan.EntryName = "vorta-test1";
+    face->Act({FaceActionKind::AddLine, {}, LineFields(lan)});
+    ASSERT_TRUE(window.RunUntil([&] { return face->View().Lines.size() == 1; }));
+    const std::string id = face->View().Lines[0].LineID;
+    const std::optional<TLineInfo> shown = face->FindLine(id);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->EntryName, "vorta-test1");
+    lan.MasterGroup = false;
+    std::vector<std::string> args = LineFields(lan);
+    args.insert(args.begin(), id);
+    face->Act({FaceActionKind::ModifyLine, {}, args});
+    ASSERT_TRUE(window.RunUntil([&] { return !face->View().Lines[0].MasterGroup; }));
+    face->Act({FaceActionKind::DeleteLine, {}, {id}});
+    ASSERT_TRUE(window.RunUntil([&] { return face->View().Lines.empty(); }));
+    EXPECT_FALSE(face->FindLine(id));
     // A bad action is told to the window, and the client goes on.
     face->Act({FaceActionKind::TreeClick, {}, {"not a level"}});
     ASSERT_TRUE(window.RunUntil([&] { return !events.messageBoxes.empty(); }));
