@@ -91,7 +91,11 @@ TClient::TClient(ClientConfig config, ClientPlatform platform, IClientView& view
       platform_(platform),
       frontEnd_(view),
       loop_(loop),
-      hooks_(std::move(hooks)) {
+      hooks_(std::move(hooks)),
+      settingsRules_(context_, config_, platform_.settings, platform_.services, platform_.autostart,
+                     [this](bool master) {
+                         if (clubMng_) clubMng_->Start(master);
+                     }) {
     loop_.SetHandler([this](const ClientEvent& event) { HandleEvent(event); });
     loop_.SetFailureHandler([this](const std::string& what) { ReportFailure(what); });
     timerLineState_ = loop_.AddTimer(
@@ -116,8 +120,9 @@ void TClient::StartClient(bool serviceMode) {
         // A run that was killed left its host routes, maybe through a gateway that is gone.
         if (const std::size_t left = routes_->RemoveLeftovers())
             PostLog(1, "removed " + std::to_string(left) + " host route(s) an earlier run left");
-        lineServices_ = std::make_unique<LineServices>(LineServices{
-            *routes_, platform_.ras, UrlInUse(config_.probeUrl, "ProbeUrl", kDefaultProbeUrl)});
+        lineServices_ = std::make_unique<LineServices>(
+            LineServices{*routes_, platform_.ras,
+                         settingsRules_.UrlInUse(config_.probeUrl, "ProbeUrl", kDefaultProbeUrl)});
         lineServices_->resolver = Resolver();
         linesMng_ = std::make_unique<TLinesMng>(
             TLinesMng::Options{platform_.linesFile, *lineServices_, [this] {
@@ -128,7 +133,7 @@ void TClient::StartClient(bool serviceMode) {
     // 2. The role in a pair is kept across restarts, so it is in force before the unit starts.
     // The lines carry until a master's "ACTIVE" is heard: set before the unit starts, which may
     // hear one at once.
-    LoadPairRole();
+    settingsRules_.LoadPairRole();
     if (linesMng_) linesMng_->Duty = LinesDuty::Carry;
     clubMng_ = std::make_unique<TClubMng>(linesMng_.get(), platform_.datagrams, config_.clubTiming);
     // A heartbeat port that cannot be bound leaves the client running without the pair.
@@ -154,11 +159,13 @@ void TClient::StartClient(bool serviceMode) {
     // 8. The service's addresses: this run's options, else the stored settings, else the
     // built-in defaults.
     settings_.Update([&](Settings& s) {
-        s.ServiceUrl = UrlInUse(config_.serviceUrl, "ServiceUrl", kDefaultServiceUrl);
-        s.LineUrlTemplate =
-            UrlInUse(config_.lineUrlTemplate, "LineUrlTemplate", kDefaultLineUrlTemplate);
-        s.ProbeUrl = lineServices_ ? lineServices_->probeUrl
-                                   : UrlInUse(config_.probeUrl, "ProbeUrl", kDefaultProbeUrl);
+        s.ServiceUrl =
+            settingsRules_.UrlInUse(config_.serviceUrl, "ServiceUrl", kDefaultServiceUrl);
+        s.LineUrlTemplate = settingsRules_.UrlInUse(config_.lineUrlTemplate, "LineUrlTemplate",
+                                                    kDefaultLineUrlTemplate);
+        s.ProbeUrl = lineServices_
+                         ? lineServices_->probeUrl
+                         : settingsRules_.UrlInUse(config_.probeUrl, "ProbeUrl", kDefaultProbeUrl);
     });
     view_.MemoNative = kMemoNativeText;
     // 9.
@@ -219,115 +226,16 @@ void TClient::StartClient(bool serviceMode) {
     frontEnd_.StateChanged();
 }
 
-void TClient::LoadPairRole() {
-    platform::ISettingsStore& store = platform_.settings;
-    storedPair_ = {SettingFlag(store.ReadSetting("IsInNet")),
-                   SettingFlag(store.ReadSetting("IsMasterHost")),
-                   SettingFlag(store.ReadSetting("IsInLANBack"))};
-    PairRole role = storedPair_;
-    if (config_.pair != ClientConfig::Pair::None) {
-        role = {true, config_.pair == ClientConfig::Pair::Master,
-                config_.pair == ClientConfig::Pair::BackupInLan};
-        runPair_ = role;
-    }
-    settings_.Update([&](Settings& s) {
-        s.IsInNet = role.inNet;
-        s.IsMasterHost = role.master;
-        s.IsInLANBack = role.inLanBack;
-    });
-}
-
 void TClient::LoadSettings() {
-    platform::ISettingsStore& store = platform_.settings;
-    Settings s = settings_.Get();
-    s.AsService = platform_.services.IsServiceInstalled(platform::kServiceName);
-    s.UserName = store.ReadSetting("UserName");
-    s.UserPwd = store.ReadExactSetting("UserPwd");  // blanks in a password are part of it
-    s.AutoLogon = SettingFlag(store.ReadSetting("AutoLogon"));
-    s.UpdateSysInfo = UpdateSysInfoFlag(store.ReadSetting("UpdateSysInfo"));
-    s.AutoRunAsOSStart = SettingFlag(store.ReadSetting("AutoRunAsOSStart"));
-    if (s.UserName.empty() && s.UserPwd.empty()) s.AutoLogon = false;
-    settings_.Update([&](Settings& shared) { shared = s; });
-
-    view_.EditUserName = s.UserName;
-    if (s.AutoLogon) view_.EditPassword = s.UserPwd;
-    view_.ChkBoxSavePwd = s.AutoLogon;
-    view_.ChkBoxRunAsService = s.AsService;
-    view_.ChkBoxStartup = s.AutoRunAsOSStart;
-    view_.suiCheckBoxUpdateSysInfo = s.UpdateSysInfo;
-    view_.rbAsMaster = s.IsMasterHost;
-    view_.rbAsSlave = !s.IsMasterHost;
-    view_.cbIsInNet = s.IsInNet;
-    view_.cbInLANBack = s.IsInLANBack;
-    ApplyInNetRule();
+    settingsRules_.LoadSettings();
 }
 
 void TClient::SaveSettings() {
-    Settings s = settings_.Get();
-    s.UserName = view_.EditUserName;
-    // An empty box is no new password: nothing was typed (the window shows a stored password
-    // only when it is remembered), and an empty one can never log on.
-    if (!view_.EditPassword.empty()) s.UserPwd = view_.EditPassword;
-    s.AutoLogon = view_.ChkBoxSavePwd;
-    s.AsService = view_.ChkBoxRunAsService;
-    s.AutoRunAsOSStart = view_.ChkBoxStartup;
-    s.UpdateSysInfo = view_.suiCheckBoxUpdateSysInfo;
-    s.IsInNet = view_.cbIsInNet;
-    s.IsMasterHost = view_.rbAsMaster;
-    s.IsInLANBack = view_.cbInLANBack;
-    settings_.Update([&](Settings& shared) { shared = s; });
-    const PairRole shown{s.IsInNet, s.IsMasterHost, s.IsInLANBack};
-    if (runPair_ && shown != *runPair_) runPair_.reset();  // the user chose a role of their own
-    if (!runPair_) storedPair_ = shown;
-    StoreSettings(s);
-    WriteAutostart(s.AutoRunAsOSStart);
-    // 5. A changed role restarts the unit; clearing IsInNet leaves a running one alone.
-    if (s.IsInNet && clubMng_) clubMng_->Start(s.IsMasterHost);
-}
-
-void TClient::StoreSettings(const Settings& s) {
-    try {
-        // One change holds every value: a save cut short leaves the old ones or the new ones.
-        platform_.settings.WriteSettings({{"UserName", s.UserName},
-                                          {"UserPwd", s.UserPwd},
-                                          {"AutoLogon", FlagText(s.AutoLogon)},
-                                          {"AsService", FlagText(s.AsService)},
-                                          {"UpdateSysInfo", FlagText(s.UpdateSysInfo)},
-                                          {"AutoRunAsOSStart", FlagText(s.AutoRunAsOSStart)},
-                                          {"IsInNet", FlagText(storedPair_.inNet)},
-                                          {"IsMasterHost", FlagText(storedPair_.master)},
-                                          {"IsInLANBack", FlagText(storedPair_.inLanBack)}});
-        settingsError_.clear();
-    } catch (const std::exception& e) {
-        // The values stay in memory and the next save tries again.
-        TellOnce(settingsError_, "settings could not be saved: ", e.what());
-    }
-}
-
-void TClient::WriteAutostart(bool enabled) {
-    try {
-        platform_.autostart.SetAutostart(enabled);
-        autostartError_.clear();
-    } catch (const std::exception& e) {
-        TellOnce(autostartError_, "autostart could not be written: ", e.what());
-    }
-}
-
-void TClient::TellOnce(std::string& lastCause, const std::string& what, const std::string& cause) {
-    if (lastCause == cause) return;
-    lastCause = cause;
-    AddLog(2, what + cause);
+    settingsRules_.SaveSettings();
 }
 
 HostResolver TClient::Resolver() const {
     return platform::ResolverOrLiterals(config_.resolver ? config_.resolver : platform_.resolver);
-}
-
-std::string TClient::UrlInUse(const std::string& override, const char* name,
-                              std::string_view fallback) {
-    if (!override.empty()) return override;
-    std::string stored = platform_.settings.ReadSetting(name);
-    return stored.empty() ? std::string(fallback) : stored;
 }
 
 void TClient::Shutdown() {
@@ -475,19 +383,7 @@ void TClient::EditEnter(EditBox) {
 }
 
 void TClient::ChkBoxStartupClick() {
-    if (view_.ChkBoxRunAsService && view_.ChkBoxStartup) {
-        frontEnd_.MessageBox("因为选择了以服务方式启动，该选项被忽略！", kMessageCaption,
-                             MessageIcon::Information);
-        view_.ChkBoxStartup = false;
-        frontEnd_.StateChanged();
-        return;
-    }
-    if (view_.ChkBoxStartup) {
-        Notify("设置为随OS一起启动！");
-        view_.ChkBoxSavePwd = true;
-    }
-    SaveSettings();
-    frontEnd_.StateChanged();
+    settingsRules_.ChkBoxStartupClick();
 }
 
 void TClient::ChkBoxRunAsServiceClick() {
@@ -553,38 +449,23 @@ void TClient::ActionExit() {
 }
 
 void TClient::ChkBoxSavePwdClick() {
-    if (view_.ChkBoxSavePwd || (!view_.ChkBoxStartup && !view_.ChkBoxRunAsService)) {
-        SaveSettings();
-        return;
-    }
-    frontEnd_.MessageBox("因为设置了自动启动选项，所以保存密码选项不能关闭！", kMessageCaption,
-                         MessageIcon::Information);
-    view_.ChkBoxSavePwd = true;
-    frontEnd_.StateChanged();
+    settingsRules_.ChkBoxSavePwdClick();
 }
 
 void TClient::UpdateSysInfoClick() {
     SaveSettings();
 }
 
-void TClient::ApplyInNetRule() {
-    view_.rbAsMasterEnabled = view_.rbAsSlaveEnabled = view_.cbIsInNet;
-    view_.cbInLANBackEnabled = view_.rbAsSlaveEnabled;
-}
-
 void TClient::cbIsInNetClick() {
-    ApplyInNetRule();
-    frontEnd_.StateChanged();
+    settingsRules_.cbIsInNetClick();
 }
 
 void TClient::rbAsMasterClick() {
-    if (view_.rbAsMaster) view_.cbInLANBack = false;
-    rbAsSlaveClick();
+    settingsRules_.rbAsMasterClick();
 }
 
 void TClient::rbAsSlaveClick() {
-    view_.cbInLANBackEnabled = view_.rbAsSlave;
-    frontEnd_.StateChanged();
+    settingsRules_.rbAsSlaveClick();
 }
 
 void TClient::BtnRefreshDomainInfoClick() {
@@ -722,18 +603,15 @@ void TClient::ClearLog() {
 }
 
 void TClient::Notify(const std::string& text) {
-    AddLog(0, text);
-    frontEnd_.ShowHint(text);
+    log_.Notify(text);
 }
 
 void TClient::PostLog(unsigned char kind, std::string text) {
-    loop_.Post(ClientEvent([this, kind, text = std::move(text)] { AddLog(kind, text); }));
+    log_.PostLog(kind, std::move(text));
 }
 
 void TClient::AddLog(unsigned char kind, const std::string& text) {
     log_.AddLog(kind, text);
-    ++logCount_;
-    frontEnd_.LogAdded();
 }
 
 void TClient::OnTimerLineState() {
@@ -862,80 +740,15 @@ void TClient::ReportFailure(const std::string& what) {
         std::cerr << "vorta: an action failed and was abandoned: " << what << "\n";
 }
 
-std::string TClient::LogSince(std::uint64_t before) const {
-    const auto count = static_cast<std::size_t>(
-        std::min<std::uint64_t>(logCount_ - before, static_cast<std::uint64_t>(log_.size())));
-    std::string out;
-    for (std::size_t i = count; i-- > 0;) out += log_[i].Text + "\n";
-    return out;
-}
-
 CommandOutcome TClient::ConfigSet(const std::string& name, const std::string& value) {
-    if (std::string why = SettingValueError(name, value); !why.empty())
-        return {2, "vorta: " + why + "\n"};
-    try {
-        platform_.settings.WriteSetting(name, value);
-    } catch (const std::exception& e) {
-        return {1, "vorta: " + name + " could not be saved: " + e.what() + "\n"};
-    }
-    const bool on = value == "1";
-    std::string note;
-    if (name == "UserName") {
-        view_.EditUserName = value;
-        settings_.Update([&](Settings& s) { s.UserName = value; });
-    } else if (name == "UserPwd") {
-        view_.EditPassword = value;
-        settings_.Update([&](Settings& s) { s.UserPwd = value; });
-    } else if (name == "AutoLogon") {
-        view_.ChkBoxSavePwd = on;
-        settings_.Update([&](Settings& s) { s.AutoLogon = on; });
-    } else if (name == "UpdateSysInfo") {
-        view_.suiCheckBoxUpdateSysInfo = on;
-        settings_.Update([&](Settings& s) { s.UpdateSysInfo = on; });
-    } else if (name == "AutoRunAsOSStart") {
-        view_.ChkBoxStartup = on;
-        settings_.Update([&](Settings& s) { s.AutoRunAsOSStart = on; });
-        WriteAutostart(on);
-    } else if (name == "IsInNet" || name == "IsMasterHost" || name == "IsInLANBack") {
-        // The stored role (now holding this value) is the one in force from now on, this run's
-        // option or not.
-        if (name == "IsInNet") view_.cbIsInNet = storedPair_.inNet = on;
-        if (name == "IsMasterHost")
-            view_.rbAsMaster = storedPair_.master = on, view_.rbAsSlave = !on;
-        if (name == "IsInLANBack") view_.cbInLANBack = storedPair_.inLanBack = on;
-        runPair_.reset();
-        ApplyInNetRule();
-        settings_.Update([&](Settings& s) {
-            s.IsInNet = view_.cbIsInNet;
-            s.IsMasterHost = view_.rbAsMaster;
-            s.IsInLANBack = view_.cbInLANBack;
-        });
-        if (view_.cbIsInNet && clubMng_) clubMng_->Start(view_.rbAsMaster);
-    } else if (name == "ServiceUrl" || name == "LineUrlTemplate") {
-        const bool service = name == "ServiceUrl";
-        const std::string& override = service ? config_.serviceUrl : config_.lineUrlTemplate;
-        if (override.empty()) {
-            // As UrlInUse would read it back: empty is the default.
-            const std::string url = !value.empty() ? value
-                                                   : std::string(service ? kDefaultServiceUrl
-                                                                         : kDefaultLineUrlTemplate);
-            settings_.Update(
-                [&](Settings& s) { (service ? s.ServiceUrl : s.LineUrlTemplate) = url; });
-        } else {
-            note = " (this run keeps the address given on its command line)";
-        }
-    } else if (name == "ProbeUrl") {
-        note = " (in use from the client's next start)";
-    }
-    frontEnd_.StateChanged();
-    return {0, name + " saved" + note + "\n"};
+    return settingsRules_.ConfigSet(name, value);
 }
 
 void TClient::CommandLogon(CommandDone done) {
     if (loggedOn_) return done({0, "logged on as " + settings_.Get().UserName + " already\n"});
-    const std::uint64_t before = logCount_;
+    const std::uint64_t before = log_.Added();
     auto answer = [this, before, done = std::move(done)] {
-        done({loggedOn_ ? 0 : 1, LogSince(before)});
+        done({loggedOn_ ? 0 : 1, log_.Since(before)});
     };
     BtnLogonClick();
     if (logonTrd_.Busy())
@@ -946,9 +759,9 @@ void TClient::CommandLogon(CommandDone done) {
 
 void TClient::CommandLogoff(CommandDone done) {
     if (!loggedOn_) return done({0, "not logged on\n"});
-    const std::uint64_t before = logCount_;
+    const std::uint64_t before = log_.Added();
     BtnLogonClick();
-    done({loggedOn_ ? 1 : 0, LogSince(before)});
+    done({loggedOn_ ? 1 : 0, log_.Since(before)});
 }
 
 void TClient::CommandDomains(bool json, CommandDone done) {

@@ -16,6 +16,9 @@
 #include "base/NameResolver.h"
 #include "club/ClubMng.h"
 #include "core/AutoLogonTrd.h"
+#include "core/ClientConfig.h"
+#include "core/ClientContext.h"
+#include "core/ClientLog.h"
 #include "core/ClientView.h"
 #include "core/CommandOutcome.h"
 #include "core/DnsCache.h"
@@ -25,6 +28,7 @@
 #include "core/LogList.h"
 #include "core/Logon.h"
 #include "core/Settings.h"
+#include "core/SettingsRules.h"
 #include "core/UpdateIpTrd.h"
 #include "core/UpdateSysInfoTrd.h"
 #include "core/ViewState.h"
@@ -40,61 +44,6 @@
 #include "sysinfo/SysInfo.h"
 
 namespace vorta {
-
-struct ClientConfig {
-    // The service's addresses for this run only; empty: the stored setting, else the default.
-    std::string serviceUrl;
-    std::string lineUrlTemplate;
-    std::string probeUrl;  // the connectivity probe of web-login lines
-    // Headless: no window; the saved credentials are used to log on by themselves.
-    bool headless = false;
-    std::chrono::milliseconds autoLogonPeriod = TAutoLogonTrd::kPeriod;
-    std::chrono::milliseconds serviceListDelay = TGetServiceTrd::kDelay;
-    std::chrono::milliseconds updateRest{40000};  // the IP update loop's rest after a pass
-    HostResolver resolver;                        // none: the platform's resolver
-    ClubTiming clubTiming;                        // the heartbeat's interval and port
-    // This run's role in a pair in place of the stored one; it is stored only once the user
-    // changes the role.
-    enum class Pair { None, Master, Backup, BackupInLan } pair = Pair::None;
-};
-
-struct ClientPlatform {
-    ClientPlatform(platform::ISettingsStore& settings, platform::IServiceManager& services,
-                   platform::IAutostart& autostart)
-        : settings(settings), services(services), autostart(autostart) {}
-
-    platform::ISettingsStore& settings;
-    platform::IServiceManager& services;
-    platform::IAutostart& autostart;
-    // The lines need the network tables; without them the client runs with no lines.
-    platform::INetworkTables* network = nullptr;
-    platform::IRemoteAccess* ras = nullptr;
-    std::filesystem::path linesFile;
-    // The machine's description for the upload; without it the machine tells nothing.
-    const platform::ISystemFacts* facts = nullptr;
-    // The heartbeat's datagrams; without them the pair is not joined.
-    platform::IDatagrams* datagrams = nullptr;
-    // The system's resolver; without it only address literals are resolved.
-    HostResolver resolver;
-};
-
-// Where later subsystems plug in; every hook is optional.
-struct ClientHooks {
-    std::function<void()> startSysInfoUpload;  // the one upload of a run
-    // Runs the program's own install (or uninstall) run; true when it succeeded.
-    std::function<bool(bool install)> installService;
-    // Told (on the loop's thread) once an install or uninstall run from the window succeeded and
-    // the user was told: a window then shows the service, or its own client again.
-    std::function<void(bool install)> serviceSwitched;
-};
-
-// Called on the loop's thread once the command is done.
-using CommandDone = std::function<void(CommandOutcome)>;
-
-inline constexpr std::chrono::milliseconds kLineStateInterval{2600};
-inline constexpr std::chrono::minutes kUpdateSysInfoInterval{30};
-inline constexpr const char* kMemoNativeText =
-    "为了更好地为您服务，本软件将采集您的系统信息。您可以利用下面选项关闭该功能。";
 
 class TClient {
 public:
@@ -184,7 +133,7 @@ public:
     void ReportFailure(const std::string& what);
 
     ViewState& View() { return view_; }
-    const TLogList& Log() const { return log_; }
+    const TLogList& Log() const { return log_.List(); }
     SharedSettings& SettingsRecord() { return settings_; }
     LogonSession& Session() { return session_; }
     bool LoggedOn() const { return loggedOn_; }                  // any thread
@@ -216,20 +165,8 @@ private:
     // with its outcome.
     using DomainsThen = std::function<void(bool ok, const std::string& errorText)>;
     void RefreshDomains(DomainsThen then);
-    void ApplyInNetRule();
-    // The stored pair role, or this run's from the command line.
-    void LoadPairRole();
-    // Writes the settings; a failure keeps the values in memory and is logged once per cause.
-    void StoreSettings(const Settings& s);
-    void WriteAutostart(bool enabled);
-    // Logs `what` + `cause` unless `cause` is the one last logged there, which it then becomes.
-    void TellOnce(std::string& lastCause, const std::string& what, const std::string& cause);
-    // The stored URL setting `name`, unless this run overrides it; the default when empty.
-    std::string UrlInUse(const std::string& override, const char* name, std::string_view fallback);
     // This run's resolver, else the platform's, else one for address literals only.
     HostResolver Resolver() const;
-    // Texts of the log entries added after the `before`th, oldest first, one a line.
-    std::string LogSince(std::uint64_t before) const;
 
     ClientConfig config_;
     ClientPlatform platform_;
@@ -240,7 +177,8 @@ private:
 
     SharedSettings settings_;
     ViewState view_;
-    TLogList log_;
+    ClientLog log_{frontEnd_, loop_};
+    ClientContext context_{view_, frontEnd_, settings_, log_, loop_};
     LogonSession session_;
     std::atomic<bool> loggedOn_{false};
     std::atomic<bool> autoLogonPending_{false};
@@ -248,17 +186,6 @@ private:
     bool serviceMode_ = false;
     bool shutDown_ = false;
     bool watched_ = false;
-    std::uint64_t logCount_ = 0;  // entries ever added to the log
-    std::string settingsError_;   // the cause last logged for a failed settings save
-    std::string autostartError_;  // the same for the autostart entry
-    // The pair role as stored; while the run's own role (`config_.pair`) stands unchanged in
-    // the view, saves keep this one.
-    struct PairRole {
-        bool inNet = false, master = false, inLanBack = false;
-        bool operator==(const PairRole&) const = default;
-    };
-    PairRole storedPair_;
-    std::optional<PairRole> runPair_;
 
     int timerLineState_ = -1;
     int timerUpdateSysInfo_ = -1;
@@ -273,6 +200,9 @@ private:
     std::unique_ptr<TSysInfo> sysInfo_;
     std::unique_ptr<TUpdateSysInfoTrd> updateSysInfoTrd_;  // at most one per run
     std::vector<std::unique_ptr<TGetServiceTrd>> serviceTrds_;
+
+    // The client's parts, each on what it needs of the above.
+    SettingsRules settingsRules_;
     TExchangeTrd logonTrd_{loop_};
     TExchangeTrd domainsTrd_{loop_};
     TExchangeTrd serviceTrd_{loop_};                   // the service's install or uninstall run
