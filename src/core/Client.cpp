@@ -95,7 +95,8 @@ TClient::TClient(ClientConfig config, ClientPlatform platform, IClientView& view
       settingsRules_(context_, config_, platform_.settings, platform_.services, platform_.autostart,
                      [this](bool master) {
                          if (clubMng_) clubMng_->Start(master);
-                     }) {
+                     }),
+      lineList_(linesMng_, view_, frontEnd_) {
     loop_.SetHandler([this](const ClientEvent& event) { HandleEvent(event); });
     loop_.SetFailureHandler([this](const std::string& what) { ReportFailure(what); });
     timerLineState_ = loop_.AddTimer(
@@ -149,7 +150,7 @@ void TClient::StartClient(bool serviceMode) {
     if (linesMng_ && !linesMng_->LoadError().empty())
         AddLog(2, "the lines file could not be read; no lines this run and it is not rewritten: " +
                       linesMng_->LoadError());
-    FillLineList();
+    lineList_.FillLineList();
     // 4-5. The tray hint and the exit action belong to the front end (ServiceMode() tells it).
     // 6.
     loggedOn_ = false;
@@ -527,74 +528,16 @@ void TClient::TreeViewDNSClick(DomainSelection selection) {
     frontEnd_.StateChanged();
 }
 
-bool TClient::ChangeLines(const std::function<void(TLinesMng&)>& change) {
-    try {
-        if (!linesMng_) throw std::runtime_error("this system offers no lines");
-        change(*linesMng_);
-        return true;
-    } catch (const std::exception& e) {
-        // A failed save changed nothing; the list shows what is kept.
-        frontEnd_.MessageBox(e.what(), kMessageCaption, MessageIcon::Error);
-        FillLineList();
-        return false;
-    }
-}
-
-namespace {
-
-constexpr const char* kSelectLine = "请先选择要操作的线路！";
-
-}  // namespace
-
 void TClient::AddLine(const TLineInfo& fields) {
-    ChangeLines([&](TLinesMng& lines) {
-        TLineInfo record;
-        record.MasterGroup = fields.MasterGroup;
-        record.IsNecessary = fields.IsNecessary;
-        record.LineKind = fields.LineKind;
-        record.EntryName = fields.EntryName;
-        record.UserName = fields.UserName;
-        record.Password = fields.Password;
-        // Texts the lines file cannot hold as given are refused, as `vorta lines add` does.
-        if (std::string why = TextsRefusal(record); !why.empty()) {
-            frontEnd_.MessageBox(why, kMessageCaption, MessageIcon::Error);
-        } else if (FindEntry(lines.Records(), record.EntryName)) {
-            frontEnd_.MessageBox(kLineExists, kMessageCaption, MessageIcon::Error);
-        } else {
-            record.LineID = NewLineId();
-            if (!lines.AddLine(record))
-                frontEnd_.MessageBox(kTooManyLines, kMessageCaption, MessageIcon::Information);
-        }
-        FillLineList();
-    });
+    lineList_.AddLine(fields);
 }
 
 void TClient::ModifyLine(const std::string& lineId, const TLineInfo& fields) {
-    ChangeLines([&](TLinesMng& lines) {
-        const auto found = lines.Find(lineId);
-        std::string why = found ? TextRefusal(LineText::UserName, fields.UserName) : kSelectLine;
-        if (why.empty()) why = TextRefusal(LineText::Password, fields.Password);
-        if (why.empty()) {
-            // Kind, entry name and id stay: the dialog may not even list the line's connection
-            // any more, and its empty choice is no new name.
-            TLineInfo record = found->info;
-            record.MasterGroup = fields.MasterGroup;
-            record.IsNecessary = fields.IsNecessary;
-            record.UserName = fields.UserName;
-            record.Password = fields.Password;
-            if (!lines.ModifyLineById(lineId, record)) why = kSelectLine;
-        }
-        if (!why.empty()) frontEnd_.MessageBox(why, kMessageCaption, MessageIcon::Error);
-        FillLineList();
-    });
+    lineList_.ModifyLine(lineId, fields);
 }
 
 void TClient::DeleteLine(const std::string& lineId) {
-    ChangeLines([&](TLinesMng& lines) {
-        if (!lines.DeleteLineById(lineId))
-            frontEnd_.MessageBox(kSelectLine, kMessageCaption, MessageIcon::Error);
-        FillLineList();
-    });
+    lineList_.DeleteLine(lineId);
 }
 
 void TClient::ClearLog() {
@@ -615,14 +558,14 @@ void TClient::AddLog(unsigned char kind, const std::string& text) {
 }
 
 void TClient::OnTimerLineState() {
-    FillLineList();
+    lineList_.FillLineList();
 }
 
 void TClient::SetWatched(bool watched) {
     watched_ = watched;
     if (!started_ || shutDown_ || !config_.headless) return;
     loop_.SetTimerEnabled(timerLineState_, watched);
-    if (watched) FillLineList();
+    if (watched) lineList_.FillLineList();
 }
 
 void TClient::OnTimerUpdateSysInfo() {
@@ -636,30 +579,6 @@ void TClient::OnTimerUpdateSysInfo() {
         updateSysInfoTrd_ = std::make_unique<TUpdateSysInfoTrd>(
             *sysInfo_, SysInfoUploadTarget{s.ServiceUrl, s.UserName, s.UserPwd});
     }
-}
-
-std::optional<std::vector<LineRow>> TClient::LineRows() const {
-    if (!linesMng_) return std::nullopt;
-    try {
-        std::vector<LineRow> rows;
-        for (const auto& [info, line] : linesMng_->Snapshot()) {
-            const std::int64_t reportedAt = line ? std::chrono::duration_cast<std::chrono::seconds>(
-                                                       line->ReportedAt().time_since_epoch())
-                                                       .count()
-                                                 : 0;
-            rows.push_back({info.IsActive, info.MasterGroup, info.EntryName, info.IsNecessary,
-                            info.IpAddress, line ? line->Reason() : "", reportedAt, info.LineID});
-        }
-        return rows;
-    } catch (const std::exception& e) {
-        Debug(std::string("line list: ") + e.what());
-        return std::nullopt;  // a list that cannot be read keeps what it showed
-    }
-}
-
-void TClient::FillLineList() {
-    if (auto rows = LineRows()) view_.Lines = std::move(*rows);
-    frontEnd_.StateChanged();
 }
 
 void TClient::SetTrayState(TrayState state) {
@@ -710,7 +629,7 @@ std::string TClient::StatusReport(bool json) const {
     snapshot.lastErrorCode = LastErrorCode();
     snapshot.lastErrorText = LastErrorText();
     // Without a window the list is not kept up to date: it is read when asked for.
-    auto rows = config_.headless ? LineRows() : std::nullopt;
+    auto rows = config_.headless ? lineList_.LineRows() : std::nullopt;
     snapshot.lines = rows ? std::move(*rows) : view_.Lines;
     if (linesMng_) {
         snapshot.linesEnabled = linesMng_->Duty == LinesDuty::Carry;

@@ -25,6 +25,7 @@
 #include "core/EventLoop.h"
 #include "core/ExchangeTrd.h"
 #include "core/GetServiceTrd.h"
+#include "core/LineList.h"
 #include "core/LogList.h"
 #include "core/Logon.h"
 #include "core/Settings.h"
@@ -151,12 +152,6 @@ public:
 private:
     // Tells the user how the install or uninstall run went.
     void FinishServiceSwitch(bool install, bool done);
-    void FillLineList();
-    // Runs a change of the lines; false (the user told why) when there are no lines or it threw.
-    bool ChangeLines(const std::function<void(TLinesMng&)>& change);
-    // The line list's rows as the lines manager has them now; nothing without one or when it
-    // cannot be read.
-    std::optional<std::vector<LineRow>> LineRows() const;
     void SetTrayState(TrayState state);
     void StartServiceListThread();
     // The logon exchange's end, with the last error as the worker saw it.
@@ -203,6 +198,7 @@ private:
 
     // The client's parts, each on what it needs of the above.
     SettingsRules settingsRules_;
+    LineList lineList_;
     TExchangeTrd logonTrd_{loop_};
     TExchangeTrd domainsTrd_{loop_};
     TExchangeTrd serviceTrd_{loop_};                   // the service's install or uninstall run
