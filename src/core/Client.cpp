@@ -19,12 +19,6 @@
 namespace vorta {
 namespace {
 
-constexpr unsigned kBeepAsterisk = 2000;
-
-std::string Trimmed(const std::string& text) {
-    return std::string(TrimControl(text));
-}
-
 // The labels of the domain page for one domain record.
 void ShowDomain(ViewState& view, const TDomainInfoSchema& domain) {
     view.lab1 = "域名：" + domain.DomainName + "，后缀：" + domain.SuffixName;
@@ -96,7 +90,8 @@ TClient::TClient(ClientConfig config, ClientPlatform platform, IClientView& view
                      [this](bool master) {
                          if (clubMng_) clubMng_->Start(master);
                      }),
-      lineList_(linesMng_, view_, frontEnd_) {
+      lineList_(linesMng_, view_, frontEnd_),
+      logon_(context_, session_, settingsRules_, config_.serviceListDelay) {
     loop_.SetHandler([this](const ClientEvent& event) { HandleEvent(event); });
     loop_.SetFailureHandler([this](const std::string& what) { ReportFailure(what); });
     timerLineState_ = loop_.AddTimer(
@@ -145,7 +140,7 @@ void TClient::StartClient(bool serviceMode) {
     if (const Settings s = settings_.Get(); s.IsInNet) clubMng_->Start(s.IsMasterHost);
     if (linesMng_) linesMng_->KeepGroup(LineGroup::Main);
     // 3.
-    autoLogonPending_ = false;
+    logon_.SetAutoLogonPending(false);
     log_.Clear();
     if (linesMng_ && !linesMng_->LoadError().empty())
         AddLog(2, "the lines file could not be read; no lines this run and it is not rewritten: " +
@@ -153,8 +148,7 @@ void TClient::StartClient(bool serviceMode) {
     lineList_.FillLineList();
     // 4-5. The tray hint and the exit action belong to the front end (ServiceMode() tells it).
     // 6.
-    loggedOn_ = false;
-    session_.ClearServiceList();
+    logon_.Reset();
     // 7.
     dnsCache_ = std::make_unique<TDnsCache>(Resolver());
     // 8. The service's addresses: this run's options, else the stored settings, else the
@@ -170,7 +164,7 @@ void TClient::StartClient(bool serviceMode) {
     });
     view_.MemoNative = kMemoNativeText;
     // 9.
-    SetTrayState(TrayState::NotConnected);
+    view_.Tray = TrayState::NotConnected;
     // 10-11.
     LoadSettings();
     view_.ActivePage = 0;
@@ -196,12 +190,12 @@ void TClient::StartClient(bool serviceMode) {
         // With no one to type them, the saved credentials stand in the edit boxes, so that the
         // saves of the logon keep the password.
         view_.EditPassword = s.UserPwd;
-        autoLogonPending_ = !s.UserName.empty() || !s.UserPwd.empty();
+        logon_.SetAutoLogonPending(!s.UserName.empty() || !s.UserPwd.empty());
     } else if (!s.AutoLogon) {
         view_.WindowVisible = true;
         frontEnd_.ShowMainWindow();
     } else {
-        autoLogonPending_ = true;
+        logon_.SetAutoLogonPending(true);
     }
     // 14.
     if (linesMng_ && routes_)
@@ -212,17 +206,8 @@ void TClient::StartClient(bool serviceMode) {
     loop_.SetTimerEnabled(timerLineState_, !config_.headless || watched_);
     // 16.
     if (!autoLogonTrd_) {
-        autoLogonTrd_ = std::make_unique<TAutoLogonTrd>(
-            TAutoLogonTrd::Hooks{
-                .shouldTry = [this] { return !loggedOn_ && autoLogonPending_; },
-                .tryLogon =
-                    [this](std::stop_token stop) {
-                        const Settings now = settings_.Get();
-                        return QueryUserProfile(now.ServiceUrl, now.UserName, now.UserPwd, session_,
-                                                stop);
-                    },
-                .onSuccess = [this] { loop_.Post(ClientEvent(EventId::LogonDone)); }},
-            config_.autoLogonPeriod);
+        autoLogonTrd_ =
+            std::make_unique<TAutoLogonTrd>(logon_.AutoLogonHooks(), config_.autoLogonPeriod);
     }
     frontEnd_.StateChanged();
 }
@@ -250,21 +235,18 @@ void TClient::Shutdown() {
     if (autoLogonTrd_) autoLogonTrd_->RequestStop();
     if (updateIpTrd_) updateIpTrd_->RequestStop();
     if (updateSysInfoTrd_) updateSysInfoTrd_->RequestStop();
-    for (auto& trd : serviceTrds_) trd->RequestStop();
-    logonTrd_.Stop();
+    logon_.RequestStop();  // the service list threads, then the logon exchange
     domainsTrd_.Stop();
     serviceTrd_.Stop();
     // Commands still waiting are dropped; the channel answers them itself.
-    logonWaiters_.clear();
     domainsWaiters_.clear();
     if (autoLogonTrd_) autoLogonTrd_->Join();
     if (updateIpTrd_) updateIpTrd_->Join();
     if (updateSysInfoTrd_) updateSysInfoTrd_->Join();
-    for (auto& trd : serviceTrds_) trd->Join();
+    logon_.Join();
     autoLogonTrd_.reset();
     updateIpTrd_.reset();
     updateSysInfoTrd_.reset();
-    serviceTrds_.clear();
     sysInfo_.reset();  // its connection lookup uses the routes
     loop_.SetTimerEnabled(timerLineState_, false);
     loop_.SetTimerEnabled(timerUpdateSysInfo_, false);
@@ -279,95 +261,19 @@ void TClient::Shutdown() {
 }
 
 void TClient::BtnLogonClick() {
-    if (logonTrd_.Busy()) return;
-    autoLogonPending_ = loggedOn_ ? false : settings_.Get().AutoLogon;
-    LogonOrLogoff();
+    logon_.BtnLogonClick();
 }
 
 void TClient::LogonOrLogoff() {
-    if (loggedOn_) {
-        session_.ClearServiceList();
-        SetLoggedOff(false);
-        return;
-    }
-    const std::string user = Trimmed(view_.EditUserName);
-    if (user.empty() || Trimmed(view_.EditPassword).empty()) {
-        view_.WindowVisible = true;
-        frontEnd_.ShowMainWindow();
-        frontEnd_.Beep(kBeepAsterisk);
-        Notify("请先输入用户名和密码！");
-        frontEnd_.FocusEdit(user.empty() ? EditBox::UserName : EditBox::Password);
-        return;
-    }
-    // The texts go out exactly as typed.
-    const bool started =
-        logonTrd_.Start([this, url = settings_.Get().ServiceUrl, user = view_.EditUserName,
-                         pwd = view_.EditPassword](std::stop_token stop) -> std::function<void()> {
-            const bool ok = QueryUserProfile(url, user, pwd, session_, stop);
-            // The last error is shared by every thread: it travels as a copy.
-            return [this, ok, code = LastErrorCode(), text = LastErrorText()] {
-                FinishLogon(ok, code, text);
-            };
-        });
-    if (!started) return;
-    // The credentials being checked stay as they are until the answer.
-    view_.EditsEnabled = false;
-    view_.BtnLogonEnabled = false;
-    view_.Action2Enabled = false;
-    frontEnd_.StateChanged();
-}
-
-void TClient::FinishLogon(bool ok, int errorCode, const std::string& errorText) {
-    view_.BtnLogonEnabled = true;
-    if (loggedOn_) {
-        frontEnd_.StateChanged();  // the automatic logon got there first
-    } else if (ok) {
-        SetLoggedOn();
-    } else {
-        view_.EditsEnabled = true;
-        view_.Action2Enabled = true;
-        frontEnd_.Beep(kBeepAsterisk);
-        Notify("登陆失败,原因: " + errorText);
-        if (errorCode == kResultExchangeFailed)
-            SetLoggedOff(true);
-        else
-            frontEnd_.StateChanged();
-    }
-    for (auto& waiter : std::exchange(logonWaiters_, {})) waiter();
+    logon_.LogonOrLogoff();
 }
 
 void TClient::SetLoggedOn() {
-    SaveSettings();
-    view_.BtnLogonCaption = "注销";
-    view_.EditsEnabled = false;
-    view_.ChkBoxRunAsServiceEnabled = true;
-    view_.ChkBoxStartupEnabled = true;
-    view_.Action2Enabled = false;
-    view_.Action3Enabled = true;
-    SetTrayState(TrayState::LoggedOn);
-    Notify("登陆成功！");
-    loggedOn_ = true;
-    StartServiceListThread();
-    frontEnd_.StateChanged();
+    logon_.SetLoggedOn();
 }
 
 void TClient::SetLoggedOff(bool networkError) {
-    loggedOn_ = false;
-    view_.BtnLogonCaption = "登陆";
-    view_.EditsEnabled = true;
-    view_.ChkBoxRunAsServiceEnabled = false;
-    view_.ChkBoxStartupEnabled = false;
-    view_.Action2Enabled = true;
-    view_.Action3Enabled = false;
-    SaveSettings();
-    session_.ClearServiceList();  // a list still on its way belongs to the ended logon
-    view_.Domains.reset();
-    view_.Selected = {};
-    view_.lab1.clear();
-    view_.lab2 = view_.lab3 = view_.lab5 = view_.lab6 = view_.lab7 = "-";
-    SetTrayState(TrayState::LoggedOff);
-    Notify(networkError ? "网络异常，登陆失败！" : "注销成功！");
-    frontEnd_.StateChanged();
+    logon_.SetLoggedOff(networkError);
 }
 
 void TClient::Action2() {
@@ -380,7 +286,7 @@ void TClient::Action3() {
 }
 
 void TClient::EditEnter(EditBox) {
-    autoLogonPending_ = false;
+    logon_.SetAutoLogonPending(false);
 }
 
 void TClient::ChkBoxStartupClick() {
@@ -413,7 +319,7 @@ void TClient::ChkBoxRunAsServiceClick() {
 }
 
 void TClient::FinishServiceSwitch(bool install, bool done) {
-    view_.ChkBoxRunAsServiceEnabled = loggedOn_;
+    view_.ChkBoxRunAsServiceEnabled = logon_.LoggedOn();
     frontEnd_.MessageBox(install ? (done ? kInstallDone : kInstallFailed)
                                  : (done ? kUninstallDone : kUninstallFailed),
                          kMessageCaption, MessageIcon::Information);
@@ -485,8 +391,8 @@ void TClient::RefreshDomains(DomainsThen then) {
             const bool ok =
                 FetchServiceList(s.ServiceUrl, s.UserName, s.UserPwd, session_, generation, stop);
             return [this, ok, generation, text = ok ? std::string() : LastErrorText()] {
-                if (ok && loggedOn_ && generation == session_.Generation())
-                    StartServiceListThread();
+                if (ok && logon_.LoggedOn() && generation == session_.Generation())
+                    logon_.StartServiceListThread();
                 for (auto& waiter : std::exchange(domainsWaiters_, {})) waiter(ok, text);
             };
         });
@@ -569,7 +475,7 @@ void TClient::SetWatched(bool watched) {
 }
 
 void TClient::OnTimerUpdateSysInfo() {
-    if (!loggedOn_) return;
+    if (!logon_.LoggedOn()) return;
     loop_.SetTimerEnabled(timerUpdateSysInfo_, false);
     const Settings s = settings_.Get();
     if (!s.UpdateSysInfo) return;
@@ -579,21 +485,6 @@ void TClient::OnTimerUpdateSysInfo() {
         updateSysInfoTrd_ = std::make_unique<TUpdateSysInfoTrd>(
             *sysInfo_, SysInfoUploadTarget{s.ServiceUrl, s.UserName, s.UserPwd});
     }
-}
-
-void TClient::SetTrayState(TrayState state) {
-    view_.Tray = state;
-}
-
-void TClient::StartServiceListThread() {
-    std::erase_if(serviceTrds_, [](const auto& trd) { return trd->Finished(); });
-    const Settings s = settings_.Get();
-    serviceTrds_.push_back(std::make_unique<TGetServiceTrd>(
-        s.ServiceUrl, s.UserName, s.UserPwd, session_, session_.Generation(),
-        [this](std::string errorText, bool failed) {
-            loop_.Post(ClientEvent(EventId::ServiceList, 0, failed ? -1 : 0, std::move(errorText)));
-        },
-        config_.serviceListDelay));
 }
 
 void TClient::HandleEvent(const ClientEvent& event) {
@@ -606,7 +497,7 @@ void TClient::HandleEvent(const ClientEvent& event) {
             frontEnd_.ShowMainWindow();
             break;
         case EventId::LogonDone:
-            if (!loggedOn_) SetLoggedOn();
+            if (!logon_.LoggedOn()) SetLoggedOn();
             break;
         case EventId::ServiceList:
             if (event.lParam == -1) {
@@ -624,7 +515,7 @@ void TClient::HandleEvent(const ClientEvent& event) {
 std::string TClient::StatusReport(bool json) const {
     StatusSnapshot snapshot;
     snapshot.serviceMode = serviceMode_;
-    snapshot.loggedOn = loggedOn_;
+    snapshot.loggedOn = logon_.LoggedOn();
     snapshot.userName = settings_.Get().UserName;
     snapshot.lastErrorCode = LastErrorCode();
     snapshot.lastErrorText = LastErrorText();
@@ -664,23 +555,11 @@ CommandOutcome TClient::ConfigSet(const std::string& name, const std::string& va
 }
 
 void TClient::CommandLogon(CommandDone done) {
-    if (loggedOn_) return done({0, "logged on as " + settings_.Get().UserName + " already\n"});
-    const std::uint64_t before = log_.Added();
-    auto answer = [this, before, done = std::move(done)] {
-        done({loggedOn_ ? 0 : 1, log_.Since(before)});
-    };
-    BtnLogonClick();
-    if (logonTrd_.Busy())
-        logonWaiters_.push_back(std::move(answer));
-    else
-        answer();  // refused before any exchange: the log says why
+    logon_.CommandLogon(std::move(done));
 }
 
 void TClient::CommandLogoff(CommandDone done) {
-    if (!loggedOn_) return done({0, "not logged on\n"});
-    const std::uint64_t before = log_.Added();
-    BtnLogonClick();
-    done({loggedOn_ ? 1 : 0, log_.Since(before)});
+    logon_.CommandLogoff(std::move(done));
 }
 
 void TClient::CommandDomains(bool json, CommandDone done) {

@@ -28,6 +28,7 @@
 #include "core/LineList.h"
 #include "core/LogList.h"
 #include "core/Logon.h"
+#include "core/LogonControl.h"
 #include "core/Settings.h"
 #include "core/SettingsRules.h"
 #include "core/UpdateIpTrd.h"
@@ -70,7 +71,7 @@ public:
     void LogonOrLogoff();
     void SetLoggedOn();
     void SetLoggedOff(bool networkError);
-    bool LogonInProgress() const { return logonTrd_.Busy(); }
+    bool LogonInProgress() const { return logon_.Busy(); }
     void Action2();  // "登录(&L)": first page, then the logon button
     void Action3();  // "注销(&U)"
     void EditEnter(EditBox box);
@@ -137,8 +138,8 @@ public:
     const TLogList& Log() const { return log_.List(); }
     SharedSettings& SettingsRecord() { return settings_; }
     LogonSession& Session() { return session_; }
-    bool LoggedOn() const { return loggedOn_; }                  // any thread
-    bool AutoLogonPending() const { return autoLogonPending_; }  // any thread
+    bool LoggedOn() const { return logon_.LoggedOn(); }                  // any thread
+    bool AutoLogonPending() const { return logon_.AutoLogonPending(); }  // any thread
     bool Started() const { return started_; }
     bool ServiceMode() const { return serviceMode_; }
     bool UpdateSysInfoTimerEnabled() const { return loop_.TimerEnabled(timerUpdateSysInfo_); }
@@ -152,10 +153,6 @@ public:
 private:
     // Tells the user how the install or uninstall run went.
     void FinishServiceSwitch(bool install, bool done);
-    void SetTrayState(TrayState state);
-    void StartServiceListThread();
-    // The logon exchange's end, with the last error as the worker saw it.
-    void FinishLogon(bool ok, int errorCode, const std::string& errorText);
     // Starts the refresh exchange unless it is out already; `then` runs on the loop's thread
     // with its outcome.
     using DomainsThen = std::function<void(bool ok, const std::string& errorText)>;
@@ -175,8 +172,6 @@ private:
     ClientLog log_{frontEnd_, loop_};
     ClientContext context_{view_, frontEnd_, settings_, log_, loop_};
     LogonSession session_;
-    std::atomic<bool> loggedOn_{false};
-    std::atomic<bool> autoLogonPending_{false};
     bool started_ = false;
     bool serviceMode_ = false;
     bool shutDown_ = false;
@@ -194,15 +189,13 @@ private:
     std::unique_ptr<TAutoLogonTrd> autoLogonTrd_;
     std::unique_ptr<TSysInfo> sysInfo_;
     std::unique_ptr<TUpdateSysInfoTrd> updateSysInfoTrd_;  // at most one per run
-    std::vector<std::unique_ptr<TGetServiceTrd>> serviceTrds_;
 
     // The client's parts, each on what it needs of the above.
     SettingsRules settingsRules_;
     LineList lineList_;
-    TExchangeTrd logonTrd_{loop_};
+    LogonControl logon_;
     TExchangeTrd domainsTrd_{loop_};
-    TExchangeTrd serviceTrd_{loop_};                   // the service's install or uninstall run
-    std::vector<std::function<void()>> logonWaiters_;  // commands waiting for the logon's end
+    TExchangeTrd serviceTrd_{loop_};  // the service's install or uninstall run
     std::vector<DomainsThen> domainsWaiters_;
 };
 
