@@ -22,6 +22,7 @@
 #include "core/ClientView.h"
 #include "core/CommandOutcome.h"
 #include "core/DnsCache.h"
+#include "core/DomainView.h"
 #include "core/EventLoop.h"
 #include "core/ExchangeTrd.h"
 #include "core/GetServiceTrd.h"
@@ -87,7 +88,7 @@ public:
 
     // Domains. The refresh's exchange runs on a worker; a click while it is out is ignored.
     void BtnRefreshDomainInfoClick();
-    bool RefreshInProgress() const { return domainsTrd_.Busy(); }
+    bool RefreshInProgress() const { return domains_.Busy(); }
     bool ServiceSwitchInProgress() const { return serviceTrd_.Busy(); }
     void FillDomainTree();
     void TreeViewDNSClick(DomainSelection selection);
@@ -153,10 +154,6 @@ public:
 private:
     // Tells the user how the install or uninstall run went.
     void FinishServiceSwitch(bool install, bool done);
-    // Starts the refresh exchange unless it is out already; `then` runs on the loop's thread
-    // with its outcome.
-    using DomainsThen = std::function<void(bool ok, const std::string& errorText)>;
-    void RefreshDomains(DomainsThen then);
     // This run's resolver, else the platform's, else one for address literals only.
     HostResolver Resolver() const;
 
@@ -194,9 +191,8 @@ private:
     SettingsRules settingsRules_;
     LineList lineList_;
     LogonControl logon_;
-    TExchangeTrd domainsTrd_{loop_};
+    DomainView domains_;
     TExchangeTrd serviceTrd_{loop_};  // the service's install or uninstall run
-    std::vector<DomainsThen> domainsWaiters_;
 };
 
 }  // namespace vorta
