@@ -47,7 +47,8 @@ TClient::TClient(ClientConfig config, ClientPlatform platform, IClientView& view
                      }),
       lineList_(linesMng_, view_, frontEnd_),
       logon_(context_, session_, settingsRules_, config_.serviceListDelay),
-      domains_(context_, session_, logon_) {
+      domains_(context_, session_, logon_),
+      service_(context_, platform_.services, hooks_, settingsRules_, logon_) {
     loop_.SetHandler([this](const ClientEvent& event) { HandleEvent(event); });
     loop_.SetFailureHandler([this](const std::string& what) { ReportFailure(what); });
     timerLineState_ = loop_.AddTimer(
@@ -183,7 +184,7 @@ HostResolver TClient::Resolver() const {
 void TClient::Shutdown() {
     if (shutDown_) return;
     shutDown_ = true;
-    serviceStop_ = {};  // ends a pending wait for the service's stop
+    service_.EndStopWait();
     // Every thread is told first and joined before anything it uses goes away; a thread inside
     // an exchange or a dial sees the stop at once, so no fixed pause is needed. The lines come
     // first: the IP update loop may be inside a line's logon, which only the line's stop ends.
@@ -193,7 +194,7 @@ void TClient::Shutdown() {
     if (updateSysInfoTrd_) updateSysInfoTrd_->RequestStop();
     logon_.RequestStop();  // the service list threads, then the logon exchange
     domains_.Stop();
-    serviceTrd_.Stop();
+    service_.Stop();
     if (autoLogonTrd_) autoLogonTrd_->Join();
     if (updateIpTrd_) updateIpTrd_->Join();
     if (updateSysInfoTrd_) updateSysInfoTrd_->Join();
@@ -248,45 +249,7 @@ void TClient::ChkBoxStartupClick() {
 }
 
 void TClient::ChkBoxRunAsServiceClick() {
-    // A switch under way ends with the box showing what is registered; a click meanwhile waits
-    // for nothing and changes nothing.
-    if (serviceTrd_.Busy()) return;
-    const bool install = view_.ChkBoxRunAsService;
-    if (install) {
-        view_.ChkBoxSavePwd = true;
-        view_.ChkBoxStartup = false;
-        SaveSettings();
-    }
-    // The install run is a child process (with an authentication prompt where it needs one):
-    // it runs aside and its outcome comes back to the loop.
-    const bool started = serviceTrd_.Start([this, install](std::stop_token) {
-        bool done = false;
-        try {
-            done = hooks_.installService && hooks_.installService(install);
-        } catch (const std::exception& e) {
-            Debug(std::string("service install run: ") + e.what());
-        }
-        return std::function<void()>([this, install, done] { FinishServiceSwitch(install, done); });
-    });
-    if (started) view_.ChkBoxRunAsServiceEnabled = false;
-    frontEnd_.StateChanged();
-}
-
-void TClient::FinishServiceSwitch(bool install, bool done) {
-    view_.ChkBoxRunAsServiceEnabled = logon_.LoggedOn();
-    frontEnd_.MessageBox(install ? (done ? kInstallDone : kInstallFailed)
-                                 : (done ? kUninstallDone : kUninstallFailed),
-                         kMessageCaption, MessageIcon::Information);
-    if (done && install)
-        AddLog(0,
-               "the service runs on the system's data dir with this account, its service "
-               "addresses and lines; this client's own files stay as they were");
-    if (done)
-        Notify(install ? "加载为WindowNT 服务！" : "卸载WindowNT 服务！");
-    else  // after a failure the box shows what is really registered
-        view_.ChkBoxRunAsService = platform_.services.IsServiceInstalled(platform::kServiceName);
-    frontEnd_.StateChanged();
-    if (done && hooks_.serviceSwitched) hooks_.serviceSwitched(install);
+    service_.ChkBoxRunAsServiceClick();
 }
 
 void TClient::ActionExit() {
@@ -294,19 +257,7 @@ void TClient::ActionExit() {
         frontEnd_.Exit();
         return;
     }
-    // Pending events are handled first; the stop's wait runs aside so that the loop can take
-    // the quit that the service's stop brings, and a shutdown ends the wait.
-    loop_.Post(ClientEvent([this] {
-        if (serviceStop_.joinable()) return;
-        serviceStop_ = std::jthread([this](std::stop_token stop) {
-            platform::NameThisThread("vorta-svcstop");
-            try {
-                if (!platform_.services.StopOwnService(stop)) PostLog(1, "Vorta服务没有停止");
-            } catch (const std::exception& e) {
-                PostLog(1, e.what());
-            }
-        });
-    }));
+    service_.StopService();
 }
 
 void TClient::ChkBoxSavePwdClick() {

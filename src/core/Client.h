@@ -30,6 +30,7 @@
 #include "core/LogList.h"
 #include "core/Logon.h"
 #include "core/LogonControl.h"
+#include "core/ServiceControl.h"
 #include "core/Settings.h"
 #include "core/SettingsRules.h"
 #include "core/UpdateIpTrd.h"
@@ -89,7 +90,7 @@ public:
     // Domains. The refresh's exchange runs on a worker; a click while it is out is ignored.
     void BtnRefreshDomainInfoClick();
     bool RefreshInProgress() const { return domains_.Busy(); }
-    bool ServiceSwitchInProgress() const { return serviceTrd_.Busy(); }
+    bool ServiceSwitchInProgress() const { return service_.Busy(); }
     void FillDomainTree();
     void TreeViewDNSClick(DomainSelection selection);
 
@@ -152,8 +153,6 @@ public:
     bool SysInfoUploadStarted() const { return updateSysInfoTrd_ != nullptr; }
 
 private:
-    // Tells the user how the install or uninstall run went.
-    void FinishServiceSwitch(bool install, bool done);
     // This run's resolver, else the platform's, else one for address literals only.
     HostResolver Resolver() const;
 
@@ -162,7 +161,6 @@ private:
     IClientView& frontEnd_;
     EventLoop& loop_;
     ClientHooks hooks_;
-    std::jthread serviceStop_;  // the exit action's stop of the service
 
     SharedSettings settings_;
     ViewState view_;
@@ -192,7 +190,7 @@ private:
     LineList lineList_;
     LogonControl logon_;
     DomainView domains_;
-    TExchangeTrd serviceTrd_{loop_};  // the service's install or uninstall run
+    ServiceControl service_;
 };
 
 }  // namespace vorta
