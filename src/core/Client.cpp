@@ -1,38 +1,16 @@
 #include "core/Client.h"
 
-#include <algorithm>
-#include <exception>
 #include <iostream>
-#include <stdexcept>
 #include <utility>
 
 #include "core/StatusReport.h"
 #include "lines/LCnc.h"
 #include "lines/LineFactory.h"
 #include "platform/LiteralResolver.h"
-#include "platform/ThreadName.h"
-#include "protocol/DebugLog.h"
 #include "protocol/ResultCodes.h"
 #include "protocol/ServiceUrls.h"
-#include "protocol/TextCodec.h"
 
 namespace vorta {
-
-const char* TrayHint(TrayState state) {
-    switch (state) {
-        case TrayState::NotConnected:
-            return "Vorta客户端 V1.0 -- 未连接网络";
-        case TrayState::LoggedOff:
-            return "Vorta客户端 V1.0 -- 未登录";
-        case TrayState::LoggedOn:
-            return "Vorta客户端 V1.0 -- 已登录";
-    }
-    return "";
-}
-
-int TrayIconIndex(TrayState state) {
-    return state == TrayState::LoggedOn ? 3 : 0;
-}
 
 TClient::TClient(ClientConfig config, ClientPlatform platform, IClientView& view, EventLoop& loop,
                  ClientHooks hooks)
@@ -169,14 +147,6 @@ void TClient::StartClient(bool serviceMode) {
     frontEnd_.StateChanged();
 }
 
-void TClient::LoadSettings() {
-    settingsRules_.LoadSettings();
-}
-
-void TClient::SaveSettings() {
-    settingsRules_.SaveSettings();
-}
-
 HostResolver TClient::Resolver() const {
     return platform::ResolverOrLiterals(config_.resolver ? config_.resolver : platform_.resolver);
 }
@@ -215,41 +185,9 @@ void TClient::Shutdown() {
     log_.Clear();
 }
 
-void TClient::BtnLogonClick() {
-    logon_.BtnLogonClick();
-}
-
-void TClient::LogonOrLogoff() {
-    logon_.LogonOrLogoff();
-}
-
-void TClient::SetLoggedOn() {
-    logon_.SetLoggedOn();
-}
-
-void TClient::SetLoggedOff(bool networkError) {
-    logon_.SetLoggedOff(networkError);
-}
-
 void TClient::Action2() {
     view_.ActivePage = 0;
     BtnLogonClick();
-}
-
-void TClient::Action3() {
-    BtnLogonClick();
-}
-
-void TClient::EditEnter(EditBox) {
-    logon_.SetAutoLogonPending(false);
-}
-
-void TClient::ChkBoxStartupClick() {
-    settingsRules_.ChkBoxStartupClick();
-}
-
-void TClient::ChkBoxRunAsServiceClick() {
-    service_.ChkBoxRunAsServiceClick();
 }
 
 void TClient::ActionExit() {
@@ -260,69 +198,9 @@ void TClient::ActionExit() {
     service_.StopService();
 }
 
-void TClient::ChkBoxSavePwdClick() {
-    settingsRules_.ChkBoxSavePwdClick();
-}
-
-void TClient::UpdateSysInfoClick() {
-    SaveSettings();
-}
-
-void TClient::cbIsInNetClick() {
-    settingsRules_.cbIsInNetClick();
-}
-
-void TClient::rbAsMasterClick() {
-    settingsRules_.rbAsMasterClick();
-}
-
-void TClient::rbAsSlaveClick() {
-    settingsRules_.rbAsSlaveClick();
-}
-
-void TClient::BtnRefreshDomainInfoClick() {
-    domains_.BtnRefreshDomainInfoClick();
-}
-
-void TClient::FillDomainTree() {
-    domains_.FillDomainTree();
-}
-
-void TClient::TreeViewDNSClick(DomainSelection selection) {
-    domains_.TreeViewDNSClick(selection);
-}
-
-void TClient::AddLine(const TLineInfo& fields) {
-    lineList_.AddLine(fields);
-}
-
-void TClient::ModifyLine(const std::string& lineId, const TLineInfo& fields) {
-    lineList_.ModifyLine(lineId, fields);
-}
-
-void TClient::DeleteLine(const std::string& lineId) {
-    lineList_.DeleteLine(lineId);
-}
-
 void TClient::ClearLog() {
     log_.Clear();
     Notify("清除所有日志信息！");
-}
-
-void TClient::Notify(const std::string& text) {
-    log_.Notify(text);
-}
-
-void TClient::PostLog(unsigned char kind, std::string text) {
-    log_.PostLog(kind, std::move(text));
-}
-
-void TClient::AddLog(unsigned char kind, const std::string& text) {
-    log_.AddLog(kind, text);
-}
-
-void TClient::OnTimerLineState() {
-    lineList_.FillLineList();
 }
 
 void TClient::SetWatched(bool watched) {
@@ -406,22 +284,6 @@ void TClient::ReportFailure(const std::string& what) {
     // The headless front end prints the log itself; a window's log is not on stderr.
     if (!config_.headless)
         std::cerr << "vorta: an action failed and was abandoned: " << what << "\n";
-}
-
-CommandOutcome TClient::ConfigSet(const std::string& name, const std::string& value) {
-    return settingsRules_.ConfigSet(name, value);
-}
-
-void TClient::CommandLogon(CommandDone done) {
-    logon_.CommandLogon(std::move(done));
-}
-
-void TClient::CommandLogoff(CommandDone done) {
-    logon_.CommandLogoff(std::move(done));
-}
-
-void TClient::CommandDomains(bool json, CommandDone done) {
-    domains_.CommandDomains(json, std::move(done));
 }
 
 }  // namespace vorta

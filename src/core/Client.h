@@ -1,7 +1,9 @@
 #pragma once
-// The client proper: start-up, settings, logon and logoff, the timers and the shutdown. It is
-// everything the main window decides, without any GUI code; a front end renders its view state
-// and forwards the user's actions. All members run on the event loop's thread unless noted.
+// The client proper: everything the main window decides, without any GUI code; a front end
+// renders its view state and forwards the user's actions. It owns the start-up, the timers and
+// the shutdown, and hands each action to the part that decides it: the settings rules, the
+// logon, the domain page, the line list, the service switch and the log. All members run on the
+// event loop's thread unless noted.
 
 #include <atomic>
 #include <chrono>
@@ -58,8 +60,8 @@ public:
     TClient& operator=(const TClient&) = delete;
 
     void StartClient(bool serviceMode);
-    void LoadSettings();
-    void SaveSettings();
+    void LoadSettings() { settingsRules_.LoadSettings(); }
+    void SaveSettings() { settingsRules_.SaveSettings(); }
     // Stops and joins every thread, then frees what they used. Runs once; the destructor
     // calls it too.
     void Shutdown();
@@ -69,51 +71,53 @@ public:
 
     // Logon and logoff. The logon's exchange runs on a worker; a click while it is out is
     // ignored.
-    void BtnLogonClick();
-    void LogonOrLogoff();
-    void SetLoggedOn();
-    void SetLoggedOff(bool networkError);
+    void BtnLogonClick() { logon_.BtnLogonClick(); }
+    void LogonOrLogoff() { logon_.LogonOrLogoff(); }
+    void SetLoggedOn() { logon_.SetLoggedOn(); }
+    void SetLoggedOff(bool networkError) { logon_.SetLoggedOff(networkError); }
     bool LogonInProgress() const { return logon_.Busy(); }
-    void Action2();  // "登录(&L)": first page, then the logon button
-    void Action3();  // "注销(&U)"
-    void EditEnter(EditBox box);
+    void Action2();                      // "登录(&L)": first page, then the logon button
+    void Action3() { BtnLogonClick(); }  // "注销(&U)"
+    void EditEnter(EditBox /*box*/) { logon_.SetAutoLogonPending(false); }
 
     // Options.
-    void ChkBoxStartupClick();
-    void ChkBoxRunAsServiceClick();
-    void ChkBoxSavePwdClick();
-    void UpdateSysInfoClick();
-    void cbIsInNetClick();
-    void rbAsMasterClick();
-    void rbAsSlaveClick();
+    void ChkBoxStartupClick() { settingsRules_.ChkBoxStartupClick(); }
+    void ChkBoxRunAsServiceClick() { service_.ChkBoxRunAsServiceClick(); }
+    void ChkBoxSavePwdClick() { settingsRules_.ChkBoxSavePwdClick(); }
+    void UpdateSysInfoClick() { SaveSettings(); }
+    void cbIsInNetClick() { settingsRules_.cbIsInNetClick(); }
+    void rbAsMasterClick() { settingsRules_.rbAsMasterClick(); }
+    void rbAsSlaveClick() { settingsRules_.rbAsSlaveClick(); }
 
     // Domains. The refresh's exchange runs on a worker; a click while it is out is ignored.
-    void BtnRefreshDomainInfoClick();
+    void BtnRefreshDomainInfoClick() { domains_.BtnRefreshDomainInfoClick(); }
     bool RefreshInProgress() const { return domains_.Busy(); }
     bool ServiceSwitchInProgress() const { return service_.Busy(); }
-    void FillDomainTree();
-    void TreeViewDNSClick(DomainSelection selection);
+    void FillDomainTree() { domains_.FillDomainTree(); }
+    void TreeViewDNSClick(DomainSelection selection) { domains_.TreeViewDNSClick(selection); }
 
     // Lines, as the window's buttons change them. Each shows the list again and tells the user
     // in a message box why a change was refused or failed. The dialog's fields are MasterGroup,
     // IsNecessary, LineKind, EntryName, UserName and Password; a text the lines file cannot
     // hold as given is refused, never cut.
-    void AddLine(const TLineInfo& fields);
+    void AddLine(const TLineInfo& fields) { lineList_.AddLine(fields); }
     // `lineId`: the record the window showed, found again by its id since the list may have
     // changed while a dialog was open. Modify takes the group, the necessary flag and the user
     // data; the line's kind and entry name stay.
-    void ModifyLine(const std::string& lineId, const TLineInfo& fields);
-    void DeleteLine(const std::string& lineId);
+    void ModifyLine(const std::string& lineId, const TLineInfo& fields) {
+        lineList_.ModifyLine(lineId, fields);
+    }
+    void DeleteLine(const std::string& lineId) { lineList_.DeleteLine(lineId); }
 
     // Log.
     void ClearLog();  // empties the log, which then tells that it was emptied
-    void Notify(const std::string& text);
-    void AddLog(unsigned char kind, const std::string& text);
+    void Notify(const std::string& text) { log_.Notify(text); }
+    void AddLog(unsigned char kind, const std::string& text) { log_.AddLog(kind, text); }
     // AddLog from any thread: the entry is added on the loop's thread.
-    void PostLog(unsigned char kind, std::string text);
+    void PostLog(unsigned char kind, std::string text) { log_.PostLog(kind, std::move(text)); }
 
     // Timers and events.
-    void OnTimerLineState();
+    void OnTimerLineState() { lineList_.FillLineList(); }
     void OnTimerUpdateSysInfo();
     void HandleEvent(const ClientEvent& event);
 
@@ -126,13 +130,17 @@ public:
     // Commands from the command line, through the instance channel. Each runs on the loop's
     // thread and answers with the messages the window would show.
     // Stores one setting (validated) and applies it to the running client.
-    CommandOutcome ConfigSet(const std::string& name, const std::string& value);
+    CommandOutcome ConfigSet(const std::string& name, const std::string& value) {
+        return settingsRules_.ConfigSet(name, value);
+    }
     // These answer through `done` once their exchange is over (one already out is joined);
     // a shutdown first drops `done` uncalled.
-    void CommandLogon(CommandDone done);
-    void CommandLogoff(CommandDone done);
+    void CommandLogon(CommandDone done) { logon_.CommandLogon(std::move(done)); }
+    void CommandLogoff(CommandDone done) { logon_.CommandLogoff(std::move(done)); }
     // The refresh button's exchange, then the domains with their resources.
-    void CommandDomains(bool json, CommandDone done);
+    void CommandDomains(bool json, CommandDone done) {
+        domains_.CommandDomains(json, std::move(done));
+    }
     // Logs a failure that reached the loop (and stderr when a window shows the log).
     void ReportFailure(const std::string& what);
 
