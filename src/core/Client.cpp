@@ -1,89 +1,16 @@
 #include "core/Client.h"
 
-#include <algorithm>
-#include <exception>
 #include <iostream>
-#include <stdexcept>
 #include <utility>
 
 #include "core/StatusReport.h"
 #include "lines/LCnc.h"
 #include "lines/LineFactory.h"
 #include "platform/LiteralResolver.h"
-#include "platform/ThreadName.h"
-#include "protocol/DebugLog.h"
 #include "protocol/ResultCodes.h"
 #include "protocol/ServiceUrls.h"
-#include "protocol/TextCodec.h"
 
 namespace vorta {
-namespace {
-
-constexpr unsigned kBeepAsterisk = 2000;
-
-std::string Trimmed(const std::string& text) {
-    return std::string(TrimControl(text));
-}
-
-// The labels of the domain page for one domain record.
-void ShowDomain(ViewState& view, const TDomainInfoSchema& domain) {
-    view.lab1 = "域名：" + domain.DomainName + "，后缀：" + domain.SuffixName;
-    switch (ResultCodeToInt(domain.OnlineOpt, -1)) {
-        case 0:
-            view.lab2 = "在线时指向到客户端IP地址";
-            break;
-        case 1:
-            view.lab2 = "在线时指向到静态IP地址：" + domain.OnlineStaticIP;
-            break;
-        case 2:
-            view.lab2 = "在线时转发到URL：" + domain.OnlineTransURL;
-            break;
-        default:
-            break;  // other values leave the label as it was
-    }
-    switch (ResultCodeToInt(domain.OfflineOpt, -1)) {
-        case 0:
-            view.lab3 = "离线时保持离线前的状态";
-            break;
-        case 1:
-            view.lab3 = "离线时指向到静态IP地址：" + domain.OfflineStaticIP;
-            break;
-        case 2:
-            view.lab3 = "离线时转发到URL：" + domain.OfflineTransURL;
-            break;
-        case 3:
-            view.lab3 = "离线时指向到nabu提供的页面";
-            break;
-        default:
-            break;
-    }
-    view.lab7 = "服务期限自" + domain.StartDate + "至" + domain.EndDate;
-}
-
-std::string ResourceTypeName(const std::string& type) {
-    if (type == "A") return "A记录";
-    if (type == "MX") return "MX记录";
-    if (type == "CNAME") return "CNAME记录";
-    return "Unknow";
-}
-
-}  // namespace
-
-const char* TrayHint(TrayState state) {
-    switch (state) {
-        case TrayState::NotConnected:
-            return "Vorta客户端 V1.0 -- 未连接网络";
-        case TrayState::LoggedOff:
-            return "Vorta客户端 V1.0 -- 未登录";
-        case TrayState::LoggedOn:
-            return "Vorta客户端 V1.0 -- 已登录";
-    }
-    return "";
-}
-
-int TrayIconIndex(TrayState state) {
-    return state == TrayState::LoggedOn ? 3 : 0;
-}
 
 TClient::TClient(ClientConfig config, ClientPlatform platform, IClientView& view, EventLoop& loop,
                  ClientHooks hooks)
@@ -91,7 +18,15 @@ TClient::TClient(ClientConfig config, ClientPlatform platform, IClientView& view
       platform_(platform),
       frontEnd_(view),
       loop_(loop),
-      hooks_(std::move(hooks)) {
+      hooks_(std::move(hooks)),
+      settingsRules_(context_, config_, platform_.settings, platform_.services, platform_.autostart,
+                     [this](bool master) {
+                         if (clubMng_) clubMng_->Start(master);
+                     }),
+      lineList_(linesMng_, view_, frontEnd_),
+      logon_(context_, session_, settingsRules_, config_.serviceListDelay),
+      domains_(context_, session_, logon_),
+      service_(context_, platform_.services, hooks_, settingsRules_, logon_) {
     loop_.SetHandler([this](const ClientEvent& event) { HandleEvent(event); });
     loop_.SetFailureHandler([this](const std::string& what) { ReportFailure(what); });
     timerLineState_ = loop_.AddTimer(
@@ -116,8 +51,9 @@ void TClient::StartClient(bool serviceMode) {
         // A run that was killed left its host routes, maybe through a gateway that is gone.
         if (const std::size_t left = routes_->RemoveLeftovers())
             PostLog(1, "removed " + std::to_string(left) + " host route(s) an earlier run left");
-        lineServices_ = std::make_unique<LineServices>(LineServices{
-            *routes_, platform_.ras, UrlInUse(config_.probeUrl, "ProbeUrl", kDefaultProbeUrl)});
+        lineServices_ = std::make_unique<LineServices>(
+            LineServices{*routes_, platform_.ras,
+                         settingsRules_.UrlInUse(config_.probeUrl, "ProbeUrl", kDefaultProbeUrl)});
         lineServices_->resolver = Resolver();
         linesMng_ = std::make_unique<TLinesMng>(
             TLinesMng::Options{platform_.linesFile, *lineServices_, [this] {
@@ -128,7 +64,7 @@ void TClient::StartClient(bool serviceMode) {
     // 2. The role in a pair is kept across restarts, so it is in force before the unit starts.
     // The lines carry until a master's "ACTIVE" is heard: set before the unit starts, which may
     // hear one at once.
-    LoadPairRole();
+    settingsRules_.LoadPairRole();
     if (linesMng_) linesMng_->Duty = LinesDuty::Carry;
     clubMng_ = std::make_unique<TClubMng>(linesMng_.get(), platform_.datagrams, config_.clubTiming);
     // A heartbeat port that cannot be bound leaves the client running without the pair.
@@ -139,30 +75,31 @@ void TClient::StartClient(bool serviceMode) {
     if (const Settings s = settings_.Get(); s.IsInNet) clubMng_->Start(s.IsMasterHost);
     if (linesMng_) linesMng_->KeepGroup(LineGroup::Main);
     // 3.
-    autoLogonPending_ = false;
+    logon_.SetAutoLogonPending(false);
     log_.Clear();
     if (linesMng_ && !linesMng_->LoadError().empty())
         AddLog(2, "the lines file could not be read; no lines this run and it is not rewritten: " +
                       linesMng_->LoadError());
-    FillLineList();
+    lineList_.FillLineList();
     // 4-5. The tray hint and the exit action belong to the front end (ServiceMode() tells it).
     // 6.
-    loggedOn_ = false;
-    session_.ClearServiceList();
+    logon_.Reset();
     // 7.
     dnsCache_ = std::make_unique<TDnsCache>(Resolver());
     // 8. The service's addresses: this run's options, else the stored settings, else the
     // built-in defaults.
     settings_.Update([&](Settings& s) {
-        s.ServiceUrl = UrlInUse(config_.serviceUrl, "ServiceUrl", kDefaultServiceUrl);
-        s.LineUrlTemplate =
-            UrlInUse(config_.lineUrlTemplate, "LineUrlTemplate", kDefaultLineUrlTemplate);
-        s.ProbeUrl = lineServices_ ? lineServices_->probeUrl
-                                   : UrlInUse(config_.probeUrl, "ProbeUrl", kDefaultProbeUrl);
+        s.ServiceUrl =
+            settingsRules_.UrlInUse(config_.serviceUrl, "ServiceUrl", kDefaultServiceUrl);
+        s.LineUrlTemplate = settingsRules_.UrlInUse(config_.lineUrlTemplate, "LineUrlTemplate",
+                                                    kDefaultLineUrlTemplate);
+        s.ProbeUrl = lineServices_
+                         ? lineServices_->probeUrl
+                         : settingsRules_.UrlInUse(config_.probeUrl, "ProbeUrl", kDefaultProbeUrl);
     });
     view_.MemoNative = kMemoNativeText;
     // 9.
-    SetTrayState(TrayState::NotConnected);
+    view_.Tray = TrayState::NotConnected;
     // 10-11.
     LoadSettings();
     view_.ActivePage = 0;
@@ -188,12 +125,12 @@ void TClient::StartClient(bool serviceMode) {
         // With no one to type them, the saved credentials stand in the edit boxes, so that the
         // saves of the logon keep the password.
         view_.EditPassword = s.UserPwd;
-        autoLogonPending_ = !s.UserName.empty() || !s.UserPwd.empty();
+        logon_.SetAutoLogonPending(!s.UserName.empty() || !s.UserPwd.empty());
     } else if (!s.AutoLogon) {
         view_.WindowVisible = true;
         frontEnd_.ShowMainWindow();
     } else {
-        autoLogonPending_ = true;
+        logon_.SetAutoLogonPending(true);
     }
     // 14.
     if (linesMng_ && routes_)
@@ -204,136 +141,20 @@ void TClient::StartClient(bool serviceMode) {
     loop_.SetTimerEnabled(timerLineState_, !config_.headless || watched_);
     // 16.
     if (!autoLogonTrd_) {
-        autoLogonTrd_ = std::make_unique<TAutoLogonTrd>(
-            TAutoLogonTrd::Hooks{
-                .shouldTry = [this] { return !loggedOn_ && autoLogonPending_; },
-                .tryLogon =
-                    [this](std::stop_token stop) {
-                        const Settings now = settings_.Get();
-                        return QueryUserProfile(now.ServiceUrl, now.UserName, now.UserPwd, session_,
-                                                stop);
-                    },
-                .onSuccess = [this] { loop_.Post(ClientEvent(EventId::LogonDone)); }},
-            config_.autoLogonPeriod);
+        autoLogonTrd_ =
+            std::make_unique<TAutoLogonTrd>(logon_.AutoLogonHooks(), config_.autoLogonPeriod);
     }
     frontEnd_.StateChanged();
-}
-
-void TClient::LoadPairRole() {
-    platform::ISettingsStore& store = platform_.settings;
-    storedPair_ = {SettingFlag(store.ReadSetting("IsInNet")),
-                   SettingFlag(store.ReadSetting("IsMasterHost")),
-                   SettingFlag(store.ReadSetting("IsInLANBack"))};
-    PairRole role = storedPair_;
-    if (config_.pair != ClientConfig::Pair::None) {
-        role = {true, config_.pair == ClientConfig::Pair::Master,
-                config_.pair == ClientConfig::Pair::BackupInLan};
-        runPair_ = role;
-    }
-    settings_.Update([&](Settings& s) {
-        s.IsInNet = role.inNet;
-        s.IsMasterHost = role.master;
-        s.IsInLANBack = role.inLanBack;
-    });
-}
-
-void TClient::LoadSettings() {
-    platform::ISettingsStore& store = platform_.settings;
-    Settings s = settings_.Get();
-    s.AsService = platform_.services.IsServiceInstalled(platform::kServiceName);
-    s.UserName = store.ReadSetting("UserName");
-    s.UserPwd = store.ReadExactSetting("UserPwd");  // blanks in a password are part of it
-    s.AutoLogon = SettingFlag(store.ReadSetting("AutoLogon"));
-    s.UpdateSysInfo = UpdateSysInfoFlag(store.ReadSetting("UpdateSysInfo"));
-    s.AutoRunAsOSStart = SettingFlag(store.ReadSetting("AutoRunAsOSStart"));
-    if (s.UserName.empty() && s.UserPwd.empty()) s.AutoLogon = false;
-    settings_.Update([&](Settings& shared) { shared = s; });
-
-    view_.EditUserName = s.UserName;
-    if (s.AutoLogon) view_.EditPassword = s.UserPwd;
-    view_.ChkBoxSavePwd = s.AutoLogon;
-    view_.ChkBoxRunAsService = s.AsService;
-    view_.ChkBoxStartup = s.AutoRunAsOSStart;
-    view_.suiCheckBoxUpdateSysInfo = s.UpdateSysInfo;
-    view_.rbAsMaster = s.IsMasterHost;
-    view_.rbAsSlave = !s.IsMasterHost;
-    view_.cbIsInNet = s.IsInNet;
-    view_.cbInLANBack = s.IsInLANBack;
-    ApplyInNetRule();
-}
-
-void TClient::SaveSettings() {
-    Settings s = settings_.Get();
-    s.UserName = view_.EditUserName;
-    // An empty box is no new password: nothing was typed (the window shows a stored password
-    // only when it is remembered), and an empty one can never log on.
-    if (!view_.EditPassword.empty()) s.UserPwd = view_.EditPassword;
-    s.AutoLogon = view_.ChkBoxSavePwd;
-    s.AsService = view_.ChkBoxRunAsService;
-    s.AutoRunAsOSStart = view_.ChkBoxStartup;
-    s.UpdateSysInfo = view_.suiCheckBoxUpdateSysInfo;
-    s.IsInNet = view_.cbIsInNet;
-    s.IsMasterHost = view_.rbAsMaster;
-    s.IsInLANBack = view_.cbInLANBack;
-    settings_.Update([&](Settings& shared) { shared = s; });
-    const PairRole shown{s.IsInNet, s.IsMasterHost, s.IsInLANBack};
-    if (runPair_ && shown != *runPair_) runPair_.reset();  // the user chose a role of their own
-    if (!runPair_) storedPair_ = shown;
-    StoreSettings(s);
-    WriteAutostart(s.AutoRunAsOSStart);
-    // 5. A changed role restarts the unit; clearing IsInNet leaves a running one alone.
-    if (s.IsInNet && clubMng_) clubMng_->Start(s.IsMasterHost);
-}
-
-void TClient::StoreSettings(const Settings& s) {
-    try {
-        // One change holds every value: a save cut short leaves the old ones or the new ones.
-        platform_.settings.WriteSettings({{"UserName", s.UserName},
-                                          {"UserPwd", s.UserPwd},
-                                          {"AutoLogon", FlagText(s.AutoLogon)},
-                                          {"AsService", FlagText(s.AsService)},
-                                          {"UpdateSysInfo", FlagText(s.UpdateSysInfo)},
-                                          {"AutoRunAsOSStart", FlagText(s.AutoRunAsOSStart)},
-                                          {"IsInNet", FlagText(storedPair_.inNet)},
-                                          {"IsMasterHost", FlagText(storedPair_.master)},
-                                          {"IsInLANBack", FlagText(storedPair_.inLanBack)}});
-        settingsError_.clear();
-    } catch (const std::exception& e) {
-        // The values stay in memory and the next save tries again.
-        TellOnce(settingsError_, "settings could not be saved: ", e.what());
-    }
-}
-
-void TClient::WriteAutostart(bool enabled) {
-    try {
-        platform_.autostart.SetAutostart(enabled);
-        autostartError_.clear();
-    } catch (const std::exception& e) {
-        TellOnce(autostartError_, "autostart could not be written: ", e.what());
-    }
-}
-
-void TClient::TellOnce(std::string& lastCause, const std::string& what, const std::string& cause) {
-    if (lastCause == cause) return;
-    lastCause = cause;
-    AddLog(2, what + cause);
 }
 
 HostResolver TClient::Resolver() const {
     return platform::ResolverOrLiterals(config_.resolver ? config_.resolver : platform_.resolver);
 }
 
-std::string TClient::UrlInUse(const std::string& override, const char* name,
-                              std::string_view fallback) {
-    if (!override.empty()) return override;
-    std::string stored = platform_.settings.ReadSetting(name);
-    return stored.empty() ? std::string(fallback) : stored;
-}
-
 void TClient::Shutdown() {
     if (shutDown_) return;
     shutDown_ = true;
-    serviceStop_ = {};  // ends a pending wait for the service's stop
+    service_.EndStopWait();
     // Every thread is told first and joined before anything it uses goes away; a thread inside
     // an exchange or a dial sees the stop at once, so no fixed pause is needed. The lines come
     // first: the IP update loop may be inside a line's logon, which only the line's stop ends.
@@ -341,21 +162,16 @@ void TClient::Shutdown() {
     if (autoLogonTrd_) autoLogonTrd_->RequestStop();
     if (updateIpTrd_) updateIpTrd_->RequestStop();
     if (updateSysInfoTrd_) updateSysInfoTrd_->RequestStop();
-    for (auto& trd : serviceTrds_) trd->RequestStop();
-    logonTrd_.Stop();
-    domainsTrd_.Stop();
-    serviceTrd_.Stop();
-    // Commands still waiting are dropped; the channel answers them itself.
-    logonWaiters_.clear();
-    domainsWaiters_.clear();
+    logon_.RequestStop();  // the service list threads, then the logon exchange
+    domains_.Stop();
+    service_.Stop();
     if (autoLogonTrd_) autoLogonTrd_->Join();
     if (updateIpTrd_) updateIpTrd_->Join();
     if (updateSysInfoTrd_) updateSysInfoTrd_->Join();
-    for (auto& trd : serviceTrds_) trd->Join();
+    logon_.Join();
     autoLogonTrd_.reset();
     updateIpTrd_.reset();
     updateSysInfoTrd_.reset();
-    serviceTrds_.clear();
     sysInfo_.reset();  // its connection lookup uses the routes
     loop_.SetTimerEnabled(timerLineState_, false);
     loop_.SetTimerEnabled(timerUpdateSysInfo_, false);
@@ -369,167 +185,9 @@ void TClient::Shutdown() {
     log_.Clear();
 }
 
-void TClient::BtnLogonClick() {
-    if (logonTrd_.Busy()) return;
-    autoLogonPending_ = loggedOn_ ? false : settings_.Get().AutoLogon;
-    LogonOrLogoff();
-}
-
-void TClient::LogonOrLogoff() {
-    if (loggedOn_) {
-        session_.ClearServiceList();
-        SetLoggedOff(false);
-        return;
-    }
-    const std::string user = Trimmed(view_.EditUserName);
-    if (user.empty() || Trimmed(view_.EditPassword).empty()) {
-        view_.WindowVisible = true;
-        frontEnd_.ShowMainWindow();
-        frontEnd_.Beep(kBeepAsterisk);
-        Notify("请先输入用户名和密码！");
-        frontEnd_.FocusEdit(user.empty() ? EditBox::UserName : EditBox::Password);
-        return;
-    }
-    // The texts go out exactly as typed.
-    const bool started =
-        logonTrd_.Start([this, url = settings_.Get().ServiceUrl, user = view_.EditUserName,
-                         pwd = view_.EditPassword](std::stop_token stop) -> std::function<void()> {
-            const bool ok = QueryUserProfile(url, user, pwd, session_, stop);
-            // The last error is shared by every thread: it travels as a copy.
-            return [this, ok, code = LastErrorCode(), text = LastErrorText()] {
-                FinishLogon(ok, code, text);
-            };
-        });
-    if (!started) return;
-    // The credentials being checked stay as they are until the answer.
-    view_.EditsEnabled = false;
-    view_.BtnLogonEnabled = false;
-    view_.Action2Enabled = false;
-    frontEnd_.StateChanged();
-}
-
-void TClient::FinishLogon(bool ok, int errorCode, const std::string& errorText) {
-    view_.BtnLogonEnabled = true;
-    if (loggedOn_) {
-        frontEnd_.StateChanged();  // the automatic logon got there first
-    } else if (ok) {
-        SetLoggedOn();
-    } else {
-        view_.EditsEnabled = true;
-        view_.Action2Enabled = true;
-        frontEnd_.Beep(kBeepAsterisk);
-        Notify("登陆失败,原因: " + errorText);
-        if (errorCode == kResultExchangeFailed)
-            SetLoggedOff(true);
-        else
-            frontEnd_.StateChanged();
-    }
-    for (auto& waiter : std::exchange(logonWaiters_, {})) waiter();
-}
-
-void TClient::SetLoggedOn() {
-    SaveSettings();
-    view_.BtnLogonCaption = "注销";
-    view_.EditsEnabled = false;
-    view_.ChkBoxRunAsServiceEnabled = true;
-    view_.ChkBoxStartupEnabled = true;
-    view_.Action2Enabled = false;
-    view_.Action3Enabled = true;
-    SetTrayState(TrayState::LoggedOn);
-    Notify("登陆成功！");
-    loggedOn_ = true;
-    StartServiceListThread();
-    frontEnd_.StateChanged();
-}
-
-void TClient::SetLoggedOff(bool networkError) {
-    loggedOn_ = false;
-    view_.BtnLogonCaption = "登陆";
-    view_.EditsEnabled = true;
-    view_.ChkBoxRunAsServiceEnabled = false;
-    view_.ChkBoxStartupEnabled = false;
-    view_.Action2Enabled = true;
-    view_.Action3Enabled = false;
-    SaveSettings();
-    session_.ClearServiceList();  // a list still on its way belongs to the ended logon
-    view_.Domains.reset();
-    view_.Selected = {};
-    view_.lab1.clear();
-    view_.lab2 = view_.lab3 = view_.lab5 = view_.lab6 = view_.lab7 = "-";
-    SetTrayState(TrayState::LoggedOff);
-    Notify(networkError ? "网络异常，登陆失败！" : "注销成功！");
-    frontEnd_.StateChanged();
-}
-
 void TClient::Action2() {
     view_.ActivePage = 0;
     BtnLogonClick();
-}
-
-void TClient::Action3() {
-    BtnLogonClick();
-}
-
-void TClient::EditEnter(EditBox) {
-    autoLogonPending_ = false;
-}
-
-void TClient::ChkBoxStartupClick() {
-    if (view_.ChkBoxRunAsService && view_.ChkBoxStartup) {
-        frontEnd_.MessageBox("因为选择了以服务方式启动，该选项被忽略！", kMessageCaption,
-                             MessageIcon::Information);
-        view_.ChkBoxStartup = false;
-        frontEnd_.StateChanged();
-        return;
-    }
-    if (view_.ChkBoxStartup) {
-        Notify("设置为随OS一起启动！");
-        view_.ChkBoxSavePwd = true;
-    }
-    SaveSettings();
-    frontEnd_.StateChanged();
-}
-
-void TClient::ChkBoxRunAsServiceClick() {
-    // A switch under way ends with the box showing what is registered; a click meanwhile waits
-    // for nothing and changes nothing.
-    if (serviceTrd_.Busy()) return;
-    const bool install = view_.ChkBoxRunAsService;
-    if (install) {
-        view_.ChkBoxSavePwd = true;
-        view_.ChkBoxStartup = false;
-        SaveSettings();
-    }
-    // The install run is a child process (with an authentication prompt where it needs one):
-    // it runs aside and its outcome comes back to the loop.
-    const bool started = serviceTrd_.Start([this, install](std::stop_token) {
-        bool done = false;
-        try {
-            done = hooks_.installService && hooks_.installService(install);
-        } catch (const std::exception& e) {
-            Debug(std::string("service install run: ") + e.what());
-        }
-        return std::function<void()>([this, install, done] { FinishServiceSwitch(install, done); });
-    });
-    if (started) view_.ChkBoxRunAsServiceEnabled = false;
-    frontEnd_.StateChanged();
-}
-
-void TClient::FinishServiceSwitch(bool install, bool done) {
-    view_.ChkBoxRunAsServiceEnabled = loggedOn_;
-    frontEnd_.MessageBox(install ? (done ? kInstallDone : kInstallFailed)
-                                 : (done ? kUninstallDone : kUninstallFailed),
-                         kMessageCaption, MessageIcon::Information);
-    if (done && install)
-        AddLog(0,
-               "the service runs on the system's data dir with this account, its service "
-               "addresses and lines; this client's own files stay as they were");
-    if (done)
-        Notify(install ? "加载为WindowNT 服务！" : "卸载WindowNT 服务！");
-    else  // after a failure the box shows what is really registered
-        view_.ChkBoxRunAsService = platform_.services.IsServiceInstalled(platform::kServiceName);
-    frontEnd_.StateChanged();
-    if (done && hooks_.serviceSwitched) hooks_.serviceSwitched(install);
 }
 
 void TClient::ActionExit() {
@@ -537,183 +195,7 @@ void TClient::ActionExit() {
         frontEnd_.Exit();
         return;
     }
-    // Pending events are handled first; the stop's wait runs aside so that the loop can take
-    // the quit that the service's stop brings, and a shutdown ends the wait.
-    loop_.Post(ClientEvent([this] {
-        if (serviceStop_.joinable()) return;
-        serviceStop_ = std::jthread([this](std::stop_token stop) {
-            platform::NameThisThread("vorta-svcstop");
-            try {
-                if (!platform_.services.StopOwnService(stop)) PostLog(1, "Vorta服务没有停止");
-            } catch (const std::exception& e) {
-                PostLog(1, e.what());
-            }
-        });
-    }));
-}
-
-void TClient::ChkBoxSavePwdClick() {
-    if (view_.ChkBoxSavePwd || (!view_.ChkBoxStartup && !view_.ChkBoxRunAsService)) {
-        SaveSettings();
-        return;
-    }
-    frontEnd_.MessageBox("因为设置了自动启动选项，所以保存密码选项不能关闭！", kMessageCaption,
-                         MessageIcon::Information);
-    view_.ChkBoxSavePwd = true;
-    frontEnd_.StateChanged();
-}
-
-void TClient::UpdateSysInfoClick() {
-    SaveSettings();
-}
-
-void TClient::ApplyInNetRule() {
-    view_.rbAsMasterEnabled = view_.rbAsSlaveEnabled = view_.cbIsInNet;
-    view_.cbInLANBackEnabled = view_.rbAsSlaveEnabled;
-}
-
-void TClient::cbIsInNetClick() {
-    ApplyInNetRule();
-    frontEnd_.StateChanged();
-}
-
-void TClient::rbAsMasterClick() {
-    if (view_.rbAsMaster) view_.cbInLANBack = false;
-    rbAsSlaveClick();
-}
-
-void TClient::rbAsSlaveClick() {
-    view_.cbInLANBackEnabled = view_.rbAsSlave;
-    frontEnd_.StateChanged();
-}
-
-void TClient::BtnRefreshDomainInfoClick() {
-    if (domainsTrd_.Busy()) return;
-    RefreshDomains([this](bool ok, const std::string& errorText) {
-        if (!ok) frontEnd_.MessageBox(errorText, kMessageCaption, MessageIcon::Error);
-    });
-}
-
-void TClient::RefreshDomains(DomainsThen then) {
-    domainsWaiters_.push_back(std::move(then));
-    if (domainsTrd_.Busy()) return;
-    const bool started =
-        domainsTrd_.Start([this, s = settings_.Get(), generation = session_.Generation()](
-                              std::stop_token stop) -> std::function<void()> {
-            const bool ok =
-                FetchServiceList(s.ServiceUrl, s.UserName, s.UserPwd, session_, generation, stop);
-            return [this, ok, generation, text = ok ? std::string() : LastErrorText()] {
-                if (ok && loggedOn_ && generation == session_.Generation())
-                    StartServiceListThread();
-                for (auto& waiter : std::exchange(domainsWaiters_, {})) waiter(ok, text);
-            };
-        });
-    if (!started) domainsWaiters_.clear();
-}
-
-void TClient::FillDomainTree() {
-    auto list = session_.ServiceList();
-    if (!list) return;
-    view_.Domains = std::move(list);
-    view_.Selected = {};
-}
-
-void TClient::TreeViewDNSClick(DomainSelection selection) {
-    view_.Selected = selection;
-    const auto& domains = view_.Domains;
-    if (selection.level == DomainSelection::None || !domains) return;
-    if (selection.level == DomainSelection::Root) {
-        view_.lab1 = "共 " + std::to_string(domains->Domains.size()) + " 个域名。";
-        view_.lab2 = view_.lab3 = view_.lab5 = view_.lab6 = view_.lab7 = "-";
-        frontEnd_.StateChanged();
-        return;
-    }
-    if (selection.domain >= domains->Domains.size()) return;
-    TDomainInfoSchema& domain = domains->Domains[selection.domain];
-    if (selection.level == DomainSelection::Domain) {
-        view_.lab5 = view_.lab6 = "-";
-    } else {
-        if (selection.resource >= domain.Resources.size()) return;
-        // The shown type is upper case, as is the stored one from now on.
-        TResourceInfoSchema& resource = domain.Resources[selection.resource];
-        for (char& c : resource.ResourceType)
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        view_.lab5 = ResourceTypeName(resource.ResourceType) + resource.KeyName + "，DNS数据为：" +
-                     resource.KeyValue;
-        view_.lab6 = "该主机转发到URL：" + resource.TransURL;
-    }
-    ShowDomain(view_, domain);
-    frontEnd_.StateChanged();
-}
-
-bool TClient::ChangeLines(const std::function<void(TLinesMng&)>& change) {
-    try {
-        if (!linesMng_) throw std::runtime_error("this system offers no lines");
-        change(*linesMng_);
-        return true;
-    } catch (const std::exception& e) {
-        // A failed save changed nothing; the list shows what is kept.
-        frontEnd_.MessageBox(e.what(), kMessageCaption, MessageIcon::Error);
-        FillLineList();
-        return false;
-    }
-}
-
-namespace {
-
-constexpr const char* kSelectLine = "请先选择要操作的线路！";
-
-}  // namespace
-
-void TClient::AddLine(const TLineInfo& fields) {
-    ChangeLines([&](TLinesMng& lines) {
-        TLineInfo record;
-        record.MasterGroup = fields.MasterGroup;
-        record.IsNecessary = fields.IsNecessary;
-        record.LineKind = fields.LineKind;
-        record.EntryName = fields.EntryName;
-        record.UserName = fields.UserName;
-        record.Password = fields.Password;
-        // Texts the lines file cannot hold as given are refused, as `vorta lines add` does.
-        if (std::string why = TextsRefusal(record); !why.empty()) {
-            frontEnd_.MessageBox(why, kMessageCaption, MessageIcon::Error);
-        } else if (FindEntry(lines.Records(), record.EntryName)) {
-            frontEnd_.MessageBox(kLineExists, kMessageCaption, MessageIcon::Error);
-        } else {
-            record.LineID = NewLineId();
-            if (!lines.AddLine(record))
-                frontEnd_.MessageBox(kTooManyLines, kMessageCaption, MessageIcon::Information);
-        }
-        FillLineList();
-    });
-}
-
-void TClient::ModifyLine(const std::string& lineId, const TLineInfo& fields) {
-    ChangeLines([&](TLinesMng& lines) {
-        const auto found = lines.Find(lineId);
-        std::string why = found ? TextRefusal(LineText::UserName, fields.UserName) : kSelectLine;
-        if (why.empty()) why = TextRefusal(LineText::Password, fields.Password);
-        if (why.empty()) {
-            // Kind, entry name and id stay: the dialog may not even list the line's connection
-            // any more, and its empty choice is no new name.
-            TLineInfo record = found->info;
-            record.MasterGroup = fields.MasterGroup;
-            record.IsNecessary = fields.IsNecessary;
-            record.UserName = fields.UserName;
-            record.Password = fields.Password;
-            if (!lines.ModifyLineById(lineId, record)) why = kSelectLine;
-        }
-        if (!why.empty()) frontEnd_.MessageBox(why, kMessageCaption, MessageIcon::Error);
-        FillLineList();
-    });
-}
-
-void TClient::DeleteLine(const std::string& lineId) {
-    ChangeLines([&](TLinesMng& lines) {
-        if (!lines.DeleteLineById(lineId))
-            frontEnd_.MessageBox(kSelectLine, kMessageCaption, MessageIcon::Error);
-        FillLineList();
-    });
+    service_.StopService();
 }
 
 void TClient::ClearLog() {
@@ -721,34 +203,15 @@ void TClient::ClearLog() {
     Notify("清除所有日志信息！");
 }
 
-void TClient::Notify(const std::string& text) {
-    AddLog(0, text);
-    frontEnd_.ShowHint(text);
-}
-
-void TClient::PostLog(unsigned char kind, std::string text) {
-    loop_.Post(ClientEvent([this, kind, text = std::move(text)] { AddLog(kind, text); }));
-}
-
-void TClient::AddLog(unsigned char kind, const std::string& text) {
-    log_.AddLog(kind, text);
-    ++logCount_;
-    frontEnd_.LogAdded();
-}
-
-void TClient::OnTimerLineState() {
-    FillLineList();
-}
-
 void TClient::SetWatched(bool watched) {
     watched_ = watched;
     if (!started_ || shutDown_ || !config_.headless) return;
     loop_.SetTimerEnabled(timerLineState_, watched);
-    if (watched) FillLineList();
+    if (watched) lineList_.FillLineList();
 }
 
 void TClient::OnTimerUpdateSysInfo() {
-    if (!loggedOn_) return;
+    if (!logon_.LoggedOn()) return;
     loop_.SetTimerEnabled(timerUpdateSysInfo_, false);
     const Settings s = settings_.Get();
     if (!s.UpdateSysInfo) return;
@@ -758,45 +221,6 @@ void TClient::OnTimerUpdateSysInfo() {
         updateSysInfoTrd_ = std::make_unique<TUpdateSysInfoTrd>(
             *sysInfo_, SysInfoUploadTarget{s.ServiceUrl, s.UserName, s.UserPwd});
     }
-}
-
-std::optional<std::vector<LineRow>> TClient::LineRows() const {
-    if (!linesMng_) return std::nullopt;
-    try {
-        std::vector<LineRow> rows;
-        for (const auto& [info, line] : linesMng_->Snapshot()) {
-            const std::int64_t reportedAt = line ? std::chrono::duration_cast<std::chrono::seconds>(
-                                                       line->ReportedAt().time_since_epoch())
-                                                       .count()
-                                                 : 0;
-            rows.push_back({info.IsActive, info.MasterGroup, info.EntryName, info.IsNecessary,
-                            info.IpAddress, line ? line->Reason() : "", reportedAt, info.LineID});
-        }
-        return rows;
-    } catch (const std::exception& e) {
-        Debug(std::string("line list: ") + e.what());
-        return std::nullopt;  // a list that cannot be read keeps what it showed
-    }
-}
-
-void TClient::FillLineList() {
-    if (auto rows = LineRows()) view_.Lines = std::move(*rows);
-    frontEnd_.StateChanged();
-}
-
-void TClient::SetTrayState(TrayState state) {
-    view_.Tray = state;
-}
-
-void TClient::StartServiceListThread() {
-    std::erase_if(serviceTrds_, [](const auto& trd) { return trd->Finished(); });
-    const Settings s = settings_.Get();
-    serviceTrds_.push_back(std::make_unique<TGetServiceTrd>(
-        s.ServiceUrl, s.UserName, s.UserPwd, session_, session_.Generation(),
-        [this](std::string errorText, bool failed) {
-            loop_.Post(ClientEvent(EventId::ServiceList, 0, failed ? -1 : 0, std::move(errorText)));
-        },
-        config_.serviceListDelay));
 }
 
 void TClient::HandleEvent(const ClientEvent& event) {
@@ -809,7 +233,7 @@ void TClient::HandleEvent(const ClientEvent& event) {
             frontEnd_.ShowMainWindow();
             break;
         case EventId::LogonDone:
-            if (!loggedOn_) SetLoggedOn();
+            if (!logon_.LoggedOn()) SetLoggedOn();
             break;
         case EventId::ServiceList:
             if (event.lParam == -1) {
@@ -827,12 +251,12 @@ void TClient::HandleEvent(const ClientEvent& event) {
 std::string TClient::StatusReport(bool json) const {
     StatusSnapshot snapshot;
     snapshot.serviceMode = serviceMode_;
-    snapshot.loggedOn = loggedOn_;
+    snapshot.loggedOn = logon_.LoggedOn();
     snapshot.userName = settings_.Get().UserName;
     snapshot.lastErrorCode = LastErrorCode();
     snapshot.lastErrorText = LastErrorText();
     // Without a window the list is not kept up to date: it is read when asked for.
-    auto rows = config_.headless ? LineRows() : std::nullopt;
+    auto rows = config_.headless ? lineList_.LineRows() : std::nullopt;
     snapshot.lines = rows ? std::move(*rows) : view_.Lines;
     if (linesMng_) {
         snapshot.linesEnabled = linesMng_->Duty == LinesDuty::Carry;
@@ -860,104 +284,6 @@ void TClient::ReportFailure(const std::string& what) {
     // The headless front end prints the log itself; a window's log is not on stderr.
     if (!config_.headless)
         std::cerr << "vorta: an action failed and was abandoned: " << what << "\n";
-}
-
-std::string TClient::LogSince(std::uint64_t before) const {
-    const auto count = static_cast<std::size_t>(
-        std::min<std::uint64_t>(logCount_ - before, static_cast<std::uint64_t>(log_.size())));
-    std::string out;
-    for (std::size_t i = count; i-- > 0;) out += log_[i].Text + "\n";
-    return out;
-}
-
-CommandOutcome TClient::ConfigSet(const std::string& name, const std::string& value) {
-    if (std::string why = SettingValueError(name, value); !why.empty())
-        return {2, "vorta: " + why + "\n"};
-    try {
-        platform_.settings.WriteSetting(name, value);
-    } catch (const std::exception& e) {
-        return {1, "vorta: " + name + " could not be saved: " + e.what() + "\n"};
-    }
-    const bool on = value == "1";
-    std::string note;
-    if (name == "UserName") {
-        view_.EditUserName = value;
-        settings_.Update([&](Settings& s) { s.UserName = value; });
-    } else if (name == "UserPwd") {
-        view_.EditPassword = value;
-        settings_.Update([&](Settings& s) { s.UserPwd = value; });
-    } else if (name == "AutoLogon") {
-        view_.ChkBoxSavePwd = on;
-        settings_.Update([&](Settings& s) { s.AutoLogon = on; });
-    } else if (name == "UpdateSysInfo") {
-        view_.suiCheckBoxUpdateSysInfo = on;
-        settings_.Update([&](Settings& s) { s.UpdateSysInfo = on; });
-    } else if (name == "AutoRunAsOSStart") {
-        view_.ChkBoxStartup = on;
-        settings_.Update([&](Settings& s) { s.AutoRunAsOSStart = on; });
-        WriteAutostart(on);
-    } else if (name == "IsInNet" || name == "IsMasterHost" || name == "IsInLANBack") {
-        // The stored role (now holding this value) is the one in force from now on, this run's
-        // option or not.
-        if (name == "IsInNet") view_.cbIsInNet = storedPair_.inNet = on;
-        if (name == "IsMasterHost")
-            view_.rbAsMaster = storedPair_.master = on, view_.rbAsSlave = !on;
-        if (name == "IsInLANBack") view_.cbInLANBack = storedPair_.inLanBack = on;
-        runPair_.reset();
-        ApplyInNetRule();
-        settings_.Update([&](Settings& s) {
-            s.IsInNet = view_.cbIsInNet;
-            s.IsMasterHost = view_.rbAsMaster;
-            s.IsInLANBack = view_.cbInLANBack;
-        });
-        if (view_.cbIsInNet && clubMng_) clubMng_->Start(view_.rbAsMaster);
-    } else if (name == "ServiceUrl" || name == "LineUrlTemplate") {
-        const bool service = name == "ServiceUrl";
-        const std::string& override = service ? config_.serviceUrl : config_.lineUrlTemplate;
-        if (override.empty()) {
-            // As UrlInUse would read it back: empty is the default.
-            const std::string url = !value.empty() ? value
-                                                   : std::string(service ? kDefaultServiceUrl
-                                                                         : kDefaultLineUrlTemplate);
-            settings_.Update(
-                [&](Settings& s) { (service ? s.ServiceUrl : s.LineUrlTemplate) = url; });
-        } else {
-            note = " (this run keeps the address given on its command line)";
-        }
-    } else if (name == "ProbeUrl") {
-        note = " (in use from the client's next start)";
-    }
-    frontEnd_.StateChanged();
-    return {0, name + " saved" + note + "\n"};
-}
-
-void TClient::CommandLogon(CommandDone done) {
-    if (loggedOn_) return done({0, "logged on as " + settings_.Get().UserName + " already\n"});
-    const std::uint64_t before = logCount_;
-    auto answer = [this, before, done = std::move(done)] {
-        done({loggedOn_ ? 0 : 1, LogSince(before)});
-    };
-    BtnLogonClick();
-    if (logonTrd_.Busy())
-        logonWaiters_.push_back(std::move(answer));
-    else
-        answer();  // refused before any exchange: the log says why
-}
-
-void TClient::CommandLogoff(CommandDone done) {
-    if (!loggedOn_) return done({0, "not logged on\n"});
-    const std::uint64_t before = logCount_;
-    BtnLogonClick();
-    done({loggedOn_ ? 1 : 0, LogSince(before)});
-}
-
-void TClient::CommandDomains(bool json, CommandDone done) {
-    RefreshDomains([this, json, done = std::move(done)](bool ok, const std::string& errorText) {
-        if (!ok) return done({1, "vorta: " + errorText + "\n"});
-        FillDomainTree();
-        const auto list = session_.ServiceList();
-        done({0, json ? FormatDomainsJson(list.get()) + "\n" : FormatDomainsText(list.get())});
-    });
 }
 
 }  // namespace vorta

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "FakePlatform.h"
+#include "core/ClientLog.h"
 #include "core/LogList.h"
 
 namespace vorta {
@@ -39,6 +43,28 @@ TEST(LogList, KindNamesAndTimeFormat) {
     tm.tm_isdst = -1;
     const auto time = std::chrono::system_clock::from_time_t(std::mktime(&tm));
     EXPECT_EQ(TLogList::FormatTime(time), "26-01-02 03:04:05");
+}
+
+// A command answers with the entries its action added: oldest first, never more than the log
+// still holds, nothing once the log was emptied.
+TEST(ClientLog, SinceIsTheNewEntriesTheLogStillHolds) {
+    test::RecordingView view;
+    EventLoop loop;
+    ClientLog log(view, loop);
+    log.AddLog(0, "old");
+    const std::uint64_t before = log.Added();
+    log.AddLog(0, "a");
+    log.Notify("b");
+    EXPECT_EQ(log.Since(before), "a\nb\n");
+    EXPECT_EQ(view.hints, std::vector<std::string>{"b"});
+
+    for (std::size_t i = 0; i < TLogList::kMaxEntries; ++i) log.AddLog(0, "x");
+    const std::string all = log.Since(before);
+    EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), TLogList::kMaxEntries);
+    EXPECT_EQ(all.substr(0, 2), "x\n");
+
+    log.Clear();
+    EXPECT_EQ(log.Since(before), "");
 }
 
 }  // namespace
