@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Idle cost and shutdown of the client: a headless client with five lines that are down and a
 # service that accepts connections but never answers. Prints its wake-ups per second over a
-# minute, its memory after it, bench_shutdown's figure, and the window's memory once logged on
-# to the development service, each with its goal.
+# minute, its memory after it, bench_shutdown's figure, the window's memory once logged on
+# to the development service, and how soon `vorta log --follow` shows a logon, each with its goal.
 # Usage: bench/run.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 build=${1:-build}
@@ -163,6 +163,33 @@ if [[ -x $window_bin && -x $devservice_bin ]]; then
     wrss_mib=$(awk -v k="$wrss" 'BEGIN { printf "%.2f", k / 1024 }')
     echo "window resident: $wrss_mib MiB ($wrss KiB), logged on: $logged_on" \
       "goal < 60 MiB: $( [[ $logged_on == yes ]] && verdict "$wrss" 61439 || echo MISS)"
+    # `vorta log --follow` beside it: how soon a logon made with `vorta logon` shows.
+    "${win[@]}" logoff >/dev/null 2>&1 || true
+    "${win[@]}" log --follow >"$work/follow.txt" 2>/dev/null &
+    follower=$!
+    for _ in $(seq 100); do [[ -s $work/follow.txt ]] && break; sleep 0.01; done
+    before=$(grep -c "登陆成功！" "$work/follow.txt" || true)
+    start=$(date +%s%N)
+    "${win[@]}" logon >/dev/null 2>&1 || true
+    answered=$(date +%s%N)
+    seen=
+    for _ in $(seq 1000); do
+      if [[ $(grep -c "登陆成功！" "$work/follow.txt" || true) -gt $before ]]; then
+        seen=$(date +%s%N)
+        break
+      fi
+      sleep 0.002
+    done
+    kill "$follower" 2>/dev/null || true
+    wait "$follower" 2>/dev/null || true
+    if [[ -n $seen ]]; then
+      ms=$(((seen - start) / 1000000))
+      echo "log --follow: a logon through vorta logon shown $ms ms after the command began" \
+        "($(((answered - start) / 1000000)) ms until the command answered)" \
+        "goal < 1000 ms: $(verdict "$ms" 999)"
+    else
+      echo "log --follow: the logon never showed goal < 1000 ms: MISS"
+    fi
     kill "$client"
     wait "$client" 2>/dev/null || true
   else
