@@ -73,12 +73,11 @@ public:
         client = std::make_unique<TClient>(config, std::move(platform), view, loop);
         face = std::make_unique<LocalFace>(*client);
         window = std::make_unique<ui::TMainFrm>(
-            *face,
-            ui::MainFrmContext{&network,
-                               &ras,
-                               &facts,
-                               [this](const QUrl& url) { opened.push_back(url.toString()); },
-                               {}});
+            *face, ui::MainFrmContext{&network,
+                                      &ras,
+                                      &facts,
+                                      [this](const QUrl& url) { opened.push_back(url.toString()); },
+                                      {}});
         view.Attach(window.get());
         driver = std::make_unique<ui::TLoopDriver>(loop);
         client->StartClient(false);
