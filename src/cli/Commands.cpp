@@ -28,10 +28,11 @@ const char* kVisibleWarning =
 // Says that this user may not reach the client on `dataDir`, and how to become one who may; the
 // exit code to end with.
 int Denied(const std::filesystem::path& dataDir) {
-    std::cerr << "vorta: the client on " << dataDir.string()
-              << " runs as a service that only root and the members of the group vorta may "
-                 "reach; join the group with: sudo usermod -aG vorta "
-              << platform::CurrentUserName() << " (then log in again)\n";
+    const platform::ServiceGroupHint hint =
+        platform::ServiceGroupHintFor(platform::CurrentUserName());
+    std::cerr << "vorta: the client on " << dataDir.string() << " runs as a service that only "
+              << hint.admins << " and the members of the group vorta may reach; join the group "
+              << "with: " << hint.joinCommand << " (" << hint.then << ")\n";
     return 1;
 }
 
@@ -40,7 +41,9 @@ int Unanswered(const ChannelReply& reply, const std::filesystem::path& dataDir,
                std::chrono::seconds waited) {
     const std::string after = " after " + std::to_string(waited.count()) + " s";
     if (reply.outcome == Outcome::Denied) return Denied(dataDir);
-    if (reply.outcome == Outcome::Busy)
+    if (reply.outcome == Outcome::Impostor)
+        std::cerr << "vorta: " << reply.text << "\n";
+    else if (reply.outcome == Outcome::Busy)
         std::cerr << kBusy;
     else if (reply.outcome == Outcome::Withdrawn)
         std::cerr << "vorta: the client did not answer" << after
@@ -128,8 +131,8 @@ int Status(const std::filesystem::path& dataDir, bool json) {
         return kExitNotRunning;
     }
     if (reply.outcome == Outcome::Denied) return Denied(dataDir);
-    if (reply.outcome == Outcome::Busy) {
-        std::cerr << kBusy;
+    if (reply.outcome == Outcome::Busy || reply.outcome == Outcome::Impostor) {
+        std::cerr << (reply.outcome == Outcome::Busy ? kBusy : "vorta: " + reply.text + "\n");
         return 1;
     }
     if (reply.outcome != Outcome::Answered) {

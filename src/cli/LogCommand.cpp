@@ -69,6 +69,10 @@ int Log(const std::filesystem::path& dataDir, bool follow, bool json, std::ostre
         case Outcome::Busy:
             std::cerr << "vorta: the client is busy with other requests; try again\n";
             return 1;
+        case Outcome::Impostor:
+            std::cerr << "vorta: a program that is not this client holds the channel of "
+                      << dataDir.string() << "; nothing was sent to it\n";
+            return 1;
         case Outcome::Denied:
             std::cerr << "vorta: this user may not reach the client on " << dataDir.string()
                       << "\n";

@@ -120,11 +120,6 @@ std::optional<InstanceIdentity> DecodeIdentity(std::string_view reply) {
     return identity;
 }
 
-std::optional<InstanceIdentity> AskIdentity(platform::IInstanceChannel& channel) {
-    const auto who = channel.Ask(EncodeRequest({RequestKind::Identify}));
-    return who ? DecodeIdentity(*who) : std::nullopt;
-}
-
 std::chrono::seconds WaitFor(RequestKind kind) {
     switch (kind) {
         case RequestKind::Show:

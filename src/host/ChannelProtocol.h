@@ -68,8 +68,6 @@ struct InstanceIdentity {
 };
 std::string EncodeIdentity(const InstanceIdentity& identity);
 std::optional<InstanceIdentity> DecodeIdentity(std::string_view reply);
-// Asks the client that holds `channel`'s data dir who it is; nothing when none answers.
-std::optional<InstanceIdentity> AskIdentity(platform::IInstanceChannel& channel);
 
 // The answer to Show.
 inline constexpr std::string_view kShown = "OK\n";

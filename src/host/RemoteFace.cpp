@@ -1,5 +1,7 @@
 #include "host/RemoteFace.h"
 
+#include "platform/ThisProcess.h"
+
 #include "base/StopWait.h"
 #include "host/ChannelProtocol.h"
 #include "platform/ThreadName.h"
@@ -36,10 +38,9 @@ private:
 }  // namespace
 
 std::string DeniedText(const std::filesystem::path& dataDir, const std::string& user) {
-    return "Vorta服务（" + dataDir.string() +
-           "）只允许root和vorta组的成员连接。请用以下命令加入该组，然后重新登录：\n"
-           "sudo usermod -aG vorta " +
-           user;
+    const platform::ServiceGroupHint hint = platform::ServiceGroupHintFor(user);
+    return "Vorta服务（" + dataDir.string() + "）只允许" + hint.adminsZh +
+           "和vorta组的成员连接。请用以下命令加入该组，然后重新登录：\n" + hint.joinCommand;
 }
 
 RemoteFace::RemoteFace(std::unique_ptr<platform::IInstanceChannel> channel, IClientView& events,

@@ -37,6 +37,7 @@ struct ChannelReply {
         Unfinished,  // no answer in time, but the instance had started the work
         Busy,        // the instance serves as many askers as it can; the request never reached it
         Denied,      // the instance runs, but this user may not reach its channel
+        Impostor,    // a program that is not the client holds the channel; `text` names it
     } outcome = Outcome::NotRunning;
     std::string text;
 };

@@ -159,6 +159,10 @@ std::int64_t CurrentProcessId() {
     return ::getpid();
 }
 
+ServiceGroupHint ServiceGroupHintFor(const std::string& user) {
+    return {"root", "root", "sudo usermod -aG vorta " + user, "then log in again"};
+}
+
 std::string CurrentUserName() {
     passwd entry{};
     passwd* found = nullptr;

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "platform/ThreadName.h"
+#include "platform/win32/PrivateAccess.h"
 #include "platform/win32/UniqueHandle.h"
 
 namespace vorta::platform {
@@ -16,14 +17,19 @@ namespace {
 // meet. A process without the right to create global objects falls back to its session's
 // namespace, unless the global mutex exists already: then it waits on that one, or, kept out
 // of it (another account's instance), finds it held.
+// The mutex admits its maker, the administrators and the system only.
 UniqueHandle OpenInstanceMutex(const std::wstring& id) {
+    const UniqueSecurityDescriptor descriptor = PrivateSecurityDescriptor();
+    if (!descriptor) return {};
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
     const std::wstring global = L"Global\\" + id;
-    if (HANDLE created = CreateMutexW(nullptr, FALSE, global.c_str())) return UniqueHandle(created);
+    if (HANDLE created = CreateMutexW(&attributes, FALSE, global.c_str()))
+        return UniqueHandle(created);
     if (GetLastError() != ERROR_ACCESS_DENIED) return {};
     if (HANDLE opened = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, global.c_str()))
         return UniqueHandle(opened);
     if (GetLastError() != ERROR_FILE_NOT_FOUND) return {};
-    return UniqueHandle(CreateMutexW(nullptr, FALSE, (L"Local\\" + id).c_str()));
+    return UniqueHandle(CreateMutexW(&attributes, FALSE, (L"Local\\" + id).c_str()));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "platform/ThreadName.h"
 #include "platform/win32/InstanceName.h"
 #include "platform/win32/PipeIo.h"
+#include "platform/win32/PipeServerCheck.h"
 
 namespace vorta::platform {
 namespace {
@@ -94,8 +95,10 @@ void TurnAway(HANDLE pipe) {
 }
 
 // Opens a connection to the instance, waiting up to `connectMs` while every pipe instance is
-// taken; empty with `outcome` NotRunning or Busy when that fails.
-UniqueHandle OpenPipe(const std::wstring& name, DWORD connectMs, ChannelReply::Outcome& outcome) {
+// taken; empty with `outcome` NotRunning or Busy when that fails, or Impostor (and `who`) when
+// the pipe's server is not the client.
+UniqueHandle OpenPipe(const std::wstring& name, DWORD connectMs, ChannelReply::Outcome& outcome,
+                      std::string& who) {
     outcome = ChannelReply::Outcome::NotRunning;
     const ULONGLONG connectBy = GetTickCount64() + connectMs;
     for (;;) {
@@ -103,9 +106,18 @@ UniqueHandle OpenPipe(const std::wstring& name, DWORD connectMs, ChannelReply::O
         HANDLE opened = CreateFileW(
             name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
             FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
-        if (opened != INVALID_HANDLE_VALUE) return UniqueHandle(opened);
-        // Not there, or out of reach (see the header): no instance for this asker.
-        if (GetLastError() != ERROR_PIPE_BUSY) return {};
+        if (opened != INVALID_HANDLE_VALUE) {
+            UniqueHandle pipe(opened);
+            const PipeServer server = CheckPipeServer(pipe.get());
+            if (server.trusted) return pipe;
+            outcome = ChannelReply::Outcome::Impostor;
+            who = ImpostorText(server);
+            return {};
+        }
+        const DWORD error = GetLastError();
+        // Kept out by the pipe's access list: the service of a group this user is not in.
+        if (error == ERROR_ACCESS_DENIED) outcome = ChannelReply::Outcome::Denied;
+        if (error != ERROR_PIPE_BUSY) return {};
         // Every instance taken: wait for one until the connect's deadline.
         const ULONGLONG now = GetTickCount64();
         if (now >= connectBy) {
@@ -168,7 +180,8 @@ bool PipeInstanceChannel::Claim(Handler handler) {
     std::unique_ptr<InstanceMutex> mutex = TakeMutex();
     if (!mutex) return false;
 
-    security_ = PrivateSecurityDescriptor();
+    security_ =
+        RunningAsLocalSystem() ? ServiceChannelSecurityDescriptor() : PrivateSecurityDescriptor();
     if (!security_) return false;
     pipeName_ = PipeName();
     UniqueHandle listening = NewInstance(true);
@@ -238,7 +251,7 @@ ChannelReply PipeInstanceChannel::Request(const std::string& request,
     const ULONGLONG connectBy =
         start + static_cast<ULONGLONG>(std::min<long long>(std::max<long long>(timeout.count(), 0),
                                                            kConnectDeadline.count()));
-    UniqueHandle pipe = OpenPipe(name, msLeft(connectBy), reply.outcome);
+    UniqueHandle pipe = OpenPipe(name, msLeft(connectBy), reply.outcome, reply.text);
     if (!pipe) return reply;
     reply.outcome = ChannelReply::Outcome::Withdrawn;
     if (WriteAll(pipe.get(), request + "\n", nullptr, kAskerWriteMs) != PipeEnd::Done) {
@@ -281,7 +294,9 @@ ChannelReply::Outcome PipeInstanceChannel::Watch(
     const std::string& request, const std::function<bool(std::string_view line)>& onLine,
     std::stop_token stop) {
     ChannelReply::Outcome outcome = ChannelReply::Outcome::NotRunning;
-    UniqueHandle pipe = OpenPipe(PipeName(), static_cast<DWORD>(kConnectDeadline.count()), outcome);
+    std::string who;
+    UniqueHandle pipe =
+        OpenPipe(PipeName(), static_cast<DWORD>(kConnectDeadline.count()), outcome, who);
     if (!pipe) return outcome;
     if (WriteAll(pipe.get(), request + "\n", nullptr, kAskerWriteMs) != PipeEnd::Done)
         return ChannelReply::Outcome::NotRunning;

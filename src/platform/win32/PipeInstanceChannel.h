@@ -2,9 +2,9 @@
 #include "platform/win32/Guard.h"
 // Single instance per data dir: a named mutex in the Global namespace marks the running client
 // (see InstanceMutex), and a named pipe of the same name carries requests to it, from any
-// session. The pipe admits its owner, the administrators and SYSTEM only, so a user who is not
-// an administrator (or not elevated) cannot talk to a client run by the service: to that user
-// it reads as not running.
+// session. The pipe admits its owner, the administrators and SYSTEM, and for the service the
+// members of the local group vorta; anyone else is denied. An asker sends nothing to a pipe whose
+// server is not the client (see PipeServerCheck).
 
 #include <windows.h>
 

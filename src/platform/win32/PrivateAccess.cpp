@@ -36,6 +36,33 @@ std::wstring CurrentUserSid() {
     return text;
 }
 
+UniqueSecurityDescriptor FromSddl(const std::wstring& sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        return nullptr;
+    return UniqueSecurityDescriptor(descriptor);
+}
+
+// The SID of a local group as text; empty when there is no such group.
+std::wstring GroupSid(const wchar_t* name) {
+    DWORD sidSize = 0;
+    DWORD domainSize = 0;
+    SID_NAME_USE use{};
+    LookupAccountNameW(nullptr, name, nullptr, &sidSize, nullptr, &domainSize, &use);
+    if (sidSize == 0) return {};
+    std::vector<unsigned char> sid(sidSize);
+    std::wstring domain(domainSize + 1, L'\0');
+    if (!LookupAccountNameW(nullptr, name, sid.data(), &sidSize, domain.data(), &domainSize,
+                            &use) ||
+        (use != SidTypeAlias && use != SidTypeGroup && use != SidTypeWellKnownGroup))
+        return {};
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(sid.data(), &text)) return {};
+    const UniqueSecurityDescriptor owned(text);
+    return text;
+}
+
 }  // namespace
 
 bool RunningAsLocalSystem() {
@@ -47,12 +74,15 @@ UniqueSecurityDescriptor PrivateSecurityDescriptor() {
     const std::wstring sid = CurrentUserSid();
     if (sid.empty()) return nullptr;
     // Protected (P): the parent's entries are not inherited. Folders pass the entries on (OICI).
-    const std::wstring sddl = L"D:P(A;OICI;GA;;;" + sid + L")(A;OICI;GA;;;BA)(A;OICI;GA;;;SY)";
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
-                                                              &descriptor, nullptr))
-        return nullptr;
-    return UniqueSecurityDescriptor(descriptor);
+    return FromSddl(L"D:P(A;OICI;GA;;;" + sid + L")(A;OICI;GA;;;BA)(A;OICI;GA;;;SY)");
+}
+
+UniqueSecurityDescriptor ServiceChannelSecurityDescriptor() {
+    std::wstring sddl = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)";
+    // Read and write data, attributes and the access list, without FILE_CREATE_PIPE_INSTANCE.
+    if (const std::wstring group = GroupSid(kServiceGroup); !group.empty())
+        sddl += L"(A;;0x12019b;;;" + group + L")";
+    return FromSddl(sddl);
 }
 
 bool MakePrivate(HANDLE handle) {

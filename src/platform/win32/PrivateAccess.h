@@ -20,6 +20,14 @@ bool RunningAsLocalSystem();
 // for no one else; nothing inherited from the parent. Null when it cannot be made.
 UniqueSecurityDescriptor PrivateSecurityDescriptor();
 
+// The local group whose members may reach the service, as on Linux; the installer makes it.
+inline constexpr const wchar_t* kServiceGroup = L"vorta";
+
+// The service's channel: the local system account and the administrators in full, and the
+// members of kServiceGroup (where it exists) to connect, but not to make pipe instances of
+// their own.
+UniqueSecurityDescriptor ServiceChannelSecurityDescriptor();
+
 // Gives the open file or folder `handle` that access list; false with GetLastError set.
 bool MakePrivate(HANDLE handle);
 

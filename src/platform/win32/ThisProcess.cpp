@@ -17,4 +17,9 @@ std::string CurrentUserName() {
     return ToUtf8(std::wstring_view(name, size - 1));
 }
 
+ServiceGroupHint ServiceGroupHintFor(const std::string& user) {
+    return {"the administrators", "管理员", "net localgroup vorta \"" + user + "\" /add",
+            "as an administrator; then log on again"};
+}
+
 }  // namespace vorta::platform
