@@ -3,6 +3,7 @@
 #include "host/ChannelProtocol.h"
 #include "lines/LineInfo.h"
 #include "platform/AtomicFile.h"
+#include "platform/ServiceManager.h"
 
 namespace vorta::host {
 
@@ -26,23 +27,31 @@ ClientHost::~ClientHost() {
     Stop();
 }
 
-std::string ClientHost::Holder() {
-    const auto identity = AskIdentity(*platform_.channel);
-    if (!identity) return "another client";
-    return "a client (pid " + std::to_string(identity->pid) + ", " +
-           (identity->service ? "service" : "desktop") + " mode)";
+std::string ClientHost::ServiceRefusal() {
+    const platform::ChannelReply reply = platform_.channel->Request(
+        EncodeRequest({RequestKind::Identify}), WaitFor(RequestKind::Identify));
+    if (reply.outcome == platform::ChannelReply::Outcome::Impostor)
+        return reply.text + "; the service does not start beside it";
+    const auto identity = reply.outcome == platform::ChannelReply::Outcome::Answered
+                              ? DecodeIdentity(reply.text)
+                              : std::nullopt;
+    const std::string holder = !identity
+                                   ? "another client"
+                                   : "a client (pid " + std::to_string(identity->pid) + ", " +
+                                         (identity->service ? "service" : "desktop") + " mode)";
+    return holder + " holds " + platform_.dataDir.string() +
+           "; the service does not start beside it";
 }
 
 ClientHost::Outcome ClientHost::Start(std::string& refusal) {
     platform::IInstanceChannel& channel = *platform_.channel;
     const std::string show = EncodeRequest({RequestKind::Show});
-    const auto askToShow = [&] {
-        return channel.Request(show, WaitFor(RequestKind::Show)).outcome;
-    };
+    const auto askToShow = [&] { return channel.Request(show, WaitFor(RequestKind::Show)); };
     using Reply = platform::ChannelReply::Outcome;
     // A running client of this data dir is asked to show itself instead.
-    Reply shown = serviceMode_ ? Reply::NotRunning : askToShow();
-    if (shown == Reply::Answered) return Outcome::OtherShown;
+    platform::ChannelReply shown =
+        serviceMode_ ? platform::ChannelReply{Reply::NotRunning, {}} : askToShow();
+    if (shown.outcome == Reply::Answered) return Outcome::OtherShown;
     const bool claimed =
         channel.Claim([this](const std::string& request, platform::IRequestContext& context) {
             return dispatcher_.Handle(request, context);
@@ -50,16 +59,21 @@ ClientHost::Outcome ClientHost::Start(std::string& refusal) {
     if (!claimed && !serviceMode_) {
         // It was asked to show itself unless it did not answer (it is starting, or its lock
         // file belongs to another user).
-        if (shown != Reply::Busy) shown = askToShow();
-        if (shown == Reply::Answered) return Outcome::OtherShown;
+        if (shown.outcome != Reply::Busy) shown = askToShow();
+        if (shown.outcome == Reply::Answered) return Outcome::OtherShown;
+        if (shown.outcome == Reply::Impostor) {
+            refusal = shown.text;
+            return Outcome::Refused;
+        }
         refusal = "another client holds " + platform_.dataDir.string() +
-                  (shown == Reply::Busy ? " and is busy with other requests; try again"
-                                        : " and does not answer");
+                  (shown.outcome == Reply::Busy ? " and is busy with other requests; try again"
+                                                : " and does not answer");
         return Outcome::Refused;
     }
     if (!claimed) {
-        refusal = Holder() + " holds " + platform_.dataDir.string() +
-                  "; the service does not start beside it";
+        refusal = ServiceRefusal();
+        // The service manager shows it as a failure, and does not start it again and again.
+        if (stopRequests_) stopRequests_->SetExitCode(platform::kExitServiceRefused);
         return Outcome::Refused;
     }
     // Holding the data dir, whatever a killed save left behind there is nobody's.

@@ -44,7 +44,8 @@ public:
     EventLoop& Loop() { return loop_; }
 
 private:
-    std::string Holder();
+    // Why a service start is refused while the channel is taken: who holds it.
+    std::string ServiceRefusal();
 
     HostPlatform& platform_;
     const bool serviceMode_;

@@ -10,6 +10,8 @@ namespace vorta::platform {
 class IStopRequests {
 public:
     virtual ~IStopRequests() = default;
+    // The code the run ends with, for a service manager that keeps it (0: a clean stop).
+    virtual void SetExitCode(int) {}
 };
 
 // Watches until the returned object is destroyed; `onStop` runs at most once per request.

@@ -33,6 +33,7 @@ struct ServiceState {
     DWORD failure = NO_ERROR;
     bool stopRequested = false;
     bool closing = false;  // the watcher is being destroyed
+    DWORD exitCode = 0;    // the service's own code, reported with the stop
 };
 
 ServiceState& State() {
@@ -40,13 +41,16 @@ ServiceState& State() {
     return state;
 }
 
-void Report(SERVICE_STATUS_HANDLE handle, DWORD state, DWORD checkPoint = 0) {
+void Report(SERVICE_STATUS_HANDLE handle, DWORD state, DWORD checkPoint = 0, DWORD exitCode = 0) {
     SERVICE_STATUS status{};
     status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     status.dwCurrentState = state;
     status.dwControlsAccepted =
         state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
-    status.dwWin32ExitCode = NO_ERROR;
+    // The manager shows a service-specific code; a stop with one is no crash, so the recovery
+    // action (a restart) does not follow it.
+    status.dwWin32ExitCode = exitCode != 0 ? ERROR_SERVICE_SPECIFIC_ERROR : NO_ERROR;
+    status.dwServiceSpecificExitCode = exitCode;
     status.dwCheckPoint = checkPoint;
     status.dwWaitHint = state == SERVICE_STOP_PENDING ? kStopWaitHint : 0;
     SetServiceStatus(handle, &status);
@@ -107,9 +111,10 @@ void WINAPI ServiceMain(DWORD, LPWSTR*) {
             s.changed.wait(lock, [&] { return s.closing || (s.stopRequested && !stopping); });
         }
     }
+    const DWORD exitCode = s.exitCode;
     lock.unlock();
     // The dispatcher returns once this is seen; nothing here is touched after it.
-    Report(handle, SERVICE_STOPPED);
+    Report(handle, SERVICE_STOPPED, 0, exitCode);
 }
 
 void Release(ServiceState& s) {
@@ -129,6 +134,7 @@ std::unique_ptr<ServiceStopWatcher> ServiceStopWatcher::Start(std::function<void
         s.onStop = std::move(onStop);
         s.running = s.dispatcherDone = s.stopRequested = s.closing = false;
         s.failure = NO_ERROR;
+        s.exitCode = 0;
     }
     std::jthread dispatcher([] {
         NameThisThread("vorta-service");
@@ -158,6 +164,12 @@ std::unique_ptr<ServiceStopWatcher> ServiceStopWatcher::Start(std::function<void
     if (failure == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) return nullptr;
     throw std::system_error(static_cast<int>(failure), std::system_category(),
                             "cannot run the service");
+}
+
+void ServiceStopWatcher::SetExitCode(int code) {
+    ServiceState& s = State();
+    std::lock_guard lock(s.mutex);
+    s.exitCode = static_cast<DWORD>(code);
 }
 
 ServiceStopWatcher::~ServiceStopWatcher() {

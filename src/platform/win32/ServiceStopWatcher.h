@@ -17,6 +17,8 @@ public:
     static std::unique_ptr<ServiceStopWatcher> Start(std::function<void()> onStop);
     // Reports the service stopped and waits for the dispatcher to return.
     ~ServiceStopWatcher() override;
+    // A non-zero code is reported with the stop as the service's own exit code.
+    void SetExitCode(int code) override;
     ServiceStopWatcher(const ServiceStopWatcher&) = delete;
     ServiceStopWatcher& operator=(const ServiceStopWatcher&) = delete;
 
