@@ -33,6 +33,7 @@ std::string UsageText() {
            "                           own, /var/lib/vorta by default); -silent: no message;\n"
            "                           --carry-over: take the account, service addresses and\n"
            "                           lines from standard input (what the window sends);\n"
+           "                           --carry-over-file FILE: from FILE instead;\n"
            "                           --now: also start the service (stop it, on -uninstall)\n"
            "  config show              print the saved settings\n"
            "  config set NAME VALUE    change one saved setting (UserName, UserPwd, AutoLogon,\n"
@@ -118,7 +119,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             cl.service = true;
         else if (arg == "--carry-over")
             cl.carryOver = true;
-        else if (arg == "--now")
+        else if (arg == "--carry-over-file") {
+            value(cl.carryOverFile);
+            cl.carryOver = true;
+        } else if (arg == "--now")
             cl.now = true;
         else if (IsSwitch(arg, "INSTALL"))
             cl.serviceSwitch = ServiceSwitch::Install;

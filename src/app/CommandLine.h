@@ -31,8 +31,10 @@ struct CommandLine {
     ServiceSwitch serviceSwitch = ServiceSwitch::None;
     bool silent = false;     // -silent: the install run says nothing when it succeeds
     bool carryOver = false;  // --carry-over: the install run takes a user's settings on stdin
-    bool now = false;        // --now: the install run starts the service, the uninstall stops it
-    bool service = false;    // --service: run as the system service
+    // --carry-over-file FILE: from that file instead (an elevated run on Windows has no stdin)
+    std::optional<std::string> carryOverFile;
+    bool now = false;      // --now: the install run starts the service, the uninstall stops it
+    bool service = false;  // --service: run as the system service
     bool json = false;
     bool follow = false;   // log --follow
     bool verbose = false;  // --verbose: the debug log on stderr

@@ -9,6 +9,7 @@
 #include "cli/LogCommand.h"
 #include "host/CarryOver.h"
 #include "host/ClientHost.h"
+#include "platform/AtomicFile.h"
 #include "protocol/DebugLog.h"
 #include "service/ServiceHost.h"
 
@@ -19,15 +20,26 @@ using cli::kExitUsage;
 using host::RequestKind;
 constexpr const char* kVersion = "1.0";
 
-// Writes what the window carried over on standard input into the service's data dir, under the
-// lock a client of that dir holds; why it could not, or empty.
-std::string TakeCarryOver(host::HostPlatform& platform) {
+// Writes what the window carried over (on standard input, or in `file`) into the service's data
+// dir, under the lock a client of that dir holds; why it could not, or empty.
+std::string TakeCarryOver(host::HostPlatform& platform, const std::optional<std::string>& file) {
+    constexpr std::size_t kLimit = 64 * 1024;
     std::string text;
-    char buffer[4096];
-    while (std::cin.read(buffer, sizeof buffer) || std::cin.gcount() > 0) {
-        text.append(buffer, static_cast<std::size_t>(std::cin.gcount()));
-        if (text.size() > 64 * 1024) return "the carried settings are too long";
+    if (file) {
+        try {
+            const auto read = platform::ReadOwnFile(*file, kLimit + 1);
+            if (!read) return "the carried settings are not in " + *file;
+            text = *read;
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+    } else {
+        char buffer[4096];
+        while (text.size() <= kLimit &&
+               (std::cin.read(buffer, sizeof buffer) || std::cin.gcount() > 0))
+            text.append(buffer, static_cast<std::size_t>(std::cin.gcount()));
     }
+    if (text.size() > kLimit) return "the carried settings are too long";
     try {
         const CarryOver carried = DecodeCarryOver(text);
         // Held only while the files are written; the service may start right after.
@@ -57,7 +69,7 @@ int InstallRun(const app::CommandLine& cl, host::HostPlatform& platform) {
     const bool install = cl.serviceSwitch == ServiceSwitch::Install;
     if (install) {
         std::string why = host::ServiceDataDirProblem(platform.dataDir);
-        if (why.empty() && cl.carryOver) why = TakeCarryOver(platform);
+        if (why.empty() && cl.carryOver) why = TakeCarryOver(platform, cl.carryOverFile);
         if (!why.empty()) {
             std::cerr << "vorta: " << kInstallFailed << ": " << why << "\n";
             return 1;
@@ -130,8 +142,12 @@ int main(int argc, char** argv) {
         std::cerr << "vorta: " << e.what() << "\n" << app::UsageText();
         return kExitUsage;
     }
-    const std::filesystem::path dataDir =
-        cl.dataDir ? std::filesystem::path(*cl.dataDir) : host::DefaultDataDir();
+    // The service's own data dir is the system's, whoever runs the install (on Windows an
+    // administrator, whose default is a folder of that user's).
+    const std::filesystem::path dataDir = cl.dataDir ? std::filesystem::path(*cl.dataDir)
+                                          : cl.serviceSwitch != ServiceSwitch::None
+                                              ? host::SystemDataDir()
+                                              : host::DefaultDataDir();
     if (cl.verbose)
         SetDebugSink(
             [](const std::string& text) { std::cerr << "vorta: debug: " << text << "\n"; });

@@ -36,19 +36,25 @@ void ServiceControl::ChkBoxRunAsServiceClick() {
     // it runs aside and its outcome comes back to the loop.
     const bool started = serviceTrd_.Start([this, install](std::stop_token) {
         bool done = false;
+        std::string why;
         try {
             done = hooks_.installService && hooks_.installService(install);
         } catch (const std::exception& e) {
-            Debug(std::string("service install run: ") + e.what());
+            why = e.what();
         }
-        return std::function<void()>([this, install, done] { FinishServiceSwitch(install, done); });
+        return std::function<void()>(
+            [this, install, done, why] { FinishServiceSwitch(install, done, why); });
     });
     if (started) view_.ChkBoxRunAsServiceEnabled = false;
     frontEnd_.StateChanged();
 }
 
-void ServiceControl::FinishServiceSwitch(bool install, bool done) {
+void ServiceControl::FinishServiceSwitch(bool install, bool done, const std::string& why) {
     view_.ChkBoxRunAsServiceEnabled = logon_.LoggedOn();
+    // The message box says it failed; the log says why (a refused consent among the reasons).
+    if (!done && !why.empty())
+        log_.AddLog(1, std::string(install ? "the service install" : "the service removal") +
+                           " did not happen: " + why);
     frontEnd_.MessageBox(install ? (done ? kInstallDone : kInstallFailed)
                                  : (done ? kUninstallDone : kUninstallFailed),
                          kMessageCaption, MessageIcon::Information);

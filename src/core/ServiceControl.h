@@ -31,7 +31,7 @@ public:
 
 private:
     // Tells the user how the install or uninstall run went.
-    void FinishServiceSwitch(bool install, bool done);
+    void FinishServiceSwitch(bool install, bool done, const std::string& why);
 
     ViewState& view_;
     IClientView& frontEnd_;

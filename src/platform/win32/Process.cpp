@@ -4,7 +4,10 @@
 // after windows.h
 #include <shellapi.h>
 
+#include <stdexcept>
+
 #include "platform/win32/CommandLine.h"
+#include "platform/win32/SystemErrorText.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WideText.h"
 
@@ -21,7 +24,7 @@ bool RunningElevated() {
 }
 
 int RunProgramAsAdministrator(const std::vector<std::string>& argv) {
-    if (argv.empty()) return -1;
+    if (argv.empty()) throw std::invalid_argument("no program to run");
     const std::wstring program = ToWide(argv.front());
     std::wstring parameters;
     for (auto it = argv.begin() + 1; it != argv.end(); ++it)
@@ -34,11 +37,19 @@ int RunProgramAsAdministrator(const std::vector<std::string>& argv) {
     info.lpFile = program.c_str();
     info.lpParameters = parameters.c_str();
     info.nShow = SW_HIDE;
-    if (!ShellExecuteExW(&info) || info.hProcess == nullptr) return -1;
+    if (!ShellExecuteExW(&info)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_CANCELLED)
+            throw std::runtime_error("the administrator's consent was refused");
+        throw std::runtime_error(argv.front() + " could not run: " + SystemErrorText(error));
+    }
+    if (info.hProcess == nullptr) throw std::runtime_error(argv.front() + " could not run");
     const UniqueHandle process(info.hProcess);
-    if (WaitForSingleObject(info.hProcess, INFINITE) != WAIT_OBJECT_0) return -1;
     DWORD code = 0;
-    if (!GetExitCodeProcess(info.hProcess, &code)) return -1;
+    if (WaitForSingleObject(info.hProcess, INFINITE) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(info.hProcess, &code))
+        throw std::runtime_error("the outcome of " + argv.front() +
+                                 " is unknown: " + SystemErrorText(GetLastError()));
     return static_cast<int>(code);
 }
 

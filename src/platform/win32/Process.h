@@ -11,7 +11,8 @@ namespace vorta::platform {
 bool RunningElevated();
 
 // Runs `argv` (program first), elevated through the consent prompt when this process is not,
-// and waits for it; its exit code, or -1 when it could not run (a declined prompt among them).
+// and waits for it; its exit code. Throws std::runtime_error saying why it could not run: a
+// declined prompt, or the system's reason.
 int RunProgramAsAdministrator(const std::vector<std::string>& argv);
 
 }  // namespace vorta::platform

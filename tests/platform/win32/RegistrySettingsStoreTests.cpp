@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <sddl.h>
 
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "platform/win32/RegistrySettingsStore.h"
 #include "platform/win32/UniqueHandle.h"
@@ -13,7 +16,9 @@ namespace {
 // A key of the test's own under HKEY_CURRENT_USER, removed with everything below it.
 class TestKey {
 public:
-    TestKey() : path_(L"Software\\VortaTests\\" + std::to_wstring(GetCurrentProcessId())) {}
+    TestKey()
+        : path_(L"Software\\VortaTests\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(next_++)) {}
     ~TestKey() { RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str()); }
     const std::wstring& path() const { return path_; }
 
@@ -33,6 +38,7 @@ public:
     }
 
 private:
+    static inline int next_ = 0;
     std::wstring path_;
 };
 
@@ -69,7 +75,28 @@ TEST(RegistrySettingsStore, ReadsStringsOtherProgramsWroteAndRefusesOtherTypes) 
     EXPECT_THROW(store.ReadSetting("AutoLogon"), std::system_error);
 }
 
-TEST(RegistrySettingsStore, DefaultsToTheClientsKeyInLocalMachine) {
+// The key's access list as SDDL text.
+std::wstring AccessList(HKEY root, const std::wstring& path) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, READ_CONTROL, &opened) != ERROR_SUCCESS) return {};
+    const UniqueKey key(opened);
+    DWORD size = 0;
+    RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, nullptr, &size);
+    std::vector<unsigned char> descriptor(size);
+    if (size == 0 || RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor.data(),
+                                       &size) != ERROR_SUCCESS)
+        return {};
+    wchar_t* text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
+            descriptor.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr))
+        return {};
+    std::wstring sddl = text;
+    LocalFree(text);
+    return sddl;
+}
+
+TEST(RegistrySettingsStore,
+     TheMachineKeyIsTheEarlierReleasesAndOnlyTheSystemAndAdministratorsMayReadIt) {
     RegistrySettingsStore store;
     store.WriteSetting("VortaTestProbe", "1");
     // Key names ignore letter case: the key is the one the earlier releases read.
@@ -78,7 +105,34 @@ TEST(RegistrySettingsStore, DefaultsToTheClientsKeyInLocalMachine) {
     EXPECT_EQ(types.TypeOf(HKEY_LOCAL_MACHINE, path, L"VortaTestProbe"),
               static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(store.ReadSetting("VortaTestProbe"), "1");
+    // Protected: nothing of the parent's "users may read" is inherited.
+    const std::wstring sddl = AccessList(HKEY_LOCAL_MACHINE, path);
+    EXPECT_TRUE(sddl.starts_with(L"D:P")) << std::string(sddl.begin(), sddl.end());
+    for (const wchar_t* other : {L";BU)", L";WD)", L";AU)", L";IU)"})
+        EXPECT_EQ(sddl.find(other), std::wstring::npos) << std::string(sddl.begin(), sddl.end());
+    EXPECT_NE(sddl.find(L";SY)"), std::wstring::npos);
+    EXPECT_NE(sddl.find(L";BA)"), std::wstring::npos);
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, path.c_str(), L"VortaTestProbe");
+}
+
+TEST(RegistrySettingsStore, AUsersFirstKeyCopiesTheStringsOfAnEarlierKeyOnce) {
+    TestKey from;
+    TestKey to;
+    const std::wstring target = to.path() + L"\\User";
+    const wchar_t name[] = L"张三";
+    from.Set(L"UserName", REG_SZ, name, sizeof name);
+    const DWORD number = 1;
+    from.Set(L"Number", REG_DWORD, &number, sizeof number);  // not one of ours: left behind
+    EXPECT_FALSE(
+        CopyKeyIfAbsent(HKEY_CURRENT_USER, to.path() + L"\\None", HKEY_CURRENT_USER, target));
+    ASSERT_TRUE(CopyKeyIfAbsent(HKEY_CURRENT_USER, from.path(), HKEY_CURRENT_USER, target));
+    RegistrySettingsStore copy(HKEY_CURRENT_USER, target);
+    EXPECT_EQ(copy.ReadSetting("UserName"), "张三");
+    EXPECT_EQ(to.TypeOf(HKEY_CURRENT_USER, target, L"Number"), static_cast<DWORD>(REG_NONE));
+    // Once the user has a key of its own, it is never overwritten.
+    copy.WriteSetting("UserName", "李四");
+    EXPECT_FALSE(CopyKeyIfAbsent(HKEY_CURRENT_USER, from.path(), HKEY_CURRENT_USER, target));
+    EXPECT_EQ(copy.ReadSetting("UserName"), "李四");
 }
 
 }  // namespace
