@@ -1,6 +1,6 @@
 # What the Windows cross build holds so far: the layers that need none of libcurl, libxml2,
 # iconv, libnl or Qt, and their tests, which run under Wine (scripts/win32/wine-run.sh).
-# No development service, fuzzers, benchmarks, window or packaging.
+# No development service, fuzzers, benchmarks or Debian packaging; the installer where NSIS is.
 find_package(Threads REQUIRED)
 
 add_subdirectory(src/base)
@@ -14,6 +14,7 @@ add_subdirectory(src/core)
 add_subdirectory(src/cli)
 add_subdirectory(src/host)
 add_subdirectory(src/app)
+add_subdirectory(packaging/win32)
 
 if(VORTA_BUILD_TESTS)
   enable_testing()

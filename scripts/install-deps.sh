@@ -18,7 +18,7 @@ packages=(
   # the desktop entry, the icon (xmllint) and the unit (systemd-analyze).
   file dpkg-dev desktop-file-utils libxml2-utils systemd
   qt6-base-dev xvfb xauth x11-utils fonts-wqy-zenhei
-  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
+  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 nsis
 )
 
 missing=()
