@@ -243,6 +243,8 @@ TEST(ServiceSwitch, AFailedInstallRunIsReportedAndTheBoxShowsTheTruth) {
     ASSERT_TRUE(h.SwitchService());
     EXPECT_EQ(h.view.messageBoxes.back(), "卸载Vorta服务失败");
     EXPECT_TRUE(v.ChkBoxRunAsService) << "still installed";
+    // The reason (a refused consent, a program that did not start) is in the log.
+    EXPECT_TRUE(h.LogHas("the service removal did not happen: cannot start the program"));
 }
 
 TEST(ServiceSwitch, ExitStopsTheServiceInServiceModeAndClosesOtherwise) {
