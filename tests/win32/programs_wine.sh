@@ -118,7 +118,11 @@ client=
 vorta status >/dev/null 2>&1 && fail "status answered after the client stopped"
 
 # The service: installed by the program's own run, started and stopped by Wine's SCM.
-vorta -install -silent || fail "the install run failed"
+# The window's service box hands the account over in a file, as an elevated run has no input.
+printf 'UserName=%s\n' "$(printf carried | od -An -tx1 | tr -d ' \n')" >"$work/carry.txt"
+vorta -install -silent --carry-over-file "$(winepath -w "$work/carry.txt")" ||
+  fail "the install run failed"
+[[ $(vorta config show) == *"UserName=carried"* ]] || fail "not carried over: $(vorta config show)"
 key='HKLM\System\CurrentControlSet\Services\VortaService'
 wine reg query "$key" 2>/dev/null | tr -d '\r' >"$work/config.txt"
 grep -q "ImagePath.*vorta.exe\" --service --data-dir" "$work/config.txt" &&
