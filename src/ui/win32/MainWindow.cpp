@@ -490,6 +490,8 @@ LRESULT MainWindow::OnNotify(NMHDR& header) {
         ShowPage(TabCtrl_GetCurSel(tabs_));
     } else if (id == cmd::ListViewLog && header.code == LVN_GETDISPINFOW) {
         LogDisplayInfo(reinterpret_cast<NMLVDISPINFOW&>(header));
+    } else if (id == cmd::ListViewLine && header.code == LVN_GETINFOTIPW) {
+        LineTip(reinterpret_cast<NMLVGETINFOTIPW&>(header));
     } else if (id == cmd::ListViewLine && header.code == NM_DBLCLK) {
         btModifyClick();
     } else if (id == cmd::TreeViewDns && header.code == TVN_SELCHANGEDW) {
@@ -532,6 +534,10 @@ LRESULT MainWindow::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
                 GoToTray();
                 return 0;
             }
+            // Alt and a letter: the menu bar is a control of the window's own.
+            if ((wParam & 0xFFF0) == SC_KEYMENU && lParam != 0 &&
+                menuStrip_.OpenByMnemonic(static_cast<wchar_t>(lParam)))
+                return 0;
             break;
         case WM_CLOSE:
             GoToTray();

@@ -139,6 +139,8 @@ private:
     void ShowPage(int page);
     void TreeSelectionChanged();
     void LogDisplayInfo(NMLVDISPINFOW& info);
+    // The hint of a line's row: when its address was last reported, and why not if it is not.
+    void LineTip(NMLVGETINFOTIPW& tip);
     int SelectedLine() const;
     std::string SelectedLineId() const;
 

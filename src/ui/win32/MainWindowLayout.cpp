@@ -115,7 +115,7 @@ void MainWindow::BuildUserPage(int x, int y) {
     listViewLine_ = PageChild(0, L"SysListView32", "",
                               kVisible | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, x + 10,
                               y + 116, 458, 138, cmd::ListViewLine, WS_EX_CLIENTEDGE);
-    ListView_SetExtendedListViewStyle(listViewLine_, LVS_EX_FULLROWSELECT);
+    ListView_SetExtendedListViewStyle(listViewLine_, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
     ListView_SetBkColor(listViewLine_, GetSysColor(COLOR_INFOBK));
     ListView_SetTextBkColor(listViewLine_, GetSysColor(COLOR_INFOBK));
     lineImages_ = LineStateImages();

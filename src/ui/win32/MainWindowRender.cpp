@@ -7,6 +7,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <ctime>
 
 #include "core/LogList.h"
 #include "ui/win32/MainWindow.h"
@@ -234,6 +235,27 @@ void MainWindow::LogDisplayInfo(NMLVDISPINFOW& info) {
     const std::size_t n = std::min(wide.size(), static_cast<std::size_t>(item.cchTextMax - 1));
     std::copy_n(wide.begin(), n, item.pszText);
     item.pszText[n] = L'\0';
+}
+
+void MainWindow::LineTip(NMLVGETINFOTIPW& tip) {
+    if (tip.iItem < 0 || static_cast<std::size_t>(tip.iItem) >= shownLines_.size() ||
+        !tip.pszText || tip.cchTextMax <= 0)
+        return;
+    const LineRow& row = shownLines_[static_cast<std::size_t>(tip.iItem)];
+    std::string text = "尚未成功报告";
+    if (row.ReportedAt) {
+        const std::time_t at = static_cast<std::time_t>(row.ReportedAt);
+        std::tm local{};
+        localtime_s(&local, &at);
+        char when[32];
+        std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%S", &local);
+        text = std::string("最后一次成功报告：") + when;
+    }
+    if (!row.Reason.empty()) text += "\n" + row.Reason;
+    const std::wstring wide = W(text);
+    const std::size_t n = std::min(wide.size(), static_cast<std::size_t>(tip.cchTextMax - 1));
+    std::copy_n(wide.begin(), n, tip.pszText);
+    tip.pszText[n] = L'\0';
 }
 
 void MainWindow::LogChanged() {

@@ -30,6 +30,24 @@ void MenuStrip::Add(const std::string& caption, HMENU popup) {
     InvalidateRect(window_, nullptr, TRUE);
 }
 
+bool MenuStrip::OpenByMnemonic(wchar_t letter) {
+    // CharUpperW takes a single character in the pointer's low word.
+    const auto upper = [](wchar_t c) {
+        return static_cast<wchar_t>(reinterpret_cast<ULONG_PTR>(
+            CharUpperW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(c)))));
+    };
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        const std::wstring& caption = items_[i].caption;
+        const auto amp = caption.find(L'&');
+        if (amp != std::wstring::npos && amp + 1 < caption.size() &&
+            upper(caption[amp + 1]) == upper(letter)) {
+            Open(static_cast<int>(i));
+            return true;
+        }
+    }
+    return false;
+}
+
 int MenuStrip::ItemAt(int x) const {
     for (std::size_t i = 0; i < items_.size(); ++i)
         if (x >= items_[i].box.left && x < items_[i].box.right) return static_cast<int>(i);
@@ -86,9 +104,6 @@ LRESULT MenuStrip::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
             return 0;
         case WM_LBUTTONDOWN:
             if (const int at = ItemAt(GET_X_LPARAM(lParam)); at >= 0) Open(at);
-            return 0;
-        case WM_USER:  // open item wParam (the owner's keyboard access)
-            if (wParam < items_.size()) Open(static_cast<int>(wParam));
             return 0;
         default:
             return DefWindowProcW(hwnd, message, wParam, lParam);

@@ -17,6 +17,8 @@ public:
     void Create(HWND owner, int x, int y, int w, int h);
     void Add(const std::string& caption, HMENU popup);
     HWND Handle() const { return window_; }
+    // Alt with a caption's underlined letter opens its menu; false when no caption has it.
+    bool OpenByMnemonic(wchar_t letter);
 
     LRESULT OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
