@@ -2,7 +2,8 @@
 # vorta.exe's window under Wine on a virtual X display: a plain start with saved settings opens
 # the main window titled "Vorta V1.0" in the same process and logs on (the status over the named
 # pipe says so); a second plain start brings the hidden window up; a console interrupt ends it.
-# Without a display the same plain start runs headless and logs on.
+# Beside a client in service mode a plain start is that client's window. Without a display the
+# same plain start runs headless and logs on.
 #   window_wine.sh WIN_BUILD LINUX_BUILD SOURCE_ROOT
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -100,4 +101,31 @@ geometry=$(xwininfo -name "Vorta V1.0")
 [[ $geometry == *"Width: 568"* && $geometry == *"Height: 335"* ]] || fail "window size: $geometry"
 kill -0 "$client" || fail "the window's client ended"
 stop_client "the window"
+for _ in $(seq 100); do xwininfo -root -tree | grep -qF '"Vorta V1.0"' || break; sleep 0.1; done
+
+# Beside a client in service mode, a plain start is that client's window; the client outlives it.
+wine "$program" --data-dir "$data" --service 2>"$work/client-service.log" &
+service_client=$!
+json=
+for _ in $(seq 150); do
+  json=$(vorta status --json 2>/dev/null || true)
+  [[ $json == '{"serviceMode":true,'* ]] && break
+  sleep 0.2
+done
+[[ $json == '{"serviceMode":true,'* ]] || fail "the service-mode client: $json"
+wine "$program" --data-dir "$data" 2>"$work/client-attached.log" &
+client=$!
+await_text "$work/client-attached.log" "attached to the client on" 300
+for _ in $(seq 100); do
+  xwininfo -name "Vorta V1.0" 2>/dev/null | grep -q "Map State: IsViewable" && break
+  sleep 0.1
+done
+xwininfo -name "Vorta V1.0" 2>/dev/null | grep -q "Map State: IsViewable" ||
+  fail "the attached window did not come up"
+kill "$client"
+wait "$client" 2>/dev/null || true
+client=$service_client
+[[ $(vorta status --json 2>/dev/null) == '{"serviceMode":true,'* ]] ||
+  fail "the service-mode client ended with its window"
+stop_client "the service-mode client"
 echo "vorta.exe's window under Wine: passed"
