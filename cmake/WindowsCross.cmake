@@ -13,6 +13,7 @@ add_subdirectory(src/service)
 add_subdirectory(src/core)
 add_subdirectory(src/cli)
 add_subdirectory(src/host)
+add_subdirectory(src/ui/win32)
 add_subdirectory(src/app)
 add_subdirectory(packaging/win32)
 

@@ -1,9 +1,33 @@
 # Sourced: `wine_env PREFIX` sets up a headless 64-bit Wine in PREFIX and makes the prefix on
 # first use (wineboot, no Mono or Gecko, no display); safe to call from parallel tests.
 wine_env() {
+  unset DISPLAY WAYLAND_DISPLAY
+  wine_prefix "$1"
+}
+
+# `wine_env_display PREFIX DISPLAY`: the same on an X display (Xvfb), for the window's tests. A
+# server started on one display stays on it: such a prefix is used on one display at a time
+# and its server ended afterwards (wineserver -k). There is no window manager: Wine draws the
+# windows' frames itself, and CJK text in captions falls back to the CJK font.
+wine_env_display() {
+  export DISPLAY=$2
+  unset WAYLAND_DISPLAY
+  wine_prefix "$1" wine_desktop_setup
+}
+
+wine_desktop_setup() {
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  local font
+  for font in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Segoe UI"; do
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+      /v "$font" /t REG_MULTI_SZ /d 'wqy-zenhei.ttc,WenQuanYi Zen Hei' /f >/dev/null 2>&1
+  done
+}
+
+# `wine_prefix PREFIX [SETUP]`: makes the prefix on first use, running SETUP once in it.
+wine_prefix() {
   export WINEPREFIX=$1
   export WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all}
-  unset DISPLAY WAYLAND_DISPLAY
   # Nothing here needs .NET or HTML: no Mono or Gecko prompts, no menu entries.
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   mkdir -p "$WINEPREFIX"
@@ -11,6 +35,7 @@ wine_env() {
     flock 9
     if [[ ! -e $WINEPREFIX/.ready ]]; then
       wineboot -i >/dev/null 2>&1
+      [[ -n ${2:-} ]] && "$2"
       wineserver -w
       touch "$WINEPREFIX/.ready"
     fi

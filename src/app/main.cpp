@@ -5,6 +5,7 @@
 
 #include "app/CommandLine.h"
 #include "app/HeadlessView.h"
+#include "app/ShowWindow.h"
 #include "cli/Commands.h"
 #include "cli/LogCommand.h"
 #include "host/CarryOver.h"
@@ -92,15 +93,9 @@ int InstallRun(const app::CommandLine& cl, host::HostPlatform& platform) {
 
 int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir,
         const std::vector<std::string>& args) {
-    // On a desktop a plain start shows the window, which is a program of its own so that the
-    // headless client and the service never load the GUI libraries.
-    if (!cl.headless && !cl.service && cl.serviceSwitch == ServiceSwitch::None &&
-        host::DisplayAvailable()) {
-        if (const auto window = host::WindowProgram(); !window.empty()) {
-            const std::string why = host::ReplaceWith(window, args);
-            std::cerr << "vorta: the window cannot start (" << why << "); running without it\n";
-        }
-    }
+    // On a desktop a plain start shows the window.
+    if (!cl.headless && !cl.service && cl.serviceSwitch == ServiceSwitch::None)
+        if (const std::optional<int> code = app::ShowWindow(cl, args)) return *code;
     const auto platform = host::MakePlatform(dataDir);
     // The install run registers or removes the service and ends; it skips the instance check.
     if (cl.serviceSwitch != ServiceSwitch::None) return InstallRun(cl, *platform);

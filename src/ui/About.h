@@ -5,14 +5,12 @@
 #include <cstdint>
 #include <string>
 
+#include "core/MemoryLine.h"
 #include "platform/SystemFacts.h"
 
 class QLabel;
 
 namespace vorta::ui {
-
-// "Windows可用的物理内存：512MB [200MB Free]", each value in MB rounded half to even.
-std::string MemoryLine(std::uint64_t totalBytes, std::uint64_t availableBytes);
 
 class TFAbout : public QDialog {
     Q_OBJECT

@@ -6,23 +6,9 @@
 #include <QUrl>
 #include <string>
 
-namespace vorta::ui {
+#include "core/WebPages.h"
 
-namespace page {
-inline constexpr const char* kRegister = "/client?101";
-inline constexpr const char* kDomainRegister = "/client?102";
-inline constexpr const char* kDomainAdmin = "/client?103";
-inline constexpr const char* kChangePassword = "/client?105";
-inline constexpr const char* kPasswordRecovery = "/client?106";
-inline constexpr const char* kVersionCheck = "/client?107";
-inline constexpr const char* kSupport = "/client?201";
-inline constexpr const char* kDomainTransfer = "/client?202";
-inline constexpr const char* kForum = "/client?203";
-inline constexpr const char* kValueAdded = "/client?205";
-inline constexpr const char* kRecommend = "/client?206";
-inline constexpr const char* kAgreement = "/client?207";
-inline constexpr const char* kWhyCollect = "/client?208";
-}  // namespace page
+namespace vorta::ui {
 
 // `pathAndQuery` on the site of `serviceUrl`.
 QUrl PageUrl(const std::string& serviceUrl, const char* pathAndQuery);

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <iostream>
 
+#include "host/AttachTarget.h"
 #include "host/ChannelProtocol.h"
 #include "platform/ThisProcess.h"
 #include "service/ServiceHost.h"
@@ -22,19 +23,8 @@ TWindowSession::~TWindowSession() {
     view_.Attach(nullptr);
 }
 
-std::optional<std::filesystem::path> TWindowSession::AttachTo(host::HostPlatform& platform) {
-    if (platform.services->IsServiceRunning(platform::kServiceName)) return host::SystemDataDir();
-    const auto reply = platform.channel->Request(host::EncodeRequest({host::RequestKind::Identify}),
-                                                 host::WaitFor(host::RequestKind::Identify));
-    if (reply.outcome == platform::ChannelReply::Outcome::Denied) return platform.dataDir;
-    if (reply.outcome != platform::ChannelReply::Outcome::Answered) return std::nullopt;
-    const auto identity = host::DecodeIdentity(reply.text);
-    if (identity && identity->service) return platform.dataDir;
-    return std::nullopt;
-}
-
 TWindowSession::Outcome TWindowSession::Start(std::string& refusal) {
-    if (const auto dir = AttachTo(platform_)) {
+    if (const auto dir = host::AttachTarget(platform_)) {
         Attach(*dir);
         window_->ShowMainWindow();
         return Outcome::Shown;

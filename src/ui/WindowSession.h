@@ -31,11 +31,6 @@ public:
     // The window program's exit code once the application loop ended.
     int ExitCode() const { return exitCode_; }
 
-    // Where the window should be the face of another process's client: the system service's
-    // data dir while it runs, or this data dir when its client runs in service mode (or where
-    // this user may not reach it). Empty: the window runs a client of its own.
-    static std::optional<std::filesystem::path> AttachTo(host::HostPlatform& platform);
-
 private:
     // This process's client; false (with `refusal`) when it does not start.
     host::ClientHost::Outcome StartOwn(std::string& refusal);
