@@ -7,6 +7,7 @@
 // after windows.h
 #include <shellapi.h>
 
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
