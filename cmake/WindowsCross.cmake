@@ -2,6 +2,8 @@
 # iconv, libnl or Qt, and their tests, which run under Wine (scripts/win32/wine-run.sh).
 # No development service, fuzzers, benchmarks or Debian packaging; the installer where NSIS is.
 find_package(Threads REQUIRED)
+# vorta.exe's resources (manifest, version record, icon) go through windres.
+enable_language(RC)
 
 add_subdirectory(src/base)
 add_subdirectory(src/protocol)

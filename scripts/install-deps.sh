@@ -19,6 +19,9 @@ packages=(
   file dpkg-dev desktop-file-utils libxml2-utils systemd
   qt6-base-dev xvfb xauth x11-utils fonts-wqy-zenhei
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 nsis
+  # The Windows programs test runs under zh_CN.UTF-8 (Wine's ANSI code page 936): localedef
+  # makes it from these sources when the system has not generated it.
+  locales
 )
 
 missing=()

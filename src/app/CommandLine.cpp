@@ -200,4 +200,9 @@ ClientConfig ConfigFrom(const CommandLine& cl, bool headless) {
     return config;
 }
 
+bool WantsConsole(const CommandLine& cl) {
+    return cl.command != Command::Run || cl.headless || cl.service ||
+           cl.serviceSwitch != ServiceSwitch::None;
+}
+
 }  // namespace vorta::app

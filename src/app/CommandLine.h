@@ -57,6 +57,10 @@ bool IsInstallSwitch(const std::vector<std::string>& args);
 
 std::string UsageText();
 
+// False only for a plain start, which shows the window on a desktop: every command, --headless,
+// --service and the install run talk on the console they were started from.
+bool WantsConsole(const CommandLine& cl);
+
 // The run's configuration from the options (the stored settings fill in what they leave out).
 ClientConfig ConfigFrom(const CommandLine& cl, bool headless);
 

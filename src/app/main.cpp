@@ -5,6 +5,7 @@
 
 #include "app/CommandLine.h"
 #include "app/HeadlessView.h"
+#include "app/ProgramMain.h"
 #include "app/ShowWindow.h"
 #include "cli/Commands.h"
 #include "cli/LogCommand.h"
@@ -128,8 +129,7 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir,
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+int vorta::app::ProgramMain(const std::vector<std::string>& args) {
     app::CommandLine cl;
     try {
         cl = app::ParseCommandLine(args);

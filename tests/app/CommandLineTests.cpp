@@ -74,5 +74,25 @@ TEST(CommandLine, InstallSwitchesInEverySpelling) {
     EXPECT_THROW(ParseCommandLine({"--service", "status"}), std::invalid_argument);
 }
 
+// Only the window's start leaves the console alone (on Windows it would hold the window to the
+// console of a prompt that went on at once).
+TEST(CommandLine, EveryRunButTheWindowStartWantsTheConsole) {
+    EXPECT_FALSE(WantsConsole(ParseCommandLine({})));
+    EXPECT_FALSE(WantsConsole(ParseCommandLine({"--data-dir", "/d", "--verbose"})));
+    for (const std::vector<std::string>& run :
+         std::vector<std::vector<std::string>>{{"--headless"},
+                                               {"--service"},
+                                               {"-install", "-silent"},
+                                               {"/UNINSTALL"},
+                                               {"status"},
+                                               {"--help"},
+                                               {"--version"},
+                                               {"config", "show"},
+                                               {"lines", "list"},
+                                               {"log", "--follow"},
+                                               {"logon"}})
+        EXPECT_TRUE(WantsConsole(ParseCommandLine(run))) << run.front();
+}
+
 }  // namespace
 }  // namespace vorta::app

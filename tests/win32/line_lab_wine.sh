@@ -36,7 +36,11 @@ timeout 60 wineserver -w || fail "the prefix's Wine did not end"
 cli bash -c "source '$root/scripts/win32/wine-env.sh' && wine_session"
 service=
 cleanup() {
-  [[ -n $client ]] && kill -INT "$client" 2>/dev/null || true
+  if [[ -n $client ]]; then
+    printf '\003' >&7 2>/dev/null || true
+    sleep 1
+    kill "$client" 2>/dev/null || true
+  fi
   [[ -n $service ]] && kill "$service" 2>/dev/null || true
   wait 2>/dev/null || true
   cli wineserver -k 2>/dev/null || true
@@ -60,12 +64,15 @@ vorta config set UserPwd demo123 2>/dev/null || fail "config set UserPwd"
 vorta lines add --kind lan --entry lan1 >/dev/null || fail "lines add"
 cli ip route add "$LAB_SERVICE_LINE1/32" via 198.51.100.1 dev lan1
 
-# Started directly, not through a function, so that the interrupt reaches the program itself.
-ip netns exec "$NS_CLIENT" wine "$program" --data-dir "$data" --headless \
-  --service-url http://service.vorta.example:8080/vorta/vorta.dll/ \
-  --line-url-template 'http://line%s.vorta.example:8080/vorta/vorta.dll/' --update-rest 1 \
-  2>"$work/client.log" &
+# Started at a console (cmd.exe on a pseudo-terminal), where Ctrl+C stops it: Wine turns a SIGINT
+# into no control event for a GUI program.
+mkfifo "$work/tty-in"
+ip netns exec "$NS_CLIENT" env TERM="${TERM:-xterm}" script -qec "wine cmd /c \"Z:${program//\//\\}\" \
+  --data-dir \"$data\" --headless --service-url http://service.vorta.example:8080/vorta/vorta.dll/ \
+  --line-url-template http://line%s.vorta.example:8080/vorta/vorta.dll/ --update-rest 1" \
+  /dev/null <"$work/tty-in" >"$work/client.log" 2>&1 &
 client=$!
+exec 7>"$work/tty-in"
 
 echo "-- waiting for lan1's report"
 status=
@@ -78,8 +85,9 @@ done
 seen=$(records | sed -n '/"lineReports"/,/"networkUploads"/p')
 grep -q "\"remoteAddr\": \"$LAB_CLIENT_LINE1\"" <<<"$seen" || fail "no report from lan1's address: $seen"
 vorta status | grep -q "logged on as demo" || fail "not logged on: $(vorta status)"
-# A console interrupt ends it cleanly.
-kill -INT "$client"
+# Ctrl+C at its console ends it cleanly.
+printf '\003' >&7
 wait "$client" || fail "the client exited with $?"
+exec 7>&-
 client=
 echo "vorta.exe reported lan1 through its gateway"

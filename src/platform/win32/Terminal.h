@@ -7,7 +7,8 @@
 namespace vorta::platform {
 
 // One line from standard input without its line end: typed without echo after `prompt` (on
-// stderr) when standard input is a console, else read as it comes. Throws std::runtime_error
+// stderr) when standard input is a console (the parent's, for a GUI program started from one
+// without a redirection), else read as it comes. Throws std::runtime_error
 // when standard input has nothing.
 std::string ReadSecret(const std::string& prompt);
 
