@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # vorta.exe's window under Wine on a virtual X display: a plain start with saved settings opens
 # the main window titled "Vorta V1.0" in the same process and logs on (the status over the named
-# pipe says so); a second plain start brings the hidden window up; a console interrupt ends it.
+# pipe says so); a second plain start brings the hidden window up.
 # Beside a client in service mode a plain start is that client's window. Without a display the
 # same plain start runs headless and logs on.
 #   window_wine.sh WIN_BUILD LINUX_BUILD SOURCE_ROOT
@@ -54,12 +54,12 @@ logged_on() {
   fail "status --json: $json"
 }
 stop_client() {
-  # Wine turns SIGINT into CTRL_C_EVENT; without a window manager, Wine waits up to 2 s for
-  # each managed window to be withdrawn while the window goes.
-  kill -INT "$client"
+  # A GUI program started without a console hears no console interrupt (the programs test stops
+  # one cleanly at a console): this one is ended, and must be gone.
+  kill "$client"
   for _ in $(seq 150); do kill -0 "$client" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$client" 2>/dev/null && fail "$1 did not stop on a console interrupt"
-  wait "$client" || fail "$1 exited with $?"
+  kill -0 "$client" 2>/dev/null && fail "$1 did not end"
+  wait "$client" 2>/dev/null || true
   client=
 }
 
