@@ -54,7 +54,9 @@ fi
 "$program" --data-dir "$work/holder" --headless --pair backup --service-url http://127.0.0.1:9/ \
   2>"$work/holder.log" &
 holder=$!
-sleep 0.5
+# The client must start only once the port is taken, however slow the machine.
+for _ in $(seq 100); do ss -Hlun 'sport = :6666' | grep -q . && break; sleep 0.1; done
+ss -Hlun 'sport = :6666' | grep -q . || fail "the holder did not take the heartbeat port"
 
 env HOME="$work/home" XDG_CONFIG_HOME="$work/xdg" "${runner[@]}" "$client_program" \
   --data-dir "$data" --headless --pair backup 2>"$work/client.log" &
