@@ -45,7 +45,9 @@ mkdir -p "$FAKE_SYSTEMCTL_DIR" "$VORTA_SYSTEMD_UNIT_DIR"
 # Root's folders: the users may pass through the test's folder and run the program from it.
 chmod 0755 "$work"
 program=$work/vorta
-cp "$build/src/app/vorta" "$build/src/app/vorta-window" "$work/"
+cp "$build/src/app/vorta" "$work/"
+# A build without the window (the ThreadSanitizer one) checks the commands only.
+[[ -x $build/src/app/vorta-window ]] && cp "$build/src/app/vorta-window" "$work/"
 data=$work/data
 mkdir -m 0700 "$data"
 socket="$data/Vorta客户端 V1.0"
@@ -87,8 +89,12 @@ window_as() {
   window=
   grep -qF "$2" "$work/window-$1.log" || fail "$1's window did not say '$2': $(cat "$work/window-$1.log")"
 }
-window_as "$member" "attached to the client on $data"
-window_as "$other" "sudo usermod -aG vorta $other"
+if [[ -x $work/vorta-window ]]; then
+  window_as "$member" "attached to the client on $data"
+  window_as "$other" "sudo usermod -aG vorta $other"
+else
+  echo "note: this build has no vorta-window; the windows' part is skipped"
+fi
 
 # Anyone else does not reach the channel and is told how to.
 expected="vorta: the client on $data runs as a service that only root and the members of the group vorta may reach; join the group with: sudo usermod -aG vorta $other (then log in again)"
