@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "base/StopWait.h"
+#include "core/RetryPlan.h"
 #include "platform/ThreadName.h"
 #include "protocol/DebugLog.h"
 #include "protocol/HttpRequest.h"
@@ -12,7 +13,7 @@
 
 namespace vorta {
 
-TUpdateIpTrd::TUpdateIpTrd(Context context) : context_(context) {
+TUpdateIpTrd::TUpdateIpTrd(Context context) : context_(context), random_(std::random_device{}()) {
     request_.MsgType = kActiveTestExReq;
     request_.Version = kProtocolVersion;
     thread_ = std::jthread([this](std::stop_token stop) {
@@ -64,7 +65,8 @@ void TUpdateIpTrd::Cycle(std::stop_token stop) {
         std::erase_if(logged_, [&](const auto& item) {
             return std::find(entries.begin(), entries.end(), item.first) == entries.end();
         });
-        SleepUnlessStopped(stop, context_.rest);
+        // Jittered, so that clients that started together do not report in lock step.
+        SleepUnlessStopped(stop, Jittered(context_.rest, kRestSpread, random_));
         return;
     }
     const std::size_t number = ++lineCounter_;
@@ -94,7 +96,8 @@ void TUpdateIpTrd::Cycle(std::stop_token stop) {
     const HttpRoute pinned{serviceAddress, route.interface};
     std::string answer;
     HttpDetails details;
-    HttpRequest("POST", url, request_.SaveToXml(), answer, true, stop, pinned, &details);
+    HttpRequest("POST", url, request_.SaveToXml(), answer, true, stop, pinned, &details,
+                HttpLocking::Concurrent);
     if (answer.empty()) {
         if (stop.stop_requested()) return;
         if (!line->Authenticate()) {
@@ -102,7 +105,8 @@ void TUpdateIpTrd::Cycle(std::stop_token stop) {
             return Explain(*line, number,
                            "the portal logon failed" + (problem.empty() ? "" : ": " + problem));
         }
-        HttpRequest("POST", url, request_.SaveToXml(), answer, true, stop, pinned, &details);
+        HttpRequest("POST", url, request_.SaveToXml(), answer, true, stop, pinned, &details,
+                    HttpLocking::Concurrent);
         if (answer.empty()) {
             if (stop.stop_requested()) return;
             // The address may have moved: the name is asked again at the next pass.

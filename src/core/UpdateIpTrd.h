@@ -1,11 +1,13 @@
 #pragma once
 // The loop that keeps the service told of every line's address: line after line, each report
 // sent through that line's own gateway to the line's own host name, then a 40-second rest. A
-// report that cannot leave through its own line is not sent at all; the line says why.
+// report that cannot leave through its own line is not sent at all; the line says why. The rest
+// carries a ±10 % jitter.
 
 #include <chrono>
 #include <functional>
 #include <map>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -46,6 +48,8 @@ private:
     TActiveTestExReq request_;  // one pair for the thread's life, refilled for every report
     TActiveTestExResp response_;
     std::size_t lineCounter_ = 0;
+    static constexpr double kRestSpread = 0.10;
+    std::mt19937_64 random_;
     std::map<std::string, std::string> logged_;  // entry name: the reason last logged for it
     std::jthread thread_;
 };

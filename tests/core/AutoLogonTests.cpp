@@ -38,6 +38,22 @@ TEST_F(AutoLogonTest, RememberedPasswordLogsOnAfterRetries) {
     EXPECT_TRUE(h.LogHas("登陆成功！"));
 }
 
+TEST_F(AutoLogonTest, AServiceThatKeepsFailingIsAskedLessOftenAndTheLogonFollowsItsReturn) {
+    ClientHarness h(Config());  // a 50 ms period: the waits grow to 1.5 s
+    Remember(h);
+    live.service.setFault(Exchange::Profile, FaultWith(0, 500, std::nullopt, 1000));
+    h.client->StartClient(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1600));
+    // In lock step that would be about 32 queries; doubling after the third failure makes 8.
+    const std::size_t failed = ProfileQueries();
+    EXPECT_GE(failed, 5u);
+    EXPECT_LE(failed, 12u);
+    live.service.clearFaults();
+    const auto back = Clock::now();
+    ASSERT_TRUE(h.RunUntil([&] { return h.client->LoggedOn(); }));
+    EXPECT_LT(Clock::now() - back, std::chrono::milliseconds(3000)) << "within the longest wait";
+}
+
 TEST_F(AutoLogonTest, TypingIntoTheBoxesStopsTheRetries) {
     ClientHarness h(Config());
     Remember(h, "wrong");
