@@ -61,7 +61,7 @@ bool TCNCLine::Fetch(const std::string& method, const std::string& url, const st
         services_.routes.PortalRoute(EntryName(), IpAddressField(), addresses.front());
     if (!route) return Problem(route.reason);
     HttpRequest(method, url, body, answer, false, Stopping(),
-                HttpRoute{addresses.front(), route.interface}, &details);
+                HttpRoute{addresses.front(), route.interface}, &details, HttpLocking::Concurrent);
     return true;
 }
 

@@ -43,17 +43,21 @@ HttpLock& TheHttpLock() {
     return lock;
 }
 
+// Takes the lock for a serialised exchange; a concurrent one passes at once.
 class HttpLockGuard {
 public:
-    explicit HttpLockGuard(std::stop_token stop) : held_(TheHttpLock().Acquire(std::move(stop))) {}
+    HttpLockGuard(HttpLocking locking, std::stop_token stop)
+        : taken_(locking == HttpLocking::Serialised),
+          held_(!taken_ || TheHttpLock().Acquire(std::move(stop))) {}
     ~HttpLockGuard() {
-        if (held_) TheHttpLock().Release();
+        if (taken_ && held_) TheHttpLock().Release();
     }
     HttpLockGuard(const HttpLockGuard&) = delete;
     HttpLockGuard& operator=(const HttpLockGuard&) = delete;
     bool held() const { return held_; }
 
 private:
+    bool taken_;
     bool held_;
 };
 
@@ -96,7 +100,7 @@ bool IsValidXml(std::string_view text) {
 
 void HttpRequest(std::string_view method, std::string_view url, std::string_view body,
                  std::string& response, bool xmlMode, std::stop_token stop, const HttpRoute& route,
-                 HttpDetails* details) {
+                 HttpDetails* details, HttpLocking locking) {
     response.clear();
     HttpDetails ignored;
     HttpDetails& told = details != nullptr ? *details : ignored;
@@ -109,7 +113,7 @@ void HttpRequest(std::string_view method, std::string_view url, std::string_view
     };
     if (url.empty()) return failed("no URL");
 
-    HttpLockGuard guard(stop);
+    HttpLockGuard guard(locking, stop);
     if (!guard.held()) return failed("stopped while waiting for another exchange");
 
     std::vector<std::string> headers;

@@ -1,6 +1,9 @@
 #pragma once
-// The one HTTP routine of the client: a synchronous exchange under a process-wide lock, so that
-// at most one request is in flight at any time. Any failure yields an empty response.
+// The one HTTP routine of the client: a synchronous exchange. The logon session's exchanges run
+// under a process-wide lock, one at a time, since they share the session and the last error;
+// a line's own exchanges (its reports, its portal logon) run beside them and beside each other,
+// so that a line whose service never answers holds up no other. Any failure yields an empty
+// response.
 
 #include <chrono>
 #include <cstddef>
@@ -31,6 +34,9 @@ struct HttpRoute {
     std::string interface;  // the only interface the exchange may leave by; empty: any
 };
 
+// Whether an exchange waits for the process-wide lock.
+enum class HttpLocking { Serialised, Concurrent };
+
 // What became of one exchange beyond its response text.
 struct HttpDetails {
     std::string failure;   // why the response is empty (the debug log's words); empty otherwise
@@ -46,10 +52,12 @@ struct HttpDetails {
 // A stop request on `stop` abandons the exchange (or the wait for the lock) at once.
 // `details`, when given, learns why a response is empty, the charset of a plain-mode body and
 // the target of a redirect (the response stays empty: nothing is ever followed by itself).
+// A Concurrent exchange neither waits for nor takes the lock.
 // Throws std::runtime_error only when no HTTP handle can be created.
 void HttpRequest(std::string_view method, std::string_view url, std::string_view body,
                  std::string& response, bool xmlMode, std::stop_token stop = {},
-                 const HttpRoute& route = {}, HttpDetails* details = nullptr);
+                 const HttpRoute& route = {}, HttpDetails* details = nullptr,
+                 HttpLocking locking = HttpLocking::Serialised);
 
 // True exactly when `text` is a well-formed XML document.
 bool IsValidXml(std::string_view text);

@@ -228,6 +228,22 @@ TEST_F(HttpRequestTest, ConcurrentCallersAreServedOneAfterTheOther) {
     EXPECT_GE(std::max(endA, endB) - start, milliseconds(2 * kDelayMs));
 }
 
+TEST_F(HttpRequestTest, ALinesExchangeRunsBesideTheSessionsWithoutWaitingForTheLock) {
+    // The first profile query hangs for 3 s while it holds the lock.
+    service.setFault(Exchange::Profile, {.delayMs = 3000, .count = 1});
+    auto held = std::async(std::launch::async, [&] { return Post(ProfileQuery()); });
+    std::this_thread::sleep_for(milliseconds(300));
+    const auto start = Clock::now();
+    std::string response;
+    HttpRequest("POST", ServiceUrl(), ProfileQuery(), response, true, {}, {}, nullptr,
+                HttpLocking::Concurrent);
+    EXPECT_FALSE(response.empty());
+    EXPECT_LT(Clock::now() - start, milliseconds(1500)) << "it did not wait for the held lock";
+    EXPECT_EQ(held.wait_for(milliseconds(0)), std::future_status::timeout)
+        << "the serialised exchange was still under way";
+    EXPECT_FALSE(held.get().empty());
+}
+
 TEST_F(HttpRequestTest, StopRequestAbortsAnExchangeInFlightAndAWaitForTheLock) {
     service.setFault(Exchange::Profile, test::Delay(60000));
     std::promise<std::string> first, second;
