@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Idle cost and shutdown of the client: a headless client with five lines that are down and a
 # service that accepts connections but never answers. Prints its wake-ups per second over a
-# minute, its memory after it, bench_shutdown's figure, the window's memory once logged on
+# minute, its memory after it, bench_shutdown's and bench_fleet's figures, the window's memory once logged on
 # to the development service, and how soon `vorta log --follow` shows a logon, each with its goal.
 # Usage: bench/run.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
@@ -130,6 +130,8 @@ if [[ -x $build/bench/bench_shutdown ]]; then
 else
   echo "shutdown: no $build/bench/bench_shutdown (built with the benchmarks?)"
 fi
+# The fleet after an outage of the service: a simulation, no network.
+[[ -x $build/bench/bench_fleet ]] && { "$build/bench/bench_fleet" || true; }
 
 # The window: vorta-window on the offscreen platform against the development service, logged on
 # as the fixture's demo user; its resident memory once the domains have arrived.
