@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Idle cost and shutdown of the client: a headless client with five lines that are down and a
 # service that accepts connections but never answers. Prints its wake-ups per second over a
-# minute, its memory after it, bench_shutdown's and bench_fleet's figures, the window's memory once logged on
-# to the development service, and how soon `vorta log --follow` shows a logon, each with its goal.
+# minute, its memory after it, bench_shutdown's and bench_fleet's figures, the window's memory
+# once logged on to the development service, and how soon `vorta log --follow` shows a logon,
+# each with its goal.
 # Usage: bench/run.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 build=${1:-build}
