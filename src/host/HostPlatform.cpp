@@ -10,6 +10,7 @@ namespace vorta::host {
 ClientPlatform HostPlatform::ForClient() const {
     ClientPlatform client(*settings, *services, *autostart);
     client.network = network.get();
+    client.changes = changes.get();
     client.ras = ras.get();
     client.linesFile = dataDir / kLinesFileName;
     client.facts = facts.get();

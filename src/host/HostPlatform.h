@@ -10,6 +10,7 @@
 
 #include "core/Client.h"
 #include "platform/InstanceChannel.h"
+#include "platform/NetworkChanges.h"
 #include "platform/StopRequests.h"
 
 namespace vorta::host {
@@ -20,6 +21,8 @@ struct HostPlatform {
     std::unique_ptr<platform::IServiceManager> services;
     std::unique_ptr<platform::IAutostart> autostart;
     std::unique_ptr<platform::INetworkTables> network;
+    // Before the datagrams, which listen to it and so must go first.
+    std::unique_ptr<platform::NetworkChanges> changes;
     std::unique_ptr<platform::IRemoteAccess> ras;
     std::unique_ptr<platform::ISystemFacts> facts;
     std::unique_ptr<platform::IDatagrams> datagrams;

@@ -8,6 +8,7 @@
 #include "lines/LineInfo.h"
 #include "platform/linux/FileSettingsStore.h"
 #include "platform/linux/LinuxSystemFacts.h"
+#include "platform/linux/NetlinkChanges.h"
 #include "platform/linux/NetlinkTables.h"
 #include "platform/linux/Paths.h"
 #include "platform/linux/PppdRemoteAccess.h"
@@ -103,7 +104,8 @@ std::unique_ptr<HostPlatform> MakePlatform(const std::filesystem::path& dataDir)
     made->autostart = std::make_unique<platform::XdgAutostart>(platform::XdgAutostart::DefaultDir(),
                                                                std::move(command));
     made->facts = std::make_unique<platform::LinuxSystemFacts>();
-    made->datagrams = std::make_unique<platform::UdpDatagrams>();
+    made->changes = std::make_unique<platform::NetlinkChanges>();
+    made->datagrams = std::make_unique<platform::UdpDatagrams>(made->changes.get());
     made->resolver = platform::ResolveHost;
     made->channel = OpenChannel(dataDir);
     made->watchStopRequests = [](std::function<void()> onStop,

@@ -9,6 +9,7 @@
 #include "host/HostPlatform.h"
 #include "lines/LineInfo.h"
 #include "platform/AtomicFile.h"
+#include "platform/win32/IpHelperChanges.h"
 #include "platform/win32/IpHelperTables.h"
 #include "platform/win32/Paths.h"
 #include "platform/win32/PipeInstanceChannel.h"
@@ -117,7 +118,8 @@ std::unique_ptr<HostPlatform> MakePlatform(const std::filesystem::path& dataDir)
         std::move(command), platform::kRunValueName,
         IsMachineRun(made->dataDir) ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER);
     made->facts = std::make_unique<platform::WindowsSystemFacts>();
-    made->datagrams = std::make_unique<platform::WinSockDatagrams>();
+    made->changes = std::make_unique<platform::IpHelperChanges>();
+    made->datagrams = std::make_unique<platform::WinSockDatagrams>(made->changes.get());
     made->resolver = platform::ResolveHost;
     made->channel = OpenChannel(dataDir);
     made->watchStopRequests = [](std::function<void()> onStop, bool asService) {

@@ -2,8 +2,6 @@
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
-#include <linux/netlink.h>
-#include <linux/rtnetlink.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -16,6 +14,9 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "platform/linux/NetlinkChanges.h"
+#include "platform/linux/UniqueFd.h"
 
 namespace vorta::platform {
 namespace {
@@ -74,37 +75,6 @@ std::vector<unsigned> BroadcastInterfaces() {
     for (const Ip4Interface& entry : ReadInterfaces())
         if (entry.broadcastCapable) indexes.push_back(entry.index);
     return indexes;
-}
-
-// A socket that the kernel tells of every change of links and IPv4 addresses; invalid when none
-// can be had.
-UniqueFd WatchChanges() {
-    UniqueFd s(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_ROUTE));
-    sockaddr_nl addr{};
-    addr.nl_family = AF_NETLINK;
-    addr.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_IFADDR;
-    if (!s.valid() || ::bind(s.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0)
-        return UniqueFd();
-    return s;
-}
-
-// Whether the kernel told of a change since the last call. The notice of a new address is
-// queued before any datagram can leave from it. Reads a bounded number; the rest tell the next
-// call.
-bool ChangesCame(const UniqueFd& watch) {
-    if (!watch.valid()) return false;
-    bool came = false;
-    char buffer[4096];
-    for (int read = 0; read < 16; ++read) {
-        const auto n = ::recv(watch.get(), buffer, sizeof buffer, MSG_DONTWAIT);
-        if (n < 0 && errno == ENOBUFS) {
-            came = true;  // notices were lost, which says as much
-            continue;
-        }
-        if (n <= 0) break;
-        came = true;
-    }
-    return came;
 }
 
 sockaddr_in Address(in_addr_t hostOrder, std::uint16_t port) {
@@ -249,10 +219,16 @@ std::unique_ptr<IWakeup> UdpDatagrams::MakeWakeup() {
     return std::make_unique<EventWakeup>(std::move(fd));
 }
 
-UdpDatagrams::UdpDatagrams() : changes_(WatchChanges()), interfaces_(ReadInterfaces) {}
+UdpDatagrams::UdpDatagrams(NetworkChanges* changes)
+    : interfaces_(ReadInterfaces),
+      ownChanges_(changes ? nullptr : std::make_unique<NetlinkChanges>()),
+      changes_(changes ? changes : ownChanges_.get()),
+      listening_(changes_->Listen([this] { interfaces_.Invalidate(); })) {}
 
 bool UdpDatagrams::IsLanBroadcast(const Datagram& datagram) {
-    if (ChangesCame(changes_)) interfaces_.Invalidate();
+    // The notice of a new address is queued before any datagram can leave from it: delivered
+    // now, the judgement below sees the address.
+    changes_->Pump();
     return interfaces_.IsLanBroadcast(datagram);
 }
 

@@ -1,17 +1,20 @@
 #pragma once
 #include "platform/linux/Guard.h"
-// UDP datagrams over BSD sockets; the interfaces come from getifaddrs(), read again when a
-// routing socket tells of a change; wake-ups are eventfds.
+// UDP datagrams over BSD sockets; the interfaces come from getifaddrs(), read again when the
+// kernel tells of a change; wake-ups are eventfds.
 
+#include <memory>
 #include "platform/Datagrams.h"
+
 #include "platform/InterfaceCache.h"
-#include "platform/linux/UniqueFd.h"
+#include "platform/NetworkChanges.h"
 
 namespace vorta::platform {
 
 class UdpDatagrams final : public IDatagrams {
 public:
-    UdpDatagrams();
+    // The change notices of `changes`, which outlives this; without it, a watch of its own.
+    explicit UdpDatagrams(NetworkChanges* changes = nullptr);
 
     std::unique_ptr<IUdpSocket> Open() override;
     std::unique_ptr<IUdpSocket> Bind(std::uint16_t port, std::error_code& error) override;
@@ -19,8 +22,10 @@ public:
     bool IsLanBroadcast(const Datagram& datagram) override;
 
 private:
-    UniqueFd changes_;  // invalid without one: the cache's own re-reads then keep it current
     InterfaceCache interfaces_;
+    std::unique_ptr<NetworkChanges> ownChanges_;
+    NetworkChanges* changes_;
+    NetworkChanges::Subscription listening_;
 };
 
 }  // namespace vorta::platform

@@ -15,6 +15,7 @@
 
 #include "platform/NetworkTables.h"
 #include "platform/win32/Ip4Interfaces.h"
+#include "platform/win32/IpHelperChanges.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/UniqueSocket.h"
 
@@ -212,10 +213,6 @@ private:
     LPFN_WSARECVMSG recvMsg_;
 };
 
-VOID NETIOAPI_API_ AddressChanged(PVOID cache, PMIB_UNICASTIPADDRESS_ROW, MIB_NOTIFICATION_TYPE) {
-    static_cast<InterfaceCache*>(cache)->Invalidate();
-}
-
 std::unique_ptr<IUdpSocket> MakeSocket(UniqueSocket s) {
     UniqueHandle readable(WSACreateEvent());
     if (!readable) return nullptr;
@@ -224,17 +221,11 @@ std::unique_ptr<IUdpSocket> MakeSocket(UniqueSocket s) {
 
 }  // namespace
 
-WinSockDatagrams::WinSockDatagrams() : interfaces_(ListIp4Interfaces) {
-    HANDLE notice = nullptr;
-    if (NotifyUnicastIpAddressChange(AF_INET, &AddressChanged, &interfaces_, FALSE, &notice) ==
-        NO_ERROR)
-        notice_.reset(notice);
-}
-
-// Returns once a notice in progress has ended.
-void WinSockDatagrams::NoticeCanceller::operator()(void* notice) const {
-    CancelMibChangeNotify2(notice);
-}
+WinSockDatagrams::WinSockDatagrams(NetworkChanges* changes)
+    : interfaces_(ListIp4Interfaces),
+      ownChanges_(changes ? nullptr : std::make_unique<IpHelperChanges>()),
+      changes_(changes ? changes : ownChanges_.get()),
+      listening_(changes_->Listen([this] { interfaces_.Invalidate(); })) {}
 
 std::unique_ptr<IUdpSocket> WinSockDatagrams::Open() {
     UniqueSocket s = OpenSocket();
@@ -267,6 +258,7 @@ std::unique_ptr<IWakeup> WinSockDatagrams::MakeWakeup() {
 }
 
 bool WinSockDatagrams::IsLanBroadcast(const Datagram& datagram) {
+    changes_->Pump();
     return interfaces_.IsLanBroadcast(datagram);
 }
 
