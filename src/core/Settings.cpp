@@ -1,6 +1,7 @@
 #include "core/Settings.h"
 
 #include <algorithm>
+#include <string>
 
 #include "protocol/ServiceUrls.h"
 
@@ -38,6 +39,15 @@ std::string SettingValueError(std::string_view name, std::string_view value) {
     }
     if (value.find_first_of("\r\n") != std::string_view::npos)
         return std::string(name) + " cannot hold a line break";
+    if (name == "HoldDown" && !value.empty()) {
+        const bool digits =
+            value.size() <= 4 &&
+            std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (!digits || std::stoi(std::string(value)) > Settings::kMaxHoldDownSeconds)
+            return "HoldDown takes a whole number of seconds from 0 to " +
+                   std::to_string(Settings::kMaxHoldDownSeconds) + ", not " + quoted;
+        return {};
+    }
     if (value.empty() || (name != "ServiceUrl" && name != "ProbeUrl" && name != "LineUrlTemplate"))
         return {};
     if (!IsWebUrl(value))
@@ -50,6 +60,12 @@ std::string SettingValueError(std::string_view name, std::string_view value) {
                    quoted;
     }
     return {};
+}
+
+int HoldDownSecondsOf(std::string_view value) {
+    if (value.empty() || !SettingValueError("HoldDown", value).empty())
+        return Settings::kDefaultHoldDownSeconds;
+    return std::stoi(std::string(value));
 }
 
 }  // namespace vorta

@@ -21,13 +21,18 @@ struct Settings {
     bool IsInNet = false;         // part of a master/backup pair
     bool IsMasterHost = false;
     bool IsInLANBack = false;  // the backup host shares the master's LAN
+    // How long the main group must stay up before it is taken back from the backup group.
+    int HoldDownSeconds = kDefaultHoldDownSeconds;
+    static constexpr int kDefaultHoldDownSeconds = 5;
+    static constexpr int kMaxHoldDownSeconds = 3600;
 };
 
 // Stored value names: the nine in the order SaveSettings writes them, then the service's
-// addresses (empty: the built-in default), which only `config set` writes.
-inline constexpr std::array<std::string_view, 12> kSettingNames = {
-    "UserName", "UserPwd",      "AutoLogon",   "AsService",  "UpdateSysInfo",   "AutoRunAsOSStart",
-    "IsInNet",  "IsMasterHost", "IsInLANBack", "ServiceUrl", "LineUrlTemplate", "ProbeUrl"};
+// addresses and the hold time (empty: the built-in default), which only `config set` writes.
+inline constexpr std::array<std::string_view, 13> kSettingNames = {
+    "UserName",         "UserPwd",  "AutoLogon",    "AsService",   "UpdateSysInfo",
+    "AutoRunAsOSStart", "IsInNet",  "IsMasterHost", "IsInLANBack", "ServiceUrl",
+    "LineUrlTemplate",  "ProbeUrl", "HoldDown"};
 
 bool IsSettingName(std::string_view name);
 bool IsFlagSetting(std::string_view name);
@@ -35,7 +40,11 @@ bool IsFlagSetting(std::string_view name);
 // Why `value` cannot be stored under `name`; empty when it can. Flags are "1" or "0"; the
 // service URL and the probe URL are http or https URLs with a host; the line URL template is
 // one whose host holds exactly one "%s" (and no other "%"). An empty URL means the default.
+// HoldDown is a whole number of seconds up to an hour, empty for the default.
 std::string SettingValueError(std::string_view name, std::string_view value);
+
+// The stored hold time in seconds; the default for an empty or unusable text.
+int HoldDownSecondsOf(std::string_view value);
 
 // "1" is true; every other text, the empty one included, is false.
 inline bool SettingFlag(std::string_view value) {

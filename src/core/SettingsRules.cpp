@@ -47,6 +47,7 @@ void SettingsRules::LoadSettings() {
     s.UpdateSysInfo = UpdateSysInfoFlag(store_.ReadSetting("UpdateSysInfo"));
     s.AutoRunAsOSStart = SettingFlag(store_.ReadSetting("AutoRunAsOSStart"));
     if (s.UserName.empty() && s.UserPwd.empty()) s.AutoLogon = false;
+    s.HoldDownSeconds = HoldDownSecondsOf(store_.ReadSetting("HoldDown"));
     settings_.Update([&](Settings& shared) { shared = s; });
 
     view_.EditUserName = s.UserName;
@@ -230,6 +231,8 @@ CommandOutcome SettingsRules::ConfigSet(const std::string& name, const std::stri
         }
     } else if (name == "ProbeUrl") {
         note = " (in use from the client's next start)";
+    } else if (name == "HoldDown") {
+        settings_.Update([&](Settings& s) { s.HoldDownSeconds = HoldDownSecondsOf(value); });
     }
     frontEnd_.StateChanged();
     return {0, name + " saved" + note + "\n"};

@@ -15,8 +15,9 @@
 namespace vorta {
 
 // The settings carried over; the others are the service's own.
-inline constexpr std::array<std::string_view, 6> kCarriedSettings = {
-    "UserName", "UserPwd", "UpdateSysInfo", "ServiceUrl", "LineUrlTemplate", "ProbeUrl"};
+inline constexpr std::array<std::string_view, 7> kCarriedSettings = {
+    "UserName",        "UserPwd",  "UpdateSysInfo", "ServiceUrl",
+    "LineUrlTemplate", "ProbeUrl", "HoldDown"};
 
 struct CarryOver {
     platform::ISettingsStore::Values settings;

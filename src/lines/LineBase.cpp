@@ -30,6 +30,19 @@ void TBaseLine::RequestAuthenticate() {
     wake_.notify_all();
 }
 
+void TBaseLine::WakeKeep() {
+    {
+        std::lock_guard guard(wakeLock_);
+        woken_ = true;
+    }
+    wake_.notify_all();
+}
+
+bool TBaseLine::TakeWake() {
+    std::lock_guard guard(wakeLock_);
+    return std::exchange(woken_, false);
+}
+
 bool TBaseLine::TakeAuthenticateRequest() {
     std::lock_guard guard(wakeLock_);
     return std::exchange(authenticateRequested_, false);
@@ -66,12 +79,16 @@ void TBaseLine::KeepLoop(std::stop_token stop) {
     auto nextPass = Clock::now();  // the first pass runs at once
     while (!stop.stop_requested()) {
         bool authenticate = false;
-        if (Clock::now() >= nextPass) {
-            ++pass;
+        const bool due = Clock::now() >= nextPass;
+        // A woken pass is one more between the regular ones.
+        if (TakeWake() || due) {
             try {
-                if (KeepActive && !GetActive()) SetActive(true);
-                if (!KeepActive && GetActive()) SetActive(false);
-                if (pass > 4) {
+                const bool wasActive = GetActive();
+                if (KeepActive && !wasActive) SetActive(true);
+                if (!KeepActive && wasActive) SetActive(false);
+                if (KeepActive != wasActive && services_.changed && GetActive() != wasActive)
+                    services_.changed();
+                if (due && ++pass > 4) {
                     pass = 0;
                     authenticate = true;
                 }
@@ -79,7 +96,7 @@ void TBaseLine::KeepLoop(std::stop_token stop) {
                 Debug(std::string("keep pass: ") + e.what());
                 // The next pass tries again.
             }
-            nextPass = Clock::now() + services_.keepPeriod;
+            if (due) nextPass = Clock::now() + services_.keepPeriod;
         }
         // A requested logon runs between passes and leaves their cadence as it was.
         if (TakeAuthenticateRequest()) authenticate = true;
@@ -91,7 +108,7 @@ void TBaseLine::KeepLoop(std::stop_token stop) {
             }
         }
         std::unique_lock lock(wakeLock_);
-        wake_.wait_until(lock, stop, nextPass, [this] { return authenticateRequested_; });
+        wake_.wait_until(lock, stop, nextPass, [this] { return authenticateRequested_ || woken_; });
     }
 }
 

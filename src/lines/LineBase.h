@@ -1,11 +1,12 @@
 #pragma once
 // A line: one internet connection through which the client reports an address. Every line
-// owns a keep thread that about every 8 seconds brings it up or takes it down as KeepActive
-// asks, and runs its Authenticate step on every fifth pass.
+// owns a keep thread that about every 8 seconds, and at once when woken, brings it up or takes it
+// down as KeepActive asks, and runs its Authenticate step on every fifth regular pass.
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stop_token>
@@ -27,6 +28,8 @@ struct LineServices {
     std::string probeUrl;                    // web-login lines' connectivity probe
     std::chrono::milliseconds keepPeriod{8000};
     HostResolver resolver = platform::ResolveIp4Literal;  // web-login lines' portal names
+    // Told when a keep pass brought a line up or took it down; set before any line exists.
+    std::function<void()> changed = nullptr;
 };
 
 class TBaseLine {
@@ -84,6 +87,9 @@ public:
     // Callers that must not wait on the network (the controller, the lines manager under its
     // lock) ask for the logon this way instead of running it.
     void RequestAuthenticate();
+    // Asks the keep thread for a pass at once (the system told of a change, or KeepActive
+    // changed); returns at once. The passes' cadence, and so that of Authenticate, stays.
+    void WakeKeep();
     // Asks the keep thread to end and every exchange and dial of this line to stop; returns at
     // once. A stopped line stays stopped.
     void RequestStop();
@@ -113,15 +119,17 @@ private:
 
     void KeepLoop(std::stop_token stop);
     bool TakeAuthenticateRequest();
+    bool TakeWake();
 
     mutable std::mutex lock_;
     std::string userName_, password_, entryName_, ipAddress_, reason_;
     std::chrono::system_clock::time_point reportedAt_{};
     std::vector<std::string> errors_;
     std::stop_source stop_;
-    std::mutex wakeLock_;  // guards authenticateRequested_
+    std::mutex wakeLock_;  // guards authenticateRequested_ and woken_
     std::condition_variable_any wake_;
     bool authenticateRequested_ = false;
+    bool woken_ = false;
     std::jthread keepThread_;
 };
 

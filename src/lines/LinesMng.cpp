@@ -175,6 +175,7 @@ std::optional<std::size_t> TLinesMng::IndexOf(const std::string& lineId) const {
 }
 
 void TLinesMng::RefreshState() {
+    using Clock = std::chrono::steady_clock;
     bool haveMaster = false, haveBackup = false, masterFailing = false, backupFailing = false;
     {
         std::lock_guard guard(lock_);
@@ -196,21 +197,59 @@ void TLinesMng::RefreshState() {
     }
     masterFailing = masterFailing || !haveMaster;
     backupFailing = backupFailing || !haveBackup;
-    Groups = masterFailing && backupFailing ? GroupState::BothFailing
-             : !masterFailing               ? GroupState::MainUp
-                                            : GroupState::BackupCarries;
+    const GroupState measured = masterFailing && backupFailing ? GroupState::BothFailing
+                                : !masterFailing               ? GroupState::MainUp
+                                                               : GroupState::BackupCarries;
+    const auto holdDown = options_.holdDown();
+    std::lock_guard guard(lock_);
+    const auto now = Clock::now();
+    if (measured != GroupState::MainUp) {
+        mainUpSince_.reset();
+    } else if (!mainUpSince_) {
+        mainUpSince_ = now;
+    }
+    holdEnds_.reset();
+    // A main line that flaps must not switch the groups back and forth: while the backup group
+    // carries, the main group counts as back only once it has stayed up for the hold time.
+    if (measured == GroupState::MainUp && backupKept_ && now - *mainUpSince_ < holdDown) {
+        holdEnds_ = *mainUpSince_ + holdDown;
+        return;  // Groups stays as it was
+    }
+    Groups = measured;
+}
+
+void TLinesMng::DecideGroups() {
+    const bool keep = Groups != GroupState::MainUp;
+    keep ? KeepGroup(LineGroup::Backup) : ReleaseGroup(LineGroup::Backup);
+    std::lock_guard guard(lock_);
+    backupKept_ = keep;
 }
 
 void TLinesMng::KeepGroup(LineGroup group) {
     std::lock_guard guard(lock_);
     for (std::size_t i = 0; i < infos_.size(); ++i)
-        if (GroupOf(infos_[i]) == group) lines_[i]->KeepActive = true;
+        if (GroupOf(infos_[i]) == group && !lines_[i]->KeepActive.exchange(true))
+            lines_[i]->WakeKeep();  // dialled now, not at the line's next pass
 }
 
 void TLinesMng::ReleaseGroup(LineGroup group) {
     std::lock_guard guard(lock_);
     for (std::size_t i = 0; i < infos_.size(); ++i)
-        if (GroupOf(infos_[i]) == group) lines_[i]->KeepActive = false;
+        if (GroupOf(infos_[i]) == group && lines_[i]->KeepActive.exchange(false))
+            lines_[i]->WakeKeep();
+}
+
+void TLinesMng::NoteChange() {
+    {
+        std::lock_guard guard(lock_);
+        for (const auto& line : lines_)
+            if (line) line->WakeKeep();
+    }
+    {
+        std::lock_guard guard(changeLock_);
+        changed_ = true;
+    }
+    changeCv_.notify_all();
 }
 
 void TLinesMng::ReleaseAll() {
@@ -293,27 +332,58 @@ void TLinesMng::EndPass() {
     passDone_.notify_all();
 }
 
+bool TLinesMng::AwaitChange(std::stop_token stop, std::chrono::steady_clock::time_point until) {
+    std::unique_lock lock(changeLock_);
+    return changeCv_.wait_until(lock, stop, until, [this] { return changed_; });
+}
+
+bool TLinesMng::RefreshUntil(std::stop_token stop, std::chrono::steady_clock::time_point until) {
+    using Clock = std::chrono::steady_clock;
+    // The notices of one change come in a burst (a link's carrier, then its routes): they are
+    // let in before the lines are read.
+    constexpr auto kSettle = std::chrono::milliseconds(50);
+    for (;;) {
+        auto deadline = until;
+        {
+            std::lock_guard guard(lock_);
+            if (holdEnds_ && *holdEnds_ < deadline) deadline = *holdEnds_;
+        }
+        if (AwaitChange(stop, deadline) && !SleepUnlessStopped(stop, kSettle)) return false;
+        if (stop.stop_requested()) return false;
+        {
+            std::lock_guard guard(changeLock_);
+            changed_ = false;
+        }
+        RefreshState();
+        if (Clock::now() >= until) return true;
+        if (FirstPassDone()) DecideGroups();
+    }
+}
+
 void TLinesMng::Run(std::stop_token stop) {
+    using Clock = std::chrono::steady_clock;
     while (!stop.stop_requested()) {
         try {
             if (Duty == LinesDuty::StandBy && options_.isLanBackup()) {
                 ReleaseAll();
                 Groups = GroupState::BothFailing;
+                {
+                    std::lock_guard guard(lock_);
+                    backupKept_ = false;
+                }
                 EndPass();
-                SleepUnlessStopped(stop, options_.slice * 5);
+                AwaitChange(stop, Clock::now() + options_.slice * 5);
+                std::lock_guard guard(changeLock_);
+                changed_ = false;
                 continue;
             }
             KeepGroup(LineGroup::Main);
             // A cycle is 40 slices with a refresh after the 21st and the 40th; the thread sleeps
-            // until each of them rather than waking every slice.
-            if (!SleepUnlessStopped(stop, options_.slice * 21)) return;
-            RefreshState();
-            if (!SleepUnlessStopped(stop, options_.slice * 19)) return;
-            RefreshState();
-            if (Groups != GroupState::MainUp)
-                KeepGroup(LineGroup::Backup);
-            else
-                ReleaseGroup(LineGroup::Backup);
+            // until each of them, or a change, rather than waking every slice.
+            const auto start = Clock::now();
+            if (!RefreshUntil(stop, start + options_.slice * 21)) return;
+            if (!RefreshUntil(stop, start + options_.slice * 40)) return;
+            DecideGroups();
             EndPass();
         } catch (const std::exception& e) {
             Debug(std::string("lines cycle: ") + e.what());

@@ -1,9 +1,11 @@
 #pragma once
 // The user's lines: at most five records kept in the lines file, each backed by a live line,
 // and the thread that holds the main group up and brings the backup group up while the main
-// group fails.
+// group fails. The system's change notices wake that thread and the lines at once: a failover
+// is immediate, while the main group is taken back only once it has stayed up for a hold time.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
@@ -43,6 +45,11 @@ public:
         // True while this host is the backup host inside the master's LAN.
         std::function<bool()> isLanBackup = [] { return false; };
         std::chrono::milliseconds slice{200};  // the run thread's cadence: 40 slices a cycle
+        // How long the main group must stay up before the backup group makes way; read at
+        // every decision.
+        std::function<std::chrono::milliseconds()> holdDown = [] {
+            return std::chrono::seconds(5);
+        };
     };
 
     // Loads the lines file. A file that exists but cannot be read leaves the manager without
@@ -72,7 +79,12 @@ public:
     // when there is none. What a front end uses whose list may be older than the manager's.
     bool ModifyLineById(const std::string& lineId, const TLineInfo& info);
     bool DeleteLineById(const std::string& lineId);
+    // Reads every line's state and the groups' from it; a main group back up counts only once
+    // it has stayed up for the hold time while the backup group carries.
     void RefreshState();
+    // The system told of a change of links, addresses or routes: every line's keep thread and
+    // the group decision run at once. Returns at once; any thread.
+    void NoteChange();
     void KeepGroup(LineGroup group);
     void ReleaseGroup(LineGroup group);
     void ReleaseAll();
@@ -120,6 +132,13 @@ private:
     // Writes `records` as the lines file, unless the load failed; throws on failure.
     void Save(const std::vector<TLineInfo>& records);
     void Run(std::stop_token stop);
+    // Waits until `until`, refreshing (and, after the first cycle, deciding) at every change or
+    // end of a hold time meanwhile; refreshes at `until`. False on a stop.
+    bool RefreshUntil(std::stop_token stop, std::chrono::steady_clock::time_point until);
+    // Waits for a change until `until`; true when one came.
+    bool AwaitChange(std::stop_token stop, std::chrono::steady_clock::time_point until);
+    // The backup group is kept while Groups says the main group fails, released otherwise.
+    void DecideGroups();
     void EndPass();
 
     Options options_;
@@ -128,6 +147,14 @@ private:
     std::vector<TLineInfo> infos_;
     std::vector<std::shared_ptr<TBaseLine>> lines_;
     bool stopping_ = false;  // under lock_: RequestStop was called
+    // Under lock_: the backup group is kept by a decision, and since when the main group has
+    // been up (none while it fails).
+    bool backupKept_ = false;
+    std::optional<std::chrono::steady_clock::time_point> mainUpSince_;
+    std::optional<std::chrono::steady_clock::time_point> holdEnds_;
+    std::mutex changeLock_;  // guards changed_
+    std::condition_variable_any changeCv_;
+    bool changed_ = false;
     std::atomic<bool> firstPassDone_{false};
     mutable std::mutex passMutex_;  // orders firstPassDone_ with the waits for it
     mutable std::condition_variable_any passDone_;

@@ -59,9 +59,12 @@ protected:
         tables.AddLink("eth0", 2);
         tables.AddLink("eth1", 3);
     }
-    std::unique_ptr<TLinesMng> Manager(std::function<bool()> lanBackup = [] { return false; }) {
-        return std::make_unique<TLinesMng>(
-            TLinesMng::Options{file(), services, std::move(lanBackup), 5ms});
+    std::unique_ptr<TLinesMng> Manager(
+        std::function<bool()> lanBackup = [] { return false; },
+        std::chrono::milliseconds slice = 5ms, std::chrono::milliseconds holdDown = 0ms) {
+        TLinesMng::Options options{file(), services, std::move(lanBackup), slice};
+        options.holdDown = [holdDown] { return holdDown; };
+        return std::make_unique<TLinesMng>(std::move(options));
     }
     void Up(std::uint32_t index) { tables.AddRoute({0, 0, Ip("198.51.100.1"), index}); }
     std::filesystem::path file() const { return dir.path() / kLinesFileName; }
@@ -278,6 +281,46 @@ TEST_F(LinesMngTest, RunThreadHoldsTheMainGroupAndFallsBack) {
     Up(2);
     EXPECT_TRUE(test::WaitFor(
         [&] { return mng->Groups == GroupState::MainUp && !mng->Lines()[1]->KeepActive.load(); }));
+    EXPECT_TRUE(mng->Lines()[0]->KeepActive);
+}
+
+// A cycle of 4 s: what happens sooner comes from the change notices.
+TEST_F(LinesMngTest, NoticesFailOverAtOnceAndTheMainGroupComesBackAfterTheHoldTime) {
+    using Clock = std::chrono::steady_clock;
+    constexpr auto kHold = 1500ms;
+    auto mng = Manager([] { return false; }, 100ms, kHold);
+    ASSERT_TRUE(mng->AddLineInfo(Lan("eth0", true, true)));
+    ASSERT_TRUE(mng->AddLineInfo(Lan("eth1", false)));
+    mng->Duty = LinesDuty::Carry;
+    Up(2);
+    ASSERT_TRUE(mng->AwaitFirstPass({}));
+    ASSERT_EQ(mng->Groups.load(), GroupState::MainUp);
+    const auto backupKept = [&] { return mng->Lines()[1]->KeepActive.load(); };
+    ASSERT_FALSE(backupKept());
+
+    // Failover: at the notice, not at the end of the cycle.
+    auto changed = Clock::now();
+    tables.RemoveDefaultRoutes();
+    mng->NoteChange();
+    ASSERT_TRUE(test::WaitFor([&] { return backupKept(); }));
+    EXPECT_LT(Clock::now() - changed, 2s) << "the failover waited for the cycle";
+    EXPECT_EQ(mng->Groups.load(), GroupState::BackupCarries);
+
+    // Back up, then a flap within the hold time: the hold starts over from the last return.
+    Up(2);
+    mng->NoteChange();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(backupKept()) << "the main group was taken back before the hold time";
+    EXPECT_EQ(mng->Groups.load(), GroupState::BackupCarries);
+    tables.RemoveDefaultRoutes();
+    mng->NoteChange();
+    std::this_thread::sleep_for(300ms);
+    Up(2);
+    changed = Clock::now();
+    mng->NoteChange();
+    ASSERT_TRUE(test::WaitFor([&] { return !backupKept(); }, 10s));
+    EXPECT_GE(Clock::now() - changed, kHold - 100ms) << "the flap did not restart the hold time";
+    EXPECT_EQ(mng->Groups.load(), GroupState::MainUp);
     EXPECT_TRUE(mng->Lines()[0]->KeepActive);
 }
 
