@@ -55,11 +55,18 @@ void TClient::StartClient(bool serviceMode) {
             LineServices{*routes_, platform_.ras,
                          settingsRules_.UrlInUse(config_.probeUrl, "ProbeUrl", kDefaultProbeUrl)});
         lineServices_->resolver = Resolver();
-        linesMng_ = std::make_unique<TLinesMng>(
-            TLinesMng::Options{platform_.linesFile, *lineServices_, [this] {
-                                   const Settings s = settings_.Get();
-                                   return s.IsInNet && !s.IsMasterHost && s.IsInLANBack;
-                               }});
+        // A line that came up or went down by its own doing (a dial ended) is told as the
+        // system's notices are: through the hub, whose listening ends safely at shutdown.
+        if (platform_.changes != nullptr)
+            lineServices_->changed = [hub = platform_.changes] { hub->Notify(); };
+        TLinesMng::Options lines{platform_.linesFile, *lineServices_, [this] {
+                                     const Settings s = settings_.Get();
+                                     return s.IsInNet && !s.IsMasterHost && s.IsInLANBack;
+                                 }};
+        lines.holdDown = [this] {
+            return std::chrono::milliseconds(std::chrono::seconds(settings_.Get().HoldDownSeconds));
+        };
+        linesMng_ = std::make_unique<TLinesMng>(std::move(lines));
     }
     // 2. The role in a pair is kept across restarts, so it is in force before the unit starts.
     // The lines carry until a master's "ACTIVE" is heard: set before the unit starts, which may
@@ -137,6 +144,10 @@ void TClient::StartClient(bool serviceMode) {
         updateIpTrd_ = std::make_unique<TUpdateIpTrd>(
             TUpdateIpTrd::Context{settings_, *linesMng_, *dnsCache_, *routes_, config_.updateRest,
                                   [this](const std::string& text) { PostLog(1, text); }});
+    // The system's notices drive the lines from now on; the passes above stay as the fallback.
+    if (linesMng_ && platform_.changes != nullptr) {
+        changes_ = platform_.changes->Listen([this] { NoteNetworkChange(); });
+    }
     // 15. Only a window shows the line list; without one the status reads it when asked.
     loop_.SetTimerEnabled(timerLineState_, !config_.headless || watched_);
     // 16.
@@ -145,6 +156,12 @@ void TClient::StartClient(bool serviceMode) {
             std::make_unique<TAutoLogonTrd>(logon_.AutoLogonHooks(), config_.autoLogonPeriod);
     }
     frontEnd_.StateChanged();
+}
+
+void TClient::NoteNetworkChange() {
+    // On the notifying thread: both only set a flag and wake their threads.
+    if (linesMng_) linesMng_->NoteChange();
+    if (updateIpTrd_) updateIpTrd_->NoteChange();
 }
 
 HostResolver TClient::Resolver() const {
@@ -158,6 +175,7 @@ void TClient::Shutdown() {
     // Every thread is told first and joined before anything it uses goes away; a thread inside
     // an exchange or a dial sees the stop at once, so no fixed pause is needed. The lines come
     // first: the IP update loop may be inside a line's logon, which only the line's stop ends.
+    changes_.Reset();  // returns once a notice in progress has been passed on
     if (linesMng_) linesMng_->RequestStop();
     if (autoLogonTrd_) autoLogonTrd_->RequestStop();
     if (updateIpTrd_) updateIpTrd_->RequestStop();

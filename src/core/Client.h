@@ -163,6 +163,8 @@ public:
 private:
     // This run's resolver, else the platform's, else one for address literals only.
     HostResolver Resolver() const;
+    // The system told of a change of links, addresses or routes.
+    void NoteNetworkChange();
 
     ClientConfig config_;
     ClientPlatform platform_;
@@ -190,6 +192,7 @@ private:
     std::unique_ptr<TDnsCache> dnsCache_;
     std::unique_ptr<TUpdateIpTrd> updateIpTrd_;
     std::unique_ptr<TAutoLogonTrd> autoLogonTrd_;
+    platform::NetworkChanges::Subscription changes_;
     std::unique_ptr<TSysInfo> sysInfo_;
     std::unique_ptr<TUpdateSysInfoTrd> updateSysInfoTrd_;  // at most one per run
 

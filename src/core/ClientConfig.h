@@ -14,6 +14,7 @@
 #include "core/GetServiceTrd.h"
 #include "platform/Autostart.h"
 #include "platform/Datagrams.h"
+#include "platform/NetworkChanges.h"
 #include "platform/NetworkTables.h"
 #include "platform/RemoteAccess.h"
 #include "platform/ServiceManager.h"
@@ -49,6 +50,9 @@ struct ClientPlatform {
     platform::IAutostart& autostart;
     // The lines need the network tables; without them the client runs with no lines.
     platform::INetworkTables* network = nullptr;
+    // The system's change notices, which drive the lines; without them the lines' own periodic
+    // passes find every change.
+    platform::NetworkChanges* changes = nullptr;
     platform::IRemoteAccess* ras = nullptr;
     std::filesystem::path linesFile;
     // The machine's description for the upload; without it the machine tells nothing.

@@ -1,7 +1,9 @@
 #pragma once
 // Host name to address, for the IP update loop: an address once found is used until a report to
 // it fails for a whole pass; a failed lookup is not remembered, so the next call tries again.
+// The lines' reporters use it from their threads at once.
 
+#include <mutex>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -32,7 +34,10 @@ private:
         std::string address;
         bool stale = false;
     };
+    Entry* Find(const std::string& host);  // needs lock_ held
+
     Resolver resolver_;
+    std::mutex lock_;  // guards entries_, never held during a lookup
     std::vector<Entry> entries_;
 };
 

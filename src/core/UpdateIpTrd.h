@@ -1,12 +1,17 @@
 #pragma once
-// The loop that keeps the service told of every line's address: line after line, each report
-// sent through that line's own gateway to the line's own host name, then a 40-second rest. A
-// report that cannot leave through its own line is not sent at all; the line says why. The rest
-// carries a ±10 % jitter.
+// The loop that keeps the service told of every line's address. Every line has a reporter of
+// its own that sends the line's reports through that line's own gateway to the line's own host
+// name, so that no line waits behind another. A pass queues every line in order, then rests
+// 40 seconds (±10 % jitter); a change of a line's interface, address or default route that the
+// system tells of queues that line at once. A line is reported at most once a second. A report
+// that cannot leave through its own line is not sent at all; the line says why.
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <random>
 #include <string>
 #include <thread>
@@ -28,29 +33,47 @@ public:
         TIpRoutes& routes;
         std::chrono::milliseconds rest{40000};
         std::function<void(const std::string&)> log;  // once per line and cause
+        std::chrono::milliseconds gap{1000};  // the least time between two reports of a line
     };
 
     explicit TUpdateIpTrd(Context context);
-    void RequestStop() { thread_.request_stop(); }
-    void Join() {
-        if (thread_.joinable()) thread_.join();
-    }
+    ~TUpdateIpTrd();
+    TUpdateIpTrd(const TUpdateIpTrd&) = delete;
+    TUpdateIpTrd& operator=(const TUpdateIpTrd&) = delete;
+
+    // Asks the pass thread and every reporter to stop; their exchanges end at once.
+    void RequestStop();
+    void Join();
+    // The system told of a change of links, addresses or routes: the lines it touched are
+    // reported out of turn. Returns at once; any thread.
+    void NoteChange();
 
 private:
+    class Reporter;
     void Execute(std::stop_token stop);
-    // One line, or the rest after a pass.
-    void Cycle(std::stop_token stop);
+    // Makes the reporters match the lines: one for each line, none for a line gone.
+    void SyncReporters(std::stop_token stop);
+    // Queues the lines whose state changed since the last look; `queueAll`: every line.
+    void LookAtLines(bool queueAll);
+    // One report of the line `lineId`, on its reporter's thread.
+    void Report(std::stop_token stop, Reporter& reporter);
     // The line is not reported for `reason`, or (empty) its report was taken; logs each new
     // reason of a line once.
-    void Explain(TBaseLine& line, std::size_t number, const std::string& reason);
+    void Explain(Reporter& reporter, TBaseLine& line, std::size_t number,
+                 const std::string& reason);
+    // Waits until `until` or a change; true when a change came.
+    bool AwaitChange(std::stop_token stop, std::chrono::steady_clock::time_point until);
 
     Context context_;
-    TActiveTestExReq request_;  // one pair for the thread's life, refilled for every report
-    TActiveTestExResp response_;
-    std::size_t lineCounter_ = 0;
     static constexpr double kRestSpread = 0.10;
     std::mt19937_64 random_;
-    std::map<std::string, std::string> logged_;  // entry name: the reason last logged for it
+    // The pass thread's own: a reporter for each line by LineID, and each line's state at the
+    // last look.
+    std::map<std::string, std::unique_ptr<Reporter>> reporters_;
+    std::map<std::string, std::string> states_;
+    std::mutex changeLock_;  // guards changed_
+    std::condition_variable_any changeCv_;
+    bool changed_ = false;
     std::jthread thread_;
 };
 

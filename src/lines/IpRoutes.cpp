@@ -110,6 +110,38 @@ std::uint32_t TIpRoutes::GetConnectionIfIndex(const std::string& connection) {
     return adapter.empty() ? 0 : GetAdapterIfIndex(adapter);
 }
 
+std::vector<std::string> TIpRoutes::InterfaceStates(const std::vector<std::string>& connections) {
+    std::vector<std::uint32_t> indexes;
+    indexes.reserve(connections.size());
+    for (const std::string& connection : connections)
+        indexes.push_back(GetConnectionIfIndex(connection));
+    const auto links = tables_.Links();
+    const auto addresses = tables_.Addresses();
+    const auto routes = tables_.Routes();
+    std::vector<std::string> states;
+    states.reserve(connections.size());
+    for (const std::uint32_t index : indexes) {
+        std::string state;
+        const platform::LinkInfo* link = links && index != 0 ? LinkAt(*links, index) : nullptr;
+        if (link != nullptr) {
+            state = std::to_string(index) + (link->up ? " up" : " down") +
+                    (link->carrier ? " carrier" : " no-carrier");
+            // The kernel's order: a promoted secondary address changes the state too.
+            for (const auto& row : addresses.value_or(std::vector<platform::AddressRow>{}))
+                if (row.index == index)
+                    state += " " + platform::Ip4ToText(row.address) + "/" +
+                             platform::Ip4ToText(row.mask);
+            for (const auto& row : routes.value_or(std::vector<platform::RouteRow>{}))
+                if (row.index == index &&
+                    static_cast<std::uint32_t>(row.destination + row.mask) == 0)
+                    state += " via " + platform::Ip4ToText(row.nextHop) +
+                             (row.linkDown ? " linkdown" : "");
+        }
+        states.push_back(std::move(state));
+    }
+    return states;
+}
+
 std::uint32_t TIpRoutes::GetIfIndexByAddress(const std::string& address) {
     if (address.empty()) return 0;
     const auto rows = tables_.Addresses();

@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/NetworkTables.h"
 
@@ -81,6 +82,9 @@ public:
     bool HasDefaultRoute(const std::string& connection);
     // Why HasDefaultRoute is false, in words ("eth1 has no carrier"); empty when it is true.
     std::string WhyNotUp(const std::string& entry);
+    // For each connection, a text that changes whenever what its reports depend on changes: its
+    // interface, up and carrier, addresses and default routes. Empty for one without interface.
+    std::vector<std::string> InterfaceStates(const std::vector<std::string>& connections);
     std::uint32_t GetConnectionIfIndex(const std::string& connection);
     std::uint32_t GetIfIndexByAddress(const std::string& address);
     std::string GetConnectionAdapterName(const std::string& connection);

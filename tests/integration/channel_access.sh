@@ -85,6 +85,8 @@ window_as() {
   window=$!
   for _ in $(seq 100); do grep -qF "$2" "$work/window-$1.log" && break; sleep 0.1; done
   kill "$window" 2>/dev/null || true
+  # runuser does not pass the signal on: the window itself is ended by its user's name.
+  pkill -TERM -u "$1" -x vorta-window 2>/dev/null || true
   wait "$window" 2>/dev/null || true
   window=
   grep -qF "$2" "$work/window-$1.log" || fail "$1's window did not say '$2': $(cat "$work/window-$1.log")"
