@@ -57,21 +57,10 @@ public:
     // caller judging by the tables sees every change made before it asked. Any thread.
     virtual void Pump() {}
 
-    // Whether notices come at all; without them listeners hear nothing and the callers' own
-    // periodic reads keep them current.
-    virtual bool Watching() const { return false; }
-
     // Tells every listener; what the OS watcher calls. Any thread.
     void Notify() {
         std::lock_guard guard(lock_);
-        ++notices_;
         for (auto& [id, listener] : listeners_) listener();
-    }
-
-    // How many batches were delivered; for tests.
-    std::uint64_t Notices() const {
-        std::lock_guard guard(lock_);
-        return notices_;
     }
 
 private:
@@ -81,10 +70,9 @@ private:
     }
 
     // Held while listeners run: an unsubscribe waits for a call in progress.
-    mutable std::recursive_mutex lock_;
+    std::recursive_mutex lock_;
     std::map<std::uint64_t, Listener> listeners_;
     std::uint64_t lastId_ = 0;
-    std::uint64_t notices_ = 0;
 };
 
 }  // namespace vorta::platform

@@ -18,7 +18,6 @@ public:
     ~NetlinkChanges() override;
 
     void Pump() override;
-    bool Watching() const override { return socket_.valid(); }
 
 private:
     void Run(std::stop_token stop);

@@ -1,9 +1,12 @@
 #include "platform/win32/IpHelperChanges.h"
 
-#include <iphlpapi.h>
-#include <netioapi.h>
+// winsock2.h before the others.
+// clang-format off
 #include <winsock2.h>
-#include <ws2ipdef.h>
+#include <ws2tcpip.h>
+#include <iphlpapi.h>
+#include <windows.h>
+// clang-format on
 
 namespace vorta::platform {
 namespace {

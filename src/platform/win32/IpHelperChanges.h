@@ -12,12 +12,10 @@ namespace vorta::platform {
 
 class IpHelperChanges final : public NetworkChanges {
 public:
-    // A notice the system refuses is left out; none at all leaves Watching false.
+    // A notice the system refuses is left out: the lines' own passes find what it would tell.
     IpHelperChanges();
     // Cancels every notice; returns once a callback in progress has ended.
     ~IpHelperChanges() override;
-
-    bool Watching() const override { return !notices_.empty(); }
 
 private:
     struct Canceller {
