@@ -12,14 +12,7 @@ build=$(cd "${1:-build}" && pwd)
 source "$root/scripts/lab/enter.sh"
 lab_enter bench "$build"
 
-work=$(mktemp -d)
-client=
-cleanup() {
-  [[ -n $client ]] && kill "$client" 2>/dev/null && wait "$client" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-lab_services "$build" "$work"
+lab_client_work "$build"
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 verdict() { if (($1 <= $2)); then echo PASS; else echo MISS; fi; }
 # The service's time (ms since the epoch) of the first report from $2 at the service at $1;

@@ -18,6 +18,26 @@ lab_enter() {
   IN_LAB=1 exec "$(dirname "${BASH_SOURCE[0]}")/lab.sh" run "$prefix$$" "$0" "$@"
 }
 
+# `lab_client_work BUILD`: a work dir $work with a development service on each line's service
+# address, removed at exit with the client whose pid the test keeps in $client; `fail TEXT` ends
+# the test with the text and the client's log ($work/client.log).
+lab_client_work() {
+  work=$(mktemp -d)
+  client=
+  trap lab_client_cleanup EXIT
+  lab_services "$1" "$work"
+}
+lab_client_cleanup() {
+  [[ -n $client ]] && kill "$client" 2>/dev/null && wait "$client" 2>/dev/null || true
+  rm -rf "$work"
+}
+fail() {
+  echo "FAIL: $*" >&2
+  echo "--- client log" >&2
+  cat "$work/client.log" >&2 || true
+  exit 1
+}
+
 # Inside the lab: commands in the service host's and the client host's namespaces.
 svc() { ip netns exec "$NS_SERVICE" "$@"; }
 cli() { ip netns exec "$NS_CLIENT" "$@"; }

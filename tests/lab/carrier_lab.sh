@@ -10,20 +10,7 @@ root=$(cd "$2" && pwd)
 source "$root/scripts/lab/enter.sh"
 lab_enter c "$build" "$root"
 
-work=$(mktemp -d)
-client=
-cleanup() {
-  [[ -n $client ]] && kill "$client" 2>/dev/null && wait "$client" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  echo "--- client log" >&2
-  cat "$work/client.log" >&2 || true
-  exit 1
-}
-lab_services "$build" "$work"
+lab_client_work "$build"
 
 vorta=("$build/src/app/vorta" --data-dir "$work/data")
 "${vorta[@]}" config set UserName demo

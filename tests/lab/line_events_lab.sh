@@ -11,20 +11,7 @@ root=$(cd "$2" && pwd)
 source "$root/scripts/lab/enter.sh"
 lab_enter e "$build" "$root"
 
-work=$(mktemp -d)
-client=
-cleanup() {
-  [[ -n $client ]] && kill "$client" 2>/dev/null && wait "$client" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  echo "--- client log" >&2
-  cat "$work/client.log" >&2 || true
-  exit 1
-}
-lab_services "$build" "$work"
+lab_client_work "$build"
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 # Waits (at most $1 seconds) until a report from $3 reached the service at $2.
 await_report() {
