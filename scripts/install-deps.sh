@@ -7,7 +7,7 @@ set -euo pipefail
 # tests call is named here.
 packages=(
   build-essential cmake ninja-build pkg-config
-  libcurl4-openssl-dev libxml2-dev libnl-route-3-dev
+  libcurl4-openssl-dev libxml2-dev libnl-route-3-dev libsystemd-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev nlohmann-json3-dev
   # The lab and integration tests: ip and bridge; sysctl, pgrep and pkill; curl; python3 holds a

@@ -2,17 +2,34 @@
 
 namespace vorta::app {
 
+const char* HeadlessView::Lead(int priority) const {
+    if (!priorities_) return "vorta: ";
+    switch (priority) {
+        case 3:
+            return "<3>vorta: ";
+        case 4:
+            return "<4>vorta: ";
+        default:
+            return "<6>vorta: ";
+    }
+}
+
 void HeadlessView::LogAdded() {
     if (client_ == nullptr || client_->Log().size() == 0) return;
     const TLogEntry& entry = client_->Log()[0];
-    out_ << "vorta: " << TLogList::FormatTime(entry.Time) << " " << TLogList::KindName(entry.Kind)
-         << " " << entry.Text << std::endl;
+    // The kinds: 0 information, 1 warning, 2 error.
+    out_ << Lead(entry.Kind == 2   ? 3
+                 : entry.Kind == 1 ? 4
+                                   : 6)
+         << TLogList::FormatTime(entry.Time) << " " << TLogList::KindName(entry.Kind) << " "
+         << entry.Text << std::endl;
 }
 
 void HeadlessView::MessageBox(const std::string& text, const std::string& caption,
                               MessageIcon icon) {
-    out_ << "vorta: " << (icon == MessageIcon::Error ? "错误" : "提示") << " " << caption << ": "
-         << text << std::endl;
+    out_ << Lead(icon == MessageIcon::Error ? 3 : 6)
+         << (icon == MessageIcon::Error ? "错误" : "提示") << " " << caption << ": " << text
+         << std::endl;
 }
 
 }  // namespace vorta::app

@@ -10,7 +10,10 @@ namespace vorta::app {
 
 class HeadlessView : public IClientView {
 public:
-    explicit HeadlessView(std::ostream& out) : out_(out) {}
+    // `priorities`: every line starts with its syslog priority (<3>, <4>, <6>), which the
+    // journal reads and removes.
+    explicit HeadlessView(std::ostream& out, bool priorities = false)
+        : out_(out), priorities_(priorities) {}
     void Attach(const TClient* client, std::function<void()> exit) {
         client_ = client;
         exit_ = std::move(exit);
@@ -28,7 +31,11 @@ public:
     }
 
 private:
+    // The line's start: its priority, when asked for, and the program's name.
+    const char* Lead(int priority) const;
+
     std::ostream& out_;
+    const bool priorities_;
     const TClient* client_ = nullptr;
     std::function<void()> exit_;
 };

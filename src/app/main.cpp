@@ -103,12 +103,13 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir,
     const bool serviceMode = cl.service || platform->startedAsService;
     if (serviceMode) {
         if (const std::string why = host::ServiceDataDirProblem(platform->dataDir); !why.empty()) {
-            std::cerr << "vorta: the service does not run on this data dir: " << why << "\n";
+            std::cerr << (platform->logPriorities ? "<3>" : "")
+                      << "vorta: the service does not run on this data dir: " << why << "\n";
             return platform::kExitServiceRefused;
         }
     }
 
-    app::HeadlessView view(std::cerr);
+    app::HeadlessView view(std::cerr, platform->logPriorities);
     host::ClientHost run(*platform, RunConfig(cl), view, serviceMode);
     view.Attach(&run.Client(), [&run] { run.Quit(); });
     std::string refusal;
@@ -116,7 +117,7 @@ int Run(const app::CommandLine& cl, const std::filesystem::path& dataDir,
         case host::ClientHost::Outcome::OtherShown:
             return 0;
         case host::ClientHost::Outcome::Refused:
-            std::cerr << "vorta: " << refusal << "\n";
+            std::cerr << (platform->logPriorities ? "<3>" : "") << "vorta: " << refusal << "\n";
             // The service manager must not start it again and again while the holder runs.
             return serviceMode ? platform::kExitServiceRefused : 1;
         case host::ClientHost::Outcome::Started:

@@ -80,6 +80,15 @@ ClientHost::Outcome ClientHost::Start(std::string& refusal) {
     platform_.settings->RemoveInterruptedWrites();
     platform::RemoveInterruptedWritesOf(platform_.dataDir / kLinesFileName);
     client_.StartClient(serviceMode_);
+    if (serviceMode_ && platform_.notifyServiceManager) {
+        platform_.notifyServiceManager("READY=1");
+        // From the loop itself: a loop that hangs stops the keep-alives, and the service
+        // manager restarts the service.
+        if (const auto interval = platform_.watchdogInterval; interval.count() > 0)
+            loop_.AddTimer(
+                std::chrono::duration_cast<std::chrono::milliseconds>(interval / 2),
+                [this] { platform_.notifyServiceManager("WATCHDOG=1"); }, true);
+    }
     return Outcome::Started;
 }
 
@@ -90,6 +99,8 @@ void ClientHost::Run() {
 void ClientHost::Stop() {
     if (stopped_) return;
     stopped_ = true;
+    if (serviceMode_ && platform_.notifyServiceManager)
+        platform_.notifyServiceManager("STOPPING=1");
     // Requests waiting for the loop are answered, and no new ones come, before the client and
     // the dispatcher go.
     dispatcher_.Close();

@@ -2,6 +2,7 @@
 // The operating system's objects for one run of the client, made by the one MakePlatform of
 // the OS the program is built for, and the few OS services the front ends and commands need.
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -33,6 +34,13 @@ struct HostPlatform {
     std::function<bool(bool install)> installService;
     // True when the service manager started this process under the service's account.
     bool startedAsService = false;
+    // Tells the service manager of a service run's state ("READY=1", "STOPPING=1",
+    // "WATCHDOG=1"); none where it learns of the state otherwise.
+    std::function<void(const std::string& state)> notifyServiceManager;
+    // How often a service run's loop must say that it is alive ("WATCHDOG=1"); zero: never.
+    std::chrono::microseconds watchdogInterval{0};
+    // Log lines on standard error may carry their priority (<3> error, <4> warning, <6> info).
+    bool logPriorities = false;
 
     // What the client is given of all this.
     ClientPlatform ForClient() const;

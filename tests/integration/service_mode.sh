@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The program as a system service: its own -install/-uninstall run against a fake systemctl and
 # a unit dir of the test's own, the account rule that selects service mode, and a service-mode
-# run that ends cleanly on SIGTERM.
+# run that tells systemd it is ready, alive and stopping, logs with journald priorities and ends
+# cleanly on SIGTERM.
 set -euo pipefail
 build=$1
 fakes=$2
@@ -9,6 +10,7 @@ work=$(mktemp -d)
 client=
 cleanup() {
   [[ -n $client ]] && kill "$client" 2>/dev/null || true
+  [[ -n ${listener:-} ]] && kill "$listener" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
 }
@@ -93,8 +95,25 @@ grep -q "a client (pid $client, desktop mode) holds $data" "$work/second.log" ||
 kill -TERM "$client"
 wait "$client" || fail "the client exited with $?"
 client=
-start_client INVOCATION_ID=0123456789abcdef
+# As systemd starts it: a notify socket, a watchdog and standard error on the journal, all the
+# test's own.
+python3 - "$work/notify" >"$work/notices" <<'EOF' &
+import socket, sys
+s = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+s.bind(sys.argv[1])
+while True:
+    print(s.recv(4096).decode(), flush=True)
+EOF
+listener=$!
+for _ in $(seq 100); do [[ -S $work/notify ]] && break; sleep 0.05; done
+: >"$work/client.log"
+start_client INVOCATION_ID=0123456789abcdef NOTIFY_SOCKET="$work/notify" WATCHDOG_USEC=200000 \
+  JOURNAL_STREAM="$(stat -c '%d:%i' "$work/client.log")"
 [[ $status == '{"serviceMode":true,'* ]] || fail "not in service mode: $status"
+grep -qx 'READY=1' "$work/notices" || fail "no READY=1 once it ran: $(cat "$work/notices")"
+for _ in $(seq 100); do (($(grep -cx 'WATCHDOG=1' "$work/notices") >= 3)) && break; sleep 0.05; done
+(($(grep -cx 'WATCHDOG=1' "$work/notices") >= 3)) || fail "no keep-alives every 0.1 s: $(cat "$work/notices")"
+"$program" --data-dir "$data" logon >/dev/null 2>&1 || true  # a failed logon logs a line
 
 # SIGTERM ends it cleanly: exit status 0, the instance channel gone.
 kill -TERM "$client"
@@ -102,6 +121,12 @@ for _ in $(seq 100); do kill -0 "$client" 2>/dev/null || break; sleep 0.05; done
 kill -0 "$client" 2>/dev/null && fail "the service did not stop on SIGTERM"
 wait "$client" || fail "the service exited with $?"
 client=
+sleep 0.1
+kill "$listener"
+listener=
+grep -qx 'STOPPING=1' "$work/notices" || fail "no STOPPING=1 at the stop: $(cat "$work/notices")"
+[[ -s $work/client.log ]] || fail "the service logged nothing"
+grep -v '^<[346]>vorta: ' "$work/client.log" && fail "a log line without its priority"
 "$program" --data-dir "$data" status >/dev/null 2>&1 && fail "status still answered"
 
 # Another account's unit: a plain start stays a desktop client.

@@ -84,8 +84,11 @@ Wants=network-online.target
 After=network-online.target
 
 [Service]
-Type=simple
+Type=notify
+NotifyAccess=main
 ExecStart=$prefix/bin/vorta --service --data-dir /var/lib/vorta
+WatchdogSec=30
+SyslogIdentifier=vorta
 Restart=on-failure
 RestartSec=5
 RestartPreventExitStatus=78

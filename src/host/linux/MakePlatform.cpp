@@ -15,6 +15,7 @@
 #include "platform/linux/Process.h"
 #include "platform/linux/SignalWatcher.h"
 #include "platform/linux/SystemResolver.h"
+#include "platform/linux/SystemdNotify.h"
 #include "platform/linux/SystemdServiceManager.h"
 #include "platform/linux/Terminal.h"
 #include "platform/linux/UdpDatagrams.h"
@@ -107,6 +108,9 @@ std::unique_ptr<HostPlatform> MakePlatform(const std::filesystem::path& dataDir)
     made->changes = std::make_unique<platform::NetlinkChanges>();
     made->datagrams = std::make_unique<platform::UdpDatagrams>(made->changes.get());
     made->resolver = platform::ResolveHost;
+    made->notifyServiceManager = platform::NotifySystemd;
+    made->watchdogInterval = platform::SystemdWatchdogInterval();
+    made->logPriorities = platform::StderrIsJournal();
     made->channel = OpenChannel(dataDir);
     made->watchStopRequests = [](std::function<void()> onStop,
                                  bool /*asService: systemd signals*/) {

@@ -123,10 +123,14 @@ std::string SystemdServiceManager::UnitText(const ServiceDefinition& service) {
            "After=network-online.target\n"
            "\n"
            "[Service]\n"
-           "Type=simple\n"
+           // Ready once the client runs; its loop says it is alive, and a hung one is restarted.
+           "Type=notify\n"
+           "NotifyAccess=main\n"
            "ExecStart=" +
            exec +
            "\n"
+           "WatchdogSec=30\n"
+           "SyslogIdentifier=vorta\n"
            "Restart=on-failure\n"
            "RestartSec=5\n"
            "RestartPreventExitStatus=" +
