@@ -15,8 +15,9 @@ packages=(
   # lab's test authority.
   curl iproute2 procps python3 openssl
   # The package and its test: cpack's DEB generator runs file and dpkg-shlibdeps; the test checks
-  # the desktop entry, the icon (xmllint) and the unit (systemd-analyze).
-  file dpkg-dev desktop-file-utils libxml2-utils systemd
+  # the desktop entry, the icon (xmllint), the unit (systemd-analyze), the manual (man) and the
+  # package itself (lintian).
+  file dpkg-dev desktop-file-utils libxml2-utils systemd man-db lintian
   qt6-base-dev xvfb xauth x11-utils fonts-wqy-zenhei
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 nsis
   # The Windows programs test runs under zh_CN.UTF-8 (Wine's ANSI code page 936): localedef

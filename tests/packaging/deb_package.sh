@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The Debian package: cpack builds it from the build tree into a scratch directory; its control
 # fields, file list, modes, unit text and maintainer scripts are checked and its program runs
-# from the unpacked tree. Nothing is installed on this machine.
+# from the unpacked tree, with its manual, its completion and lintian. Nothing is installed on this
+# machine.
 # deb_package.sh CPACK CPACK_CONFIG PREFIX VERSION window|no-window
 set -euo pipefail
 cpack=$1 config=$2 prefix=$3 version=$4 window=${5:-no-window}
+here=$(cd "$(dirname "$0")" && pwd)
 
 for tool in dpkg-deb dpkg-shlibdeps; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing (package dpkg-dev)"; exit 77; }
@@ -56,6 +58,10 @@ declare -A files=(
   [".$unit"]=-rw-r--r--
   [".$prefix/share/applications/vorta.desktop"]=-rw-r--r--
   [".$prefix/share/icons/hicolor/scalable/apps/vorta.svg"]=-rw-r--r--
+  [".$prefix/share/man/man1/vorta.1.gz"]=-rw-r--r--
+  [".$prefix/share/bash-completion/completions/vorta"]=-rw-r--r--
+  [".$prefix/share/doc/vorta/copyright"]=-rw-r--r--
+  [".$prefix/share/doc/vorta/changelog.gz"]=-rw-r--r--
 )
 [[ $window == window ]] && files[".$prefix/libexec/vorta/vorta-window"]=-rwxr-xr-x
 ! grep -E 'devservice|_tests|bench_|gtest' "$work/list" || fail "a tool or test is packaged"
@@ -166,6 +172,41 @@ program=$root$prefix/bin/vorta
 sections=$(readelf -S "$program")
 [[ $sections != *.debug_info* ]] || fail "the program is not stripped"
 [[ $("$program" --version) == "vorta $version" ]] || fail "--version: $("$program" --version)"
+
+# The manual reads without a warning; the completion completes commands, setting names and the
+# line numbers of the data dir on the command line.
+manual=$root$prefix/share/man/man1/vorta.1.gz
+if command -v man >/dev/null; then
+  warnings=$(man --warnings -l "$manual" 2>&1 >/dev/null)
+  [[ -z $warnings ]] || fail "the manual has warnings: $warnings"
+else
+  echo "note: man is missing (package man-db); the manual is not checked"
+fi
+zcat "$manual" | grep -q '^\.SH EXIT STATUS' || fail "the manual has no exit status"
+completion=$root$prefix/share/bash-completion/completions/vorta
+complete_words() { # WORD... (the last one is being completed)
+  bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _vorta; echo "${COMPREPLY[*]}"' \
+    _ "$completion" "$@"
+}
+[[ $(complete_words vorta li) == lines ]] || fail "completion of a command: $(complete_words vorta li)"
+[[ $(complete_words vorta config set Ho) == HoldDown ]] || fail "completion of a setting name"
+[[ $(complete_words vorta --pair b) == "backup backup-lan" ]] || fail "completion of a pair role"
+lines_dir=$work/lines-data
+"$program" --data-dir "$lines_dir" lines add --kind lan --entry eth0 >/dev/null
+"$program" --data-dir "$lines_dir" lines add --kind lan --entry eth1 --backup >/dev/null
+numbers=$(complete_words "$program" --data-dir "$lines_dir" lines delete '')
+[[ $numbers == "1 2" ]] || fail "completion of line numbers: '$numbers'"
+
+# lintian finds no error; its warnings are explained in packaging/lintian-warnings.txt.
+if command -v lintian >/dev/null; then
+  lintian --fail-on error --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1 ||
+    fail "lintian: $(cat "$work/lintian")"
+  while read -r tag; do
+    grep -q "^$tag:" "$here/../../packaging/lintian-warnings.txt" || fail "lintian warning not explained: $tag"
+  done < <(sed -n 's/^W: [^:]*: \([^ ]*\).*/\1/p' "$work/lintian" | sort -u)
+else
+  echo "note: lintian is missing; the package is not linted"
+fi
 
 # Maintainer scripts: executable, they reload systemd (stop the service before removal, restart a
 # running one after an upgrade) only where it runs (run here once as if it did, once as if not, by
