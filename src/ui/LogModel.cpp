@@ -5,7 +5,7 @@
 namespace vorta::ui {
 
 int TLogModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(log_->size());
+    return parent.isValid() ? 0 : rows_;
 }
 
 int TLogModel::columnCount(const QModelIndex& parent) const {
@@ -13,7 +13,9 @@ int TLogModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant TLogModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || static_cast<std::size_t>(index.row()) >= log_->size()) return {};
+    if (!index.isValid() || index.row() >= rows_ ||
+        static_cast<std::size_t>(index.row()) >= log_->size())
+        return {};
     const TLogEntry& entry = (*log_)[static_cast<std::size_t>(index.row())];
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
@@ -37,7 +39,32 @@ QVariant TLogModel::headerData(int section, Qt::Orientation orientation, int rol
 
 void TLogModel::Reset() {
     beginResetModel();
+    rows_ = static_cast<int>(log_->size());
+    added_ = log_->Added();
+    clears_ = log_->Clears();
     endResetModel();
+}
+
+int TLogModel::Sync() {
+    const std::uint64_t fresh = log_->Added() - added_;
+    const int size = static_cast<int>(log_->size());
+    if (log_->Clears() != clears_ || fresh > static_cast<std::uint64_t>(size)) {
+        Reset();
+        return 0;
+    }
+    added_ = log_->Added();
+    const int in = static_cast<int>(fresh);
+    if (in > 0) {
+        beginInsertRows({}, 0, in - 1);
+        rows_ += in;
+        endInsertRows();
+    }
+    if (rows_ > size) {
+        beginRemoveRows({}, size, rows_ - 1);
+        rows_ = size;
+        endRemoveRows();
+    }
+    return in;
 }
 
 }  // namespace vorta::ui

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -18,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTableView>
@@ -147,6 +149,7 @@ void TMainFrm::SetFace(IClientFace& face) {
     linesShown_ = editsShown_ = false;
     shownDomains_ = nullptr;
     shownPage_ = -1;
+    trayShown_.reset();
     logModel_->SetLog(face.Log());
     Render();
 }
@@ -207,8 +210,12 @@ void TMainFrm::Render() {
     const std::pair<int, const std::string*> labs[] = {{1, &v.lab1}, {2, &v.lab2}, {3, &v.lab3},
                                                        {5, &v.lab5}, {6, &v.lab6}, {7, &v.lab7}};
     for (const auto& [n, text] : labs) labs_[n]->setText(U(*text));
-    tray_->setIcon(TrayIcon(v.Tray));
-    tray_->setToolTip(QString::fromUtf8(TrayHint(v.Tray)));
+    // Set only when it changes: a desktop repaints the tray at every set.
+    if (!trayShown_ || *trayShown_ != v.Tray) {
+        trayShown_ = v.Tray;
+        tray_->setIcon(TrayIcon(v.Tray));
+        tray_->setToolTip(QString::fromUtf8(TrayHint(v.Tray)));
+    }
     action2_->setEnabled(v.Action2Enabled);
     action3_->setEnabled(v.Action3Enabled);
     // The controller turns the page only when it decides to; the user's own turns stay.
@@ -350,7 +357,17 @@ void TMainFrm::ShowMainFromHint() {
 }
 
 void TMainFrm::LogChanged() {
-    logModel_->Reset();
+    // The rows in view stay in view: a reader scrolled down is not carried along by new entries
+    // at the top; one at the top sees them come in.
+    QScrollBar* bar = listViewLog_->verticalScrollBar();
+    const int scrolled = bar->value();
+    const int in = logModel_->Sync();
+    if (scrolled > 0 && in > 0) {
+        const int perRow = listViewLog_->verticalScrollMode() == QAbstractItemView::ScrollPerItem
+                               ? 1
+                               : listViewLog_->verticalHeader()->defaultSectionSize();
+        bar->setValue(scrolled + in * perRow);
+    }
 }
 
 void TMainFrm::FocusEdit(EditBox box) {

@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "core/ClientFace.h"
@@ -176,6 +177,7 @@ private:
     bool linesShown_ = false;
     const void* shownDomains_ = nullptr;
     int shownPage_ = -1;
+    std::optional<TrayState> trayShown_;
     bool rendering_ = false;
 };
 

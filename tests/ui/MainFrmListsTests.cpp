@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScrollBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTreeWidget>
 
@@ -203,6 +205,34 @@ TEST(MainFrmLists, TheLogKeepsAThousandAndSavesNewestFirst) {
         Q("^警告      \\d\\d-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d      second\r\n"
           "提示      \\d\\d-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d      清除所有日志信息！\r\n$"));
     EXPECT_TRUE(format.match(text).hasMatch()) << text.toStdString();
+}
+
+TEST(MainFrmLists, NewEntriesLeaveTheReadersSelectionAndPlaceInTheLog) {
+    WindowHarness w;
+    w.window->show();
+    auto* log = w.Find<QTableView>("ListViewLog");
+    auto* pages = w.window->findChild<QTabWidget*>();
+    ASSERT_NE(pages, nullptr);
+    pages->setCurrentWidget(w.Find<QWidget>("TabSheet2"));
+    for (int i = 1; i <= 100; ++i) w.client->AddLog(0, "entry " + std::to_string(i));
+    ASSERT_TRUE(
+        WaitUntil([&] { return log->isVisible() && log->verticalScrollBar()->maximum() > 0; }));
+    const auto textAt = [&](const QModelIndex& index) {
+        return index.sibling(index.row(), 1).data().toString();
+    };
+    log->selectRow(50);
+    log->verticalScrollBar()->setValue(30);
+    const QString top = textAt(log->indexAt(QPoint(5, 5)));
+    ASSERT_EQ(textAt(log->currentIndex()), "entry 50");
+    w.client->AddLog(0, "entry 101");
+    w.client->AddLog(1, "entry 102");
+    EXPECT_EQ(textAt(log->currentIndex()), "entry 50") << "the selection moved to another entry";
+    EXPECT_EQ(textAt(log->indexAt(QPoint(5, 5))), top) << "the rows in view moved";
+    EXPECT_EQ(log->model()->index(0, 1).data().toString(), "entry 102");
+    // A reader at the top sees the newest come in.
+    log->verticalScrollBar()->setValue(0);
+    w.client->AddLog(0, "entry 103");
+    EXPECT_EQ(textAt(log->indexAt(QPoint(5, 5))), "entry 103");
 }
 
 TEST(MainFrmLists, DomainLabelsForEveryOptionAndALowerCaseType) {
