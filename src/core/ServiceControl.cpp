@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 
+#include "core/SystemTexts.h"
 #include "platform/ThreadName.h"
 #include "protocol/DebugLog.h"
 #include "service/ServiceHost.h"
@@ -63,7 +64,7 @@ void ServiceControl::FinishServiceSwitch(bool install, bool done, const std::str
                     "the service runs on the system's data dir with this account, its service "
                     "addresses and lines; this client's own files stay as they were");
     if (done)
-        log_.Notify(install ? "加载为WindowNT 服务！" : "卸载WindowNT 服务！");
+        log_.Notify(install ? texts::kServiceLoaded : texts::kServiceUnloaded);
     else  // after a failure the box shows what is really registered
         view_.ChkBoxRunAsService = services_.IsServiceInstalled(platform::kServiceName);
     frontEnd_.StateChanged();

@@ -18,6 +18,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "core/SystemTexts.h"
 #include "ui/Icons.h"
 #include "ui/LinkLabel.h"
 #include "ui/LogModel.h"
@@ -163,9 +164,9 @@ QWidget* TMainFrm::BuildUserPage() {
     auto* options = new QHBoxLayout;
     chkSavePwd_ = Named(new QCheckBox(U("记住密码"), page), "ChkBoxSavePwd");
     chkSavePwd_->setToolTip(U("选择记住密码系统将在下次启动的时候自动登录Vorta服务器"));
-    chkStartup_ = Named(new QCheckBox(U("Windows启动时运行Vorta客户端"), page), "ChkBoxStartup");
-    chkRunAsService_ = Named(new QCheckBox(U("以Windows服务方式运行"), page), "ChkBoxRunAsService");
-    chkRunAsService_->setToolTip(U("系统将作为WindowNT Service运行"));
+    chkStartup_ = Named(new QCheckBox(U(texts::kStartupBox), page), "ChkBoxStartup");
+    chkRunAsService_ = Named(new QCheckBox(U(texts::kServiceBox), page), "ChkBoxRunAsService");
+    chkRunAsService_->setToolTip(U(texts::kServiceBoxTip));
     for (QCheckBox* c : {chkSavePwd_, chkStartup_, chkRunAsService_}) options->addWidget(c);
     options->addStretch(1);
     col->addLayout(options);

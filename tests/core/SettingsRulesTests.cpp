@@ -1,6 +1,7 @@
 // Loading and saving settings through the controller.
 
 #include "ClientHarness.h"
+#include "core/SystemTexts.h"
 
 namespace vorta {
 namespace {
@@ -212,14 +213,14 @@ TEST(ServiceSwitch, SwitchingTheServiceOnClearsAutostartAndReports) {
     EXPECT_FALSE(h.autostart.set) << "the autostart entry is removed";
     ASSERT_EQ(h.view.messageBoxes.size(), 1u);
     EXPECT_EQ(h.view.messageBoxes[0], "安装Vorta服务成功");
-    EXPECT_EQ(h.NewestLog(), "加载为WindowNT 服务！");
+    EXPECT_EQ(h.NewestLog(), texts::kServiceLoaded);
 
     h.store.writes.clear();
     v.ChkBoxRunAsService = false;
     ASSERT_TRUE(h.SwitchService());
     EXPECT_EQ(runs, (std::vector<bool>{true, false}));
     EXPECT_EQ(h.view.messageBoxes.back(), "卸载Vorta服务成功");
-    EXPECT_EQ(h.NewestLog(), "卸载WindowNT 服务！");
+    EXPECT_EQ(h.NewestLog(), texts::kServiceUnloaded);
     EXPECT_TRUE(h.store.writes.empty()) << "switching off does not save";
 }
 
@@ -236,7 +237,7 @@ TEST(ServiceSwitch, AFailedInstallRunIsReportedAndTheBoxShowsTheTruth) {
     ASSERT_EQ(h.view.messageBoxes.size(), 1u);
     EXPECT_EQ(h.view.messageBoxes[0], "安装Vorta服务失败");
     EXPECT_FALSE(v.ChkBoxRunAsService);
-    EXPECT_FALSE(h.LogHas("加载为WindowNT 服务！"));
+    EXPECT_FALSE(h.LogHas(texts::kServiceLoaded));
 
     h.services.installed = true;
     v.ChkBoxRunAsService = false;

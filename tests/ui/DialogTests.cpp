@@ -18,11 +18,9 @@ using test::FakeSystemFacts;
 constexpr std::uint64_t kMB = 1048576;
 
 TEST(AboutTest, MemoryLineRoundsHalvesToEvenAndTheBoxShowsItOnEveryShow) {
-    EXPECT_EQ(MemoryLine(512 * kMB, 200 * kMB + kMB / 2),
-              "Windows可用的物理内存：512MB [200MB Free]");
-    EXPECT_EQ(MemoryLine(512 * kMB, 201 * kMB + kMB / 2),
-              "Windows可用的物理内存：512MB [202MB Free]");
-    EXPECT_EQ(MemoryLine(kMB / 2 + 1, 0), "Windows可用的物理内存：1MB [0MB Free]");
+    EXPECT_EQ(MemoryLine(512 * kMB, 200 * kMB + kMB / 2), "可用的物理内存：512MB [200MB Free]");
+    EXPECT_EQ(MemoryLine(512 * kMB, 201 * kMB + kMB / 2), "可用的物理内存：512MB [202MB Free]");
+    EXPECT_EQ(MemoryLine(kMB / 2 + 1, 0), "可用的物理内存：1MB [0MB Free]");
 
     FakeSystemFacts facts;
     facts.memory = {512 * kMB, 200 * kMB + kMB / 2};
@@ -30,11 +28,11 @@ TEST(AboutTest, MemoryLineRoundsHalvesToEvenAndTheBoxShowsItOnEveryShow) {
     EXPECT_EQ(about.windowTitle(), "关于");
     EXPECT_EQ(about.MemoryText(), "Memory");
     about.show();
-    EXPECT_EQ(about.MemoryText(), "Windows可用的物理内存：512MB [200MB Free]");
+    EXPECT_EQ(about.MemoryText(), "可用的物理内存：512MB [200MB Free]");
     about.hide();
     facts.memory = {1024 * kMB, 10 * kMB};
     about.show();
-    EXPECT_EQ(about.MemoryText(), "Windows可用的物理内存：1024MB [10MB Free]");
+    EXPECT_EQ(about.MemoryText(), "可用的物理内存：1024MB [10MB Free]");
 }
 
 struct Node {

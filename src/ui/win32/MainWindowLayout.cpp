@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include "core/SystemTexts.h"
 #include "ui/win32/Icons.h"
 #include "ui/win32/MainWindow.h"
 #include "ui/win32/Text.h"
@@ -104,12 +105,12 @@ void MainWindow::BuildUserPage(int x, int y) {
               cmd::BtnRegisterWizard);
     chkSavePwd_ = PageChild(0, L"BUTTON", "记住密码", kVisible | BS_CHECKBOX, x + 6, y + 78, 84, 18,
                             cmd::ChkBoxSavePwd);
-    chkStartup_ = PageChild(0, L"BUTTON", "Windows启动时运行Vorta客户端", kVisible | BS_CHECKBOX,
-                            x + 96, y + 78, 200, 18, cmd::ChkBoxStartup);
-    chkRunAsService_ = PageChild(0, L"BUTTON", "以Windows服务方式运行", kVisible | BS_CHECKBOX,
-                                 x + 302, y + 78, 170, 18, cmd::ChkBoxRunAsService);
+    chkStartup_ = PageChild(0, L"BUTTON", texts::kStartupBox, kVisible | BS_CHECKBOX, x + 96,
+                            y + 78, 200, 18, cmd::ChkBoxStartup);
+    chkRunAsService_ = PageChild(0, L"BUTTON", texts::kServiceBox, kVisible | BS_CHECKBOX, x + 302,
+                                 y + 78, 170, 18, cmd::ChkBoxRunAsService);
     AddHint(tips_, chkSavePwd_, "选择记住密码系统将在下次启动的时候自动登录Vorta服务器");
-    AddHint(tips_, chkRunAsService_, "系统将作为WindowNT Service运行");
+    AddHint(tips_, chkRunAsService_, texts::kServiceBoxTip);
 
     PageChild(0, L"BUTTON", "线路状况", BS_GROUPBOX, x + 4, y + 100, 548, 160, 0);
     listViewLine_ = PageChild(0, L"SysListView32", "",
