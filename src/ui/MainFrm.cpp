@@ -121,6 +121,11 @@ TMainFrm::TMainFrm(IClientFace& face, MainFrmContext context, QWidget* parent)
     editUserName_->installEventFilter(this);
     editPassword_->installEventFilter(this);
     connect(btnLogon_, &QPushButton::clicked, this, [this] { Act(FaceActionKind::Logon); });
+    // Enter in either box is the logon button, while it may be pressed.
+    for (QLineEdit* edit : {editUserName_, editPassword_})
+        connect(edit, &QLineEdit::returnPressed, this, [this] {
+            if (btnLogon_->isEnabled()) Act(FaceActionKind::Logon);
+        });
     const auto box = [this](QCheckBox* check, FaceActionKind kind, const char* field) {
         connect(check, &QCheckBox::clicked, this,
                 [this, kind, field](bool on) { Forward(kind, field, on); });

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -86,8 +87,9 @@ QMenuBar* TMainFrm::BuildMenuBar() {
     });
     connect(AddAction(file, "ActionReg", "注册(&R)"), &QAction::triggered, this,
             opener(page::kRegister));
-    connect(AddAction(file, "ActionExitNABU_TIM", "退出Vorta客户端(&X)"), &QAction::triggered, this,
-            &TMainFrm::ExitClick);
+    QAction* exit = AddAction(file, "ActionExitNABU_TIM", "退出Vorta客户端(&X)");
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(exit, &QAction::triggered, this, &TMainFrm::ExitClick);
 
     QMenu* service = bar->addMenu(U("服务(&S)"));
     AddAction(service, "ActionFKXZ", "付款须知(&Z)");  // no page behind it

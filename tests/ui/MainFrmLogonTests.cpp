@@ -85,6 +85,8 @@ TEST(MainFrmLogon, LogonThenLogoffAgainstTheDevelopmentService) {
     EXPECT_TRUE(action2->isEnabled());
     EXPECT_FALSE(action3->isEnabled());
     EXPECT_EQ(w.window->Tray()->toolTip(), Q("Vorta客户端 V1.0 -- 未连接网络"));
+    EXPECT_EQ(w.Find<QAction>("ActionExitNABU_TIM")->shortcut(),
+              QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     // Empty credentials: no exchange, the focus goes to the missing box.
     QTest::keyClicks(user, "demo");
@@ -93,8 +95,9 @@ TEST(MainFrmLogon, LogonThenLogoffAgainstTheDevelopmentService) {
     ASSERT_NE(ui::TFAnimateHint::Current(), nullptr);
     EXPECT_EQ(ui::TFAnimateHint::Current()->width(), 182);
 
+    // Enter in the password box logs on as the button does.
     QTest::keyClicks(password, "demo123");
-    logon->click();
+    QTest::keyClick(password, Qt::Key_Return);
     ASSERT_TRUE(WaitUntil([&] { return logon->text() == Q("注销"); }));
     EXPECT_FALSE(user->isEnabled());
     EXPECT_FALSE(password->isEnabled());
