@@ -146,6 +146,7 @@ TMainFrm::TMainFrm(IClientFace& face, MainFrmContext context, QWidget* parent)
 }
 
 TMainFrm::~TMainFrm() {
+    hintQueue_.clear();
     if (TFAnimateHint* hint = TFAnimateHint::Current()) hint->close();
 }
 
@@ -340,11 +341,23 @@ void TMainFrm::ShowMainWindow() {
 }
 
 void TMainFrm::ShowHintWindow(const QString& text) {
-    TFAnimateHint* hint = TFAnimateHint::Current();
-    if (!hint) {
-        hint = new TFAnimateHint();  // deletes itself once it has slid away
-        connect(hint, &TFAnimateHint::InfoClicked, this, &TMainFrm::ShowMainFromHint);
+    if (TFAnimateHint::Current()) {
+        // Replacing the text on screen would lose it (a failed logon's reason): it waits. A
+        // burst beyond the queue's room keeps the first ones and the newest.
+        if (!hintQueue_.empty() && hintQueue_.back() == text) return;
+        if (hintQueue_.size() >= kQueuedHints) hintQueue_.pop_back();
+        hintQueue_.push_back(text);
+        return;
     }
+    auto* hint = new TFAnimateHint();  // deletes itself once it has slid away
+    connect(hint, &TFAnimateHint::InfoClicked, this, &TMainFrm::ShowMainFromHint);
+    // The next one rises once this one is gone.
+    connect(hint, &QObject::destroyed, this, [this] {
+        if (hintQueue_.empty() || TFAnimateHint::Current()) return;
+        const QString next = hintQueue_.front();
+        hintQueue_.pop_front();
+        ShowHintWindow(next);
+    });
     hint->HintHeight = 117;
     hint->HintWidth = 182;
     hint->SetTitleColor(Qt::black);
@@ -357,6 +370,7 @@ void TMainFrm::ShowHintWindow(const QString& text) {
 
 void TMainFrm::ShowMainFromHint() {
     if (isVisible() && !isMinimized()) return;
+    hintQueue_.clear();  // the window's log shows them
     if (TFAnimateHint* hint = TFAnimateHint::Current()) hint->close();
     ShowMainWindow();
 }

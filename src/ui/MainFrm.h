@@ -8,6 +8,7 @@
 #include <QString>
 #include <QUrl>
 #include <QWidget>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -62,6 +63,7 @@ public:
 
     // What the controller asks for (through the view).
     void ShowMainWindow();
+    // Slides the notification up; one raised while another shows (or slides down) follows it.
     void ShowHintWindow(const QString& text);
     void LogChanged();
     void FocusEdit(EditBox box);
@@ -178,6 +180,9 @@ private:
     const void* shownDomains_ = nullptr;
     int shownPage_ = -1;
     std::optional<TrayState> trayShown_;
+    // Notifications waiting for the one on screen; at most kQueuedHints, the oldest kept.
+    std::deque<QString> hintQueue_;
+    static constexpr std::size_t kQueuedHints = 4;
     bool rendering_ = false;
 };
 

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
@@ -58,6 +59,37 @@ ClientConfig WithUrl(std::string url) {
     ClientConfig config;
     config.serviceUrl = std::move(url);
     return config;
+}
+
+// What the notification on screen says; empty without one.
+QString HintText() {
+    ui::TFAnimateHint* hint = ui::TFAnimateHint::Current();
+    if (!hint) return {};
+    for (auto* label : hint->findChildren<QLabel*>())
+        if (label->wordWrap()) return label->text();
+    return {};
+}
+
+TEST(MainFrmLogon, ANotificationDuringTheSlideDownFollowsIt) {
+    WindowHarness w;
+    w.window->ShowHintWindow(Q("登陆失败,原因: 密码错误！"));
+    ui::TFAnimateHint* first = ui::TFAnimateHint::Current();
+    ASSERT_NE(first, nullptr);
+    while (first->ScrollingUp()) first->TickScrollUp();
+    first->TickDelay();
+    ASSERT_TRUE(first->ScrollingDown());
+    w.window->ShowHintWindow(Q("线路已连接"));
+    w.window->ShowHintWindow(Q("线路已连接"));  // the same again is not queued twice
+    EXPECT_EQ(HintText(), Q("登陆失败,原因: 密码错误！")) << "the reason on screen was replaced";
+    QPointer<ui::TFAnimateHint> gone(first);
+    while (gone && gone->ScrollingDown()) gone->TickScrollDown();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(gone.isNull());
+    ASSERT_NE(ui::TFAnimateHint::Current(), nullptr) << "the second notification was lost";
+    EXPECT_EQ(HintText(), Q("线路已连接"));
+    ui::TFAnimateHint::Current()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(ui::TFAnimateHint::Current(), nullptr) << "it was queued twice";
 }
 
 TEST(MainFrmLogon, LogonThenLogoffAgainstTheDevelopmentService) {
