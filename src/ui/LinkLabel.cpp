@@ -6,7 +6,8 @@ namespace vorta::ui {
 
 TLinkLabel::TLinkLabel(const QString& caption, QWidget* parent) : QLabel(caption, parent) {
     setCursor(Qt::PointingHandCursor);
-    setStyleSheet(QStringLiteral("color: blue; text-decoration: underline;"));
+    // The theme's link colour, readable on its window colour.
+    setStyleSheet(QStringLiteral("color: palette(link); text-decoration: underline;"));
 }
 
 void TLinkLabel::mouseReleaseEvent(QMouseEvent* event) {

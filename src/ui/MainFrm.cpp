@@ -44,15 +44,16 @@ QString U(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// Every colour is a role of the system's palette, so that a dark theme stays readable: the title
+// strip in the selection's colours, the lists on the base colour.
 const char* const kStyle = R"(
 * { font-family: "宋体", "WenQuanYi Zen Hei"; font-size: 9pt; }
-vorta--ui--TMainFrm { background: #ece9d8; border: 1px solid #0a246a; }
-#PalTitle_Center { background: #0a246a; }
-#TitleCaption { color: white; font-weight: bold; }
-#SBtnMin, #SBtnClose { color: white; border: none; font-weight: bold; }
-#SBtnMin:hover, #SBtnClose:hover { background: #3a6ea5; }
-QMenuBar { background: #ece9d8; }
-QTreeWidget#ListViewLine { background: #ffffe1; }
+vorta--ui--TMainFrm { background: palette(window); border: 1px solid palette(highlight); }
+#PalTitle_Center { background: palette(highlight); }
+#TitleCaption { color: palette(highlighted-text); font-weight: bold; }
+#SBtnMin, #SBtnClose { color: palette(highlighted-text); border: none; font-weight: bold; }
+#SBtnMin:hover, #SBtnClose:hover { background: palette(dark); }
+QMenuBar { background: palette(window); }
 )";
 
 bool SameRow(const LineRow& a, const LineRow& b) {

@@ -3,11 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -233,6 +240,70 @@ TEST(MainFrmLists, NewEntriesLeaveTheReadersSelectionAndPlaceInTheLog) {
     log->verticalScrollBar()->setValue(0);
     w.client->AddLog(0, "entry 103");
     EXPECT_EQ(textAt(log->indexAt(QPoint(5, 5))), "entry 103");
+}
+
+// The WCAG contrast ratio of two colours.
+double Contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST(MainFrmLists, ADarkPaletteLeavesEveryTextReadable) {
+    const QPalette light = QApplication::palette();
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x2d, 0x2d, 0x2d));
+    dark.setColor(QPalette::WindowText, QColor(0xf0, 0xf0, 0xf0));
+    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::AlternateBase, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::Text, QColor(0xf0, 0xf0, 0xf0));
+    dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::ButtonText, QColor(0xf0, 0xf0, 0xf0));
+    dark.setColor(QPalette::Highlight, QColor(0x2a, 0x5a, 0x9a));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    dark.setColor(QPalette::Link, QColor(0x8a, 0xb4, 0xf8));
+    dark.setColor(QPalette::ToolTipBase, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::ToolTipText, QColor(0xf0, 0xf0, 0xf0));
+    QApplication::setPalette(dark);
+    {
+        WindowHarness w;
+        w.window->show();
+        auto* pages = w.window->findChild<QTabWidget*>();
+        ASSERT_NE(pages, nullptr);
+        std::set<QWidget*> checked;
+        for (int page = 0; page < pages->count(); ++page) {
+            pages->setCurrentIndex(page);
+            QApplication::processEvents();
+            for (QWidget* widget : w.window->findChildren<QWidget*>()) {
+                const bool text =
+                    qobject_cast<QLabel*>(widget) || qobject_cast<QAbstractButton*>(widget);
+                if (!text || !widget->isVisible() || !checked.insert(widget).second) continue;
+                // A button paints its own face; elsewhere the nearest background that is
+                // painted shows through.
+                QWidget* ground = widget;
+                if (!qobject_cast<QPushButton*>(widget))
+                    while (ground->parentWidget() && !ground->autoFillBackground() &&
+                           !ground->testAttribute(Qt::WA_StyledBackground))
+                        ground = ground->parentWidget();
+                const QColor fg = widget->palette().color(widget->foregroundRole());
+                const QColor bg = ground->palette().color(qobject_cast<QPushButton*>(widget)
+                                                              ? QPalette::Button
+                                                              : ground->backgroundRole());
+                EXPECT_GE(Contrast(fg, bg), 4.5)
+                    << widget->objectName().toStdString() << ": " << fg.name().toStdString()
+                    << " on " << bg.name().toStdString() << " of "
+                    << ground->objectName().toStdString();
+            }
+        }
+        EXPECT_GT(checked.size(), 30u);
+    }
+    QApplication::setPalette(light);
 }
 
 TEST(MainFrmLists, DomainLabelsForEveryOptionAndALowerCaseType) {
