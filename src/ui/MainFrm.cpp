@@ -280,9 +280,11 @@ void TMainFrm::RenderDomains() {
             for (const auto& domain : list->Domains) {
                 auto* node = new QTreeWidgetItem(root, {U(domain.DomainName + domain.SuffixName)});
                 node->setIcon(0, DomainTreeIcon(5));
+                node->setToolTip(0, node->text(0));  // a long name shows whole
                 for (const auto& resource : domain.Resources) {
                     auto* leaf = new QTreeWidgetItem(node, {U(resource.KeyName)});
                     leaf->setIcon(0, DomainTreeIcon(6));
+                    leaf->setToolTip(0, leaf->text(0));
                 }
             }
             root->setExpanded(true);

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSplitter>
 #include <QSystemTrayIcon>
 #include <QTableView>
 #include <QToolButton>
@@ -182,10 +183,17 @@ QWidget* TMainFrm::BuildUserPage() {
     listViewLine_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     listViewLine_->setHeaderLabels(
         {U("状态"), U("组别"), U("线路名称"), U("是否必通"), U("IP地址")});
-    const int widths[] = {38, 50, 200, 100, 150};
-    for (int i = 0; i < 5; ++i) listViewLine_->setColumnWidth(i, widths[i]);
-    listViewLine_->header()->setSectionResizeMode(0, QHeaderView::Fixed);
-    listViewLine_->header()->setSectionResizeMode(1, QHeaderView::Fixed);
+    // The columns fit the list: the name takes what the others leave, the address column holds
+    // the longest address whole.
+    const int widths[] = {38, 50, 120, 64, 0};
+    for (int i = 0; i < 4; ++i) listViewLine_->setColumnWidth(i, widths[i]);
+    QHeaderView* header = listViewLine_->header();
+    header->setStretchLastSection(false);
+    for (int i : {0, 1, 3}) header->setSectionResizeMode(i, QHeaderView::Fixed);
+    header->setSectionResizeMode(2, QHeaderView::Stretch);
+    header->setSectionResizeMode(4, QHeaderView::Fixed);
+    listViewLine_->setColumnWidth(
+        4, listViewLine_->fontMetrics().horizontalAdvance(QStringLiteral("255.255.255.255")) + 16);
     inGroup->addWidget(listViewLine_, 1);
     auto* buttons = new QVBoxLayout;
     for (const auto& [name, caption] : {std::pair{"btAdd", "新增"}, std::pair{"btModify", "修改"},
@@ -247,14 +255,19 @@ QWidget* TMainFrm::BuildAdvancedPage() {
 QWidget* TMainFrm::BuildDomainPage() {
     auto* page = Named(new QWidget, "TabSheet3");
     auto* col = new QVBoxLayout(page);
-    auto* row = new QHBoxLayout;
-    treeViewDNS_ = Named(new QTreeWidget(page), "TreeViewDNS");
+    // The tree and the details beside it share the page as the user drags their border.
+    auto* row = Named(new QSplitter(Qt::Horizontal, page), "DomainSplitter");
+    row->setChildrenCollapsible(false);
+    treeViewDNS_ = Named(new QTreeWidget(row), "TreeViewDNS");
     treeViewDNS_->setHeaderHidden(true);
-    treeViewDNS_->setFixedWidth(170);
-    row->addWidget(treeViewDNS_);
-    auto* right = new QVBoxLayout;
-    auto* upper = Named(new QGroupBox(page), "Panel1");
-    auto* lower = Named(new QGroupBox(page), "Panel2");
+    treeViewDNS_->setMinimumWidth(100);
+    auto* details = new QWidget(row);
+    auto* right = new QVBoxLayout(details);
+    right->setContentsMargins(0, 0, 0, 0);
+    row->setSizes({200, 330});
+    row->setStretchFactor(1, 1);
+    auto* upper = Named(new QGroupBox(details), "Panel1");
+    auto* lower = Named(new QGroupBox(details), "Panel2");
     auto* upperCol = new QVBoxLayout(upper);
     auto* lowerCol = new QVBoxLayout(lower);
     for (int n : {1, 2, 3, 7, 5, 6}) {
@@ -265,8 +278,7 @@ QWidget* TMainFrm::BuildDomainPage() {
     }
     right->addWidget(upper, 1);
     right->addWidget(lower, 1);
-    row->addLayout(right, 1);
-    col->addLayout(row, 1);
+    col->addWidget(row, 1);
     auto* bottom = new QHBoxLayout;
     auto* admin = Named(new TLinkLabel(U("登录nabu管理站点提交或更新域名信息！"), page), "Label1");
     auto* refresh = Named(new QPushButton(U("刷新域名信息"), page), "btRefreshDomainInfo");

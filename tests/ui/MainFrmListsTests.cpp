@@ -214,6 +214,19 @@ TEST(MainFrmLists, TheLogKeepsAThousandAndSavesNewestFirst) {
     EXPECT_TRUE(format.match(text).hasMatch()) << text.toStdString();
 }
 
+TEST(MainFrmLists, TheLineListsColumnsFitAndHoldAWholeAddress) {
+    WindowHarness w;
+    w.window->show();
+    auto* list = w.Find<QTreeWidget>("ListViewLine");
+    ASSERT_TRUE(WaitUntil([&] { return list->isVisible() && list->viewport()->width() > 0; }));
+    int total = 0;
+    for (int i = 0; i < list->columnCount(); ++i) total += list->columnWidth(i);
+    EXPECT_LE(total, list->viewport()->width()) << "a column runs off the list";
+    EXPECT_GE(list->columnWidth(4),
+              list->fontMetrics().horizontalAdvance(QStringLiteral("255.255.255.255")));
+    EXPECT_GT(list->columnWidth(2), 60) << "no room left for the line's name";
+}
+
 TEST(MainFrmLists, NewEntriesLeaveTheReadersSelectionAndPlaceInTheLog) {
     WindowHarness w;
     w.window->show();
@@ -332,6 +345,8 @@ TEST(MainFrmLists, DomainLabelsForEveryOptionAndALowerCaseType) {
     QTreeWidgetItem* root = tree->topLevelItem(0);
     ASSERT_NE(root, nullptr);
     ASSERT_EQ(root->childCount(), 5);
+    EXPECT_EQ(root->child(1)->toolTip(0), Q("d11.example")) << "a long name would show cut";
+    EXPECT_EQ(root->child(0)->child(0)->toolTip(0), Q("www"));
     auto lab = [&](const char* name) { return w.Find<QLabel>(name)->text(); };
 
     tree->setCurrentItem(root);
