@@ -1,5 +1,6 @@
 #include "ui/Icons.h"
 
+#include <QIconEngine>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -9,7 +10,7 @@
 namespace vorta::ui {
 namespace {
 
-constexpr int kSide = 32;  // drawn large once; QIcon scales down for lists and the tray
+constexpr int kSide = 32;  // the drawings' own coordinates; they are drawn at any size
 
 using Drawing = std::function<void(QPainter&)>;
 
@@ -22,8 +23,45 @@ QPixmap Draw(QSize size, const Drawing& draw) {
     return pixmap;
 }
 
+// Draws the icon afresh for every size and device pixel ratio asked for, so that it is sharp on
+// a HiDPI screen and in a large tray; a disabled icon is drawn faded.
+class DrawnIconEngine : public QIconEngine {
+public:
+    explicit DrawnIconEngine(Drawing draw) : draw_(std::move(draw)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override {
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        if (mode == QIcon::Disabled) painter->setOpacity(0.4);
+        painter->translate(rect.topLeft());
+        painter->scale(rect.width() / double(kSide), rect.height() / double(kSide));
+        draw_(*painter);
+        painter->restore();
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+    // `size` is in device pixels already: QIcon asks for its logical size times the ratio.
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override {
+        QPixmap pixmap(size);
+        pixmap.fill(Qt::transparent);
+        {
+            QPainter painter(&pixmap);
+            paint(&painter, QRect(QPoint(0, 0), pixmap.size()), mode, state);
+        }
+        pixmap.setDevicePixelRatio(scale);
+        return pixmap;
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
+    QIconEngine* clone() const override { return new DrawnIconEngine(draw_); }
+
+private:
+    Drawing draw_;
+};
+
 QIcon Icon(const Drawing& draw) {
-    return QIcon(Draw(QSize(kSide, kSide), draw));
+    return QIcon(new DrawnIconEngine(draw));  // the icon owns its engine
 }
 
 void Ball(QPainter& p, QColor color) {

@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -86,7 +87,8 @@ TMainFrm::TMainFrm(IClientFace& face, MainFrmContext context, QWidget* parent)
       context_(std::move(context)) {
     setObjectName(QStringLiteral("MainFrm"));
     setWindowTitle(QStringLiteral("Vorta V1.0"));
-    setWindowIcon(AppIcon());
+    // The packaged icon where the theme has it, else the built-in one.
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("vorta"), AppIcon()));
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(QString::fromUtf8(kStyle));
     setFixedSize(568, 335);

@@ -46,6 +46,8 @@ int Run(const app::CommandLine& cl) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
+    // The desktop entry's name: the desktop matches the windows to the entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vorta"));
     // The client lives in the tray: a hidden window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
     const QStringList qtArgs = QApplication::arguments();  // Qt's own options removed

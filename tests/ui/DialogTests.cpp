@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QTreeWidget>
 
 #include "FakeSystemFacts.h"
 #include "ui/About.h"
+#include "ui/Icons.h"
 #include "ui/SysInfoDlg.h"
 
 namespace vorta::ui {
@@ -16,6 +19,21 @@ using test::CpuBlock;
 using test::FakeSystemFacts;
 
 constexpr std::uint64_t kMB = 1048576;
+
+TEST(IconsTest, AreDrawnForTheDevicePixelRatio) {
+    for (const QIcon& icon : {AppIcon(), TrayIcon(TrayState::NotConnected), LineStateIcon(true)}) {
+        const QPixmap sharp = icon.pixmap(QSize(32, 32), 2.0);
+        EXPECT_EQ(sharp.size(), QSize(64, 64)) << "scaled up from a smaller drawing";
+        EXPECT_EQ(sharp.devicePixelRatio(), 2.0);
+        // Something is drawn: not every pixel is transparent.
+        const QImage image = sharp.toImage();
+        bool painted = false;
+        for (int y = 0; y < image.height() && !painted; ++y)
+            for (int x = 0; x < image.width() && !painted; ++x)
+                painted = qAlpha(image.pixel(x, y)) != 0;
+        EXPECT_TRUE(painted);
+    }
+}
 
 TEST(AboutTest, MemoryLineRoundsHalvesToEvenAndTheBoxShowsItOnEveryShow) {
     EXPECT_EQ(MemoryLine(512 * kMB, 200 * kMB + kMB / 2), "可用的物理内存：512MB [200MB Free]");
