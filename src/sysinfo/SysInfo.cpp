@@ -120,6 +120,12 @@ std::string TSysInfo::GetOSVersion() const {
            std::to_string(release.build) + "." + release.servicePack + ")";
 }
 
+std::string TSysInfo::ShownOSVersion() const {
+    if (facts_.OsVersion()) return GetOSVersion();
+    std::string release = facts_.KernelRelease();
+    return release.empty() ? GetOSVersion() : release;
+}
+
 long double TSysInfo::GetTotalMemoryKB() const {
     return MemoryKB(facts_, "MemTotal");
 }

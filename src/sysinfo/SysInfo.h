@@ -61,6 +61,9 @@ public:
     // "major.minor (build.servicepack)" from a version record when the facts give one, else from
     // the kernel release; see ParseKernelRelease.
     std::string GetOSVersion() const;
+    // The version as a reader knows it: Windows' as above, the kernel release itself elsewhere
+    // ("6.1.0-18-amd64"); what the dialog shows.
+    std::string ShownOSVersion() const;
     std::string GetIISVersion() const { return "IIS 5.0"; }
     // MemTotal and MemAvailable of the memory text (the kernel's counters for a missing one), in
     // bytes divided by 1024.

@@ -148,14 +148,15 @@ void Computer(QPainter& p) {
     p.drawRect(QRectF(7, 25, 18, 3));
 }
 
-void Windows(QPainter& p) {
-    const QColor colors[] = {QColor(230, 80, 40), QColor(120, 190, 40), QColor(40, 140, 230),
-                             QColor(250, 190, 20)};
-    p.setPen(Qt::NoPen);
-    for (int i = 0; i < 4; ++i) {
-        p.setBrush(colors[i]);
-        p.drawRect(QRectF(4 + (i % 2) * 13, 4 + (i / 2) * 13, 11, 11));
-    }
+// The operating system: a terminal with its prompt (this window runs on Linux, whose own logo
+// is not ours to draw).
+void OperatingSystem(QPainter& p) {
+    p.setPen(QPen(QColor(40, 40, 40), 1.5));
+    p.setBrush(QColor(45, 50, 60));
+    p.drawRoundedRect(QRectF(3, 5, 26, 22), 3, 3);
+    p.setPen(QPen(QColor(110, 210, 110), 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawPolyline(QPolygonF({QPointF(8, 11), QPointF(13, 15), QPointF(8, 19)}));
+    p.drawLine(QPointF(15, 20), QPointF(23, 20));
 }
 
 void NetworkCard(QPainter& p) {
@@ -241,7 +242,7 @@ QIcon SysInfoIcon(int index) {
         case 0:
             return Icon(Computer);
         case 2:
-            return Icon(Windows);
+            return Icon(OperatingSystem);
         case 3:
             return Icon([](QPainter& p) { Chip(p, QColor(70, 70, 80)); });
         case 4:

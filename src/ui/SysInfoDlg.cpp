@@ -50,7 +50,7 @@ void TFrmSysInfo::Rebuild() {
     root->setData(0, Qt::UserRole, 0);
     try {
         QTreeWidgetItem* os = Node(root, "操作系统: " + sysInfo_.GetOSName(), 2);
-        Node(os, "版本: " + sysInfo_.GetOSVersion(), 1);
+        Node(os, "版本: " + sysInfo_.ShownOSVersion(), 1);
 
         QTreeWidgetItem* cpu =
             Node(root, "CPU个数: " + std::to_string(sysInfo_.GetProcessorCount()), 3);

@@ -81,7 +81,7 @@ void SysInfoDialog::OnInit() {
     HTREEITEM root = Node(tree, TVI_ROOT, "系统信息", 0);
     try {
         HTREEITEM os = Node(tree, root, "操作系统: " + sysInfo_.GetOSName(), 2);
-        Node(tree, os, "版本: " + sysInfo_.GetOSVersion(), 1);
+        Node(tree, os, "版本: " + sysInfo_.ShownOSVersion(), 1);
         HTREEITEM cpu =
             Node(tree, root, "CPU个数: " + std::to_string(sysInfo_.GetProcessorCount()), 3);
         TCpuInfoArray cpus;
