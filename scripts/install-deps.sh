@@ -18,6 +18,8 @@ packages=(
   # the desktop entry, the icon (xmllint), the unit (systemd-analyze), the manual (man) and the
   # package itself (lintian).
   file dpkg-dev desktop-file-utils libxml2-utils systemd man-db lintian
+  # The window's help is the manual as a web page.
+  mandoc
   qt6-base-dev xvfb xauth x11-utils fonts-wqy-zenhei
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 nsis
   # The Windows programs test runs under zh_CN.UTF-8 (Wine's ANSI code page 936): localedef

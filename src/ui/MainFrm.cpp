@@ -548,9 +548,8 @@ void TMainFrm::OpenPage(const char* pathAndQuery) {
 }
 
 void TMainFrm::OpenHelp() {
-    const QString file = context_.helpFile.isEmpty() ? QCoreApplication::applicationDirPath() +
-                                                           QStringLiteral("/nabuV5Help.chm")
-                                                     : context_.helpFile;
+    const QString file =
+        context_.helpFile.isEmpty() ? QStringLiteral(VORTA_HELP_FILE) : context_.helpFile;
     if (QFileInfo::exists(file)) context_.openUrl(QUrl::fromLocalFile(file));
 }
 

@@ -48,7 +48,7 @@ struct MainFrmContext {
     const platform::ISystemFacts* facts = nullptr;  // the about box's memory line
     // Opens a web page or a mail link; none: the desktop's opener.
     std::function<void(const QUrl&)> openUrl;
-    // The help file; empty: "nabuV5Help.chm" beside the program.
+    // The help file; empty: the installed web page of the manual.
     QString helpFile;
 };
 

@@ -62,6 +62,7 @@ declare -A files=(
   [".$prefix/share/bash-completion/completions/vorta"]=-rw-r--r--
   [".$prefix/share/doc/vorta/copyright"]=-rw-r--r--
   [".$prefix/share/doc/vorta/changelog.gz"]=-rw-r--r--
+  [".$prefix/share/doc/vorta/vorta.html"]=-rw-r--r--
 )
 [[ $window == window ]] && files[".$prefix/libexec/vorta/vorta-window"]=-rwxr-xr-x
 ! grep -E 'devservice|_tests|bench_|gtest' "$work/list" || fail "a tool or test is packaged"
@@ -183,6 +184,7 @@ else
   echo "note: man is missing (package man-db); the manual is not checked"
 fi
 zcat "$manual" | grep -q '^\.SH EXIT STATUS' || fail "the manual has no exit status"
+grep -q '<title>VORTA(1)</title>' "$root$prefix/share/doc/vorta/vorta.html" || fail "the web help is not the manual"
 completion=$root$prefix/share/bash-completion/completions/vorta
 complete_words() { # WORD... (the last one is being completed)
   bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _vorta; echo "${COMPREPLY[*]}"' \

@@ -3,9 +3,11 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <fstream>
 
 #include <QAction>
 #include <QCheckBox>
@@ -175,8 +177,14 @@ TEST(MainFrmLogon, MenuActionsOpenTheServicePages) {
     }
     w.opened.clear();
     w.Find<QAction>("ActionFKXZ")->trigger();         // nothing behind it
-    w.Find<QAction>("ActionHelpContent")->trigger();  // no help file beside the test
+    w.Find<QAction>("ActionHelpContent")->trigger();  // no help file yet: nothing, no error
     EXPECT_TRUE(w.opened.isEmpty());
+    std::ofstream(w.HelpFile()) << "<html></html>";
+    w.Find<QAction>("ActionHelpContent")->trigger();
+    EXPECT_EQ(
+        w.opened,
+        QStringList{QUrl::fromLocalFile(QString::fromStdString(w.HelpFile().string())).toString()});
+    w.opened.clear();
     w.Find<QPushButton>("BtnRegisterWizard")->click();
     QTest::mouseClick(w.Find<QLabel>("Label1"), Qt::LeftButton);
     QTest::mouseClick(w.Find<QLabel>("LabelWhy"), Qt::LeftButton);

@@ -73,11 +73,9 @@ public:
         client = std::make_unique<TClient>(config, std::move(platform), view, loop);
         face = std::make_unique<LocalFace>(*client);
         window = std::make_unique<ui::TMainFrm>(
-            *face, ui::MainFrmContext{&network,
-                                      &ras,
-                                      &facts,
+            *face, ui::MainFrmContext{&network, &ras, &facts,
                                       [this](const QUrl& url) { opened.push_back(url.toString()); },
-                                      {}});
+                                      QString::fromStdString(HelpFile().string())});
         view.Attach(window.get());
         driver = std::make_unique<ui::TLoopDriver>(loop);
         client->StartClient(false);
@@ -89,6 +87,9 @@ public:
         window.reset();
         client.reset();
     }
+
+    // Where the window looks for its help; nothing is there until a test puts it there.
+    std::filesystem::path HelpFile() const { return dir.path() / "vorta.html"; }
 
     template <typename T>
     T* Find(const char* name) const {
