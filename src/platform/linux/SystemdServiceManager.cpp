@@ -131,6 +131,11 @@ std::string SystemdServiceManager::UnitText(const ServiceDefinition& service) {
            "\n"
            "WatchdogSec=30\n"
            "SyslogIdentifier=vorta\n"
+           // What keeps dial-up working: pppd and its ip-up scripts write /etc (resolv.conf) and
+           // /run, so /usr alone is read-only; no home is needed, and no privilege is gained.
+           "NoNewPrivileges=yes\n"
+           "ProtectHome=yes\n"
+           "ProtectSystem=yes\n"
            "Restart=on-failure\n"
            "RestartSec=5\n"
            "RestartPreventExitStatus=" +
