@@ -93,6 +93,26 @@ TEST(SettingsRules, ThePairRoleIsKeptAndARunsOwnRoleIsNotSaved) {
     EXPECT_FALSE(run.client->SettingsRecord().Get().IsInNet);
 }
 
+TEST(SettingsRules, HoldDownIsWholeSecondsUpToAnHourAndTakesEffectAtOnce) {
+    ClientHarness h;
+    h.store.values["HoldDown"] = "12";
+    h.client->StartClient(false);
+    EXPECT_EQ(h.client->SettingsRecord().Get().HoldDownSeconds, 12) << "read at start";
+    EXPECT_EQ(h.client->ConfigSet("HoldDown", "0").exitCode, 0);
+    EXPECT_EQ(h.client->SettingsRecord().Get().HoldDownSeconds, 0) << "in force at once";
+    for (const char* bad : {"3601", "-1", "5s", "1e3", " 5", "99999"}) {
+        EXPECT_NE(h.client->ConfigSet("HoldDown", bad).exitCode, 0) << bad;
+        EXPECT_EQ(h.store.values["HoldDown"], "0") << bad << " was stored";
+    }
+    EXPECT_EQ(h.client->ConfigSet("HoldDown", "").exitCode, 0);
+    EXPECT_EQ(h.client->SettingsRecord().Get().HoldDownSeconds, 5) << "empty is the default";
+    h.store.values["HoldDown"] = "junk";  // written by hand
+    ClientHarness again;
+    again.store.values = h.store.values;
+    again.client->StartClient(false);
+    EXPECT_EQ(again.client->SettingsRecord().Get().HoldDownSeconds, 5);
+}
+
 TEST(SettingsRules, SaveWritesEveryValueInOrderAndSetsAutostart) {
     ClientHarness h;
     ViewState& v = h.client->View();
