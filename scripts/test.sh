@@ -11,7 +11,8 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 # fontconfig, under the window's tests, keeps caches for the life of the process.
 export LSAN_OPTIONS=suppressions=$root/tests/ui/lsan.supp
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+# cpp-httplib's workers race among themselves inside the library: the development service only.
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/tsan.supp
 
 run_suite() {
   local dir=$1
