@@ -45,13 +45,7 @@ public:
     Reporter(const Reporter&) = delete;
     Reporter& operator=(const Reporter&) = delete;
 
-    void Queue() {
-        {
-            std::lock_guard guard(lock_);
-            pending_ = true;
-        }
-        wake_.notify_all();
-    }
+    void Queue() { pending_.Raise(); }
 
     const std::string lineId;
     // The reporter thread's own: one pair refilled for every report, and the reason last logged.
@@ -63,16 +57,10 @@ private:
     void Run(std::stop_token stop) {
         Clock::time_point lastStart{};
         while (!stop.stop_requested()) {
-            {
-                std::unique_lock lock(lock_);
-                if (!wake_.wait(lock, stop, [this] { return pending_; })) return;
-            }
+            if (!pending_.Wait(stop)) return;
             const auto next = lastStart + owner_.context_.gap;
             if (Clock::now() < next && !SleepUnlessStopped(stop, next - Clock::now())) return;
-            {
-                std::lock_guard guard(lock_);
-                pending_ = false;  // what is queued from now on needs a report of its own
-            }
+            pending_.Take();  // what is queued from now on needs a report of its own
             lastStart = Clock::now();
             try {
                 owner_.Report(stop, *this);
@@ -84,9 +72,7 @@ private:
     }
 
     TUpdateIpTrd& owner_;
-    std::mutex lock_;  // guards pending_
-    std::condition_variable_any wake_;
-    bool pending_ = false;
+    WakeFlag pending_;  // a report is queued
     std::jthread thread_;
     // The owner's stop ends this thread too; reset before the thread is joined.
     std::optional<std::stop_callback<std::function<void()>>> ownerStop_;
@@ -114,16 +100,7 @@ void TUpdateIpTrd::Join() {
 }
 
 void TUpdateIpTrd::NoteChange() {
-    {
-        std::lock_guard guard(changeLock_);
-        changed_ = true;
-    }
-    changeCv_.notify_all();
-}
-
-bool TUpdateIpTrd::AwaitChange(std::stop_token stop, Clock::time_point until) {
-    std::unique_lock lock(changeLock_);
-    return changeCv_.wait_until(lock, stop, until, [this] { return changed_; });
+    changed_.Raise();
 }
 
 void TUpdateIpTrd::Execute(std::stop_token stop) {
@@ -139,12 +116,9 @@ void TUpdateIpTrd::Execute(std::stop_token stop) {
             context_.routes.KeepHostRoutesOf(entries);
             // Jittered, so that clients that started together do not report in lock step.
             const auto until = Clock::now() + Jittered(context_.rest, kRestSpread, random_);
-            while (AwaitChange(stop, until)) {
+            while (changed_.WaitUntil(stop, until)) {
                 if (!SleepUnlessStopped(stop, kSettle)) break;
-                {
-                    std::lock_guard guard(changeLock_);
-                    changed_ = false;
-                }
+                changed_.Take();
                 SyncReporters(stop);
                 LookAtLines(false);
             }

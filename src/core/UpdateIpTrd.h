@@ -7,15 +7,14 @@
 // that cannot leave through its own line is not sent at all; the line says why.
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <random>
 #include <string>
 #include <thread>
 
+#include "base/WakeFlag.h"
 #include "core/DnsCache.h"
 #include "core/Settings.h"
 #include "lines/IpRoutes.h"
@@ -61,8 +60,6 @@ private:
     // reason of a line once.
     void Explain(Reporter& reporter, TBaseLine& line, std::size_t number,
                  const std::string& reason);
-    // Waits until `until` or a change; true when a change came.
-    bool AwaitChange(std::stop_token stop, std::chrono::steady_clock::time_point until);
 
     Context context_;
     static constexpr double kRestSpread = 0.10;
@@ -71,9 +68,7 @@ private:
     // last look.
     std::map<std::string, std::unique_ptr<Reporter>> reporters_;
     std::map<std::string, std::string> states_;
-    std::mutex changeLock_;  // guards changed_
-    std::condition_variable_any changeCv_;
-    bool changed_ = false;
+    WakeFlag changed_;  // NoteChange was called
     std::jthread thread_;
 };
 

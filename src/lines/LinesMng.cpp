@@ -245,11 +245,7 @@ void TLinesMng::NoteChange() {
         for (const auto& line : lines_)
             if (line) line->WakeKeep();
     }
-    {
-        std::lock_guard guard(changeLock_);
-        changed_ = true;
-    }
-    changeCv_.notify_all();
+    changed_.Raise();
 }
 
 void TLinesMng::ReleaseAll() {
@@ -332,11 +328,6 @@ void TLinesMng::EndPass() {
     passDone_.notify_all();
 }
 
-bool TLinesMng::AwaitChange(std::stop_token stop, std::chrono::steady_clock::time_point until) {
-    std::unique_lock lock(changeLock_);
-    return changeCv_.wait_until(lock, stop, until, [this] { return changed_; });
-}
-
 bool TLinesMng::RefreshUntil(std::stop_token stop, std::chrono::steady_clock::time_point until) {
     using Clock = std::chrono::steady_clock;
     // The notices of one change come in a burst (a link's carrier, then its routes): they are
@@ -348,12 +339,9 @@ bool TLinesMng::RefreshUntil(std::stop_token stop, std::chrono::steady_clock::ti
             std::lock_guard guard(lock_);
             if (holdEnds_ && *holdEnds_ < deadline) deadline = *holdEnds_;
         }
-        if (AwaitChange(stop, deadline) && !SleepUnlessStopped(stop, kSettle)) return false;
+        if (changed_.WaitUntil(stop, deadline) && !SleepUnlessStopped(stop, kSettle)) return false;
         if (stop.stop_requested()) return false;
-        {
-            std::lock_guard guard(changeLock_);
-            changed_ = false;
-        }
+        changed_.Take();
         RefreshState();
         if (Clock::now() >= until) return true;
         if (FirstPassDone()) DecideGroups();
@@ -372,9 +360,8 @@ void TLinesMng::Run(std::stop_token stop) {
                     backupKept_ = false;
                 }
                 EndPass();
-                AwaitChange(stop, Clock::now() + options_.slice * 5);
-                std::lock_guard guard(changeLock_);
-                changed_ = false;
+                changed_.WaitUntil(stop, Clock::now() + options_.slice * 5);
+                changed_.Take();
                 continue;
             }
             KeepGroup(LineGroup::Main);

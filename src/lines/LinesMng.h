@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/WakeFlag.h"
 #include "lines/LineBase.h"
 #include "lines/LineInfo.h"
 #include "lines/LineRules.h"
@@ -135,8 +136,6 @@ private:
     // Waits until `until`, refreshing (and, after the first cycle, deciding) at every change or
     // end of a hold time meanwhile; refreshes at `until`. False on a stop.
     bool RefreshUntil(std::stop_token stop, std::chrono::steady_clock::time_point until);
-    // Waits for a change until `until`; true when one came.
-    bool AwaitChange(std::stop_token stop, std::chrono::steady_clock::time_point until);
     // The backup group is kept while Groups says the main group fails, released otherwise.
     void DecideGroups();
     void EndPass();
@@ -152,9 +151,7 @@ private:
     bool backupKept_ = false;
     std::optional<std::chrono::steady_clock::time_point> mainUpSince_;
     std::optional<std::chrono::steady_clock::time_point> holdEnds_;
-    std::mutex changeLock_;  // guards changed_
-    std::condition_variable_any changeCv_;
-    bool changed_ = false;
+    WakeFlag changed_;  // NoteChange was called
     std::atomic<bool> firstPassDone_{false};
     mutable std::mutex passMutex_;  // orders firstPassDone_ with the waits for it
     mutable std::condition_variable_any passDone_;
