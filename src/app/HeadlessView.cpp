@@ -1,5 +1,7 @@
 #include "app/HeadlessView.h"
 
+#include "base/Translate.h"
+
 namespace vorta::app {
 
 const char* HeadlessView::Lead(int priority) const {
@@ -28,8 +30,8 @@ void HeadlessView::LogAdded() {
 void HeadlessView::MessageBox(const std::string& text, const std::string& caption,
                               MessageIcon icon) {
     out_ << Lead(icon == MessageIcon::Error ? 3 : 6)
-         << (icon == MessageIcon::Error ? "错误" : "提示") << " " << caption << ": " << text
-         << std::endl;
+         << (icon == MessageIcon::Error ? Tr("错误") : Tr("提示")) << " " << Tr(caption.c_str())
+         << ": " << text << std::endl;
 }
 
 }  // namespace vorta::app

@@ -7,6 +7,7 @@
 #include "app/HeadlessView.h"
 #include "app/ProgramMain.h"
 #include "app/ShowWindow.h"
+#include "base/Translate.h"
 #include "cli/Commands.h"
 #include "cli/LogCommand.h"
 #include "host/CarryOver.h"
@@ -73,7 +74,7 @@ int InstallRun(const app::CommandLine& cl, host::HostPlatform& platform) {
         std::string why = host::ServiceDataDirProblem(platform.dataDir);
         if (why.empty() && cl.carryOver) why = TakeCarryOver(platform, cl.carryOverFile);
         if (!why.empty()) {
-            std::cerr << "vorta: " << kInstallFailed << ": " << why << "\n";
+            std::cerr << "vorta: " << Tr(kInstallFailed) << ": " << why << "\n";
             return 1;
         }
     }

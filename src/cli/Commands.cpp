@@ -4,6 +4,7 @@
 #include <iostream>
 #include <optional>
 
+#include "base/Translate.h"
 #include "cli/LinesCommand.h"
 #include "core/Settings.h"
 #include "host/ChannelProtocol.h"
@@ -109,7 +110,7 @@ int ConfigSet(const std::filesystem::path& dataDir, const std::string& name, std
     // The service and the desktop autostart exclude each other, as the window's boxes do.
     if (name == "AutoRunAsOSStart" && value == "1" &&
         host::OpenServiceManager()->IsServiceInstalled(platform::kServiceName)) {
-        std::cerr << "vorta: 因为选择了以服务方式启动，该选项被忽略！\n";
+        std::cerr << "vorta: " << Tr("因为选择了以服务方式启动，该选项被忽略！") << "\n";
         return kExitUsage;
     }
     const auto channel = host::OpenChannel(dataDir);

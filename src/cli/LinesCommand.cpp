@@ -5,6 +5,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "base/Translate.h"
 #include "core/StatusReport.h"
 #include "lines/LineFactory.h"
 #include "lines/LineRules.h"
@@ -85,7 +86,7 @@ std::string List(const std::vector<TLineInfo>& records, bool json) {
     const auto& kinds = TLineFactory::EnsureLineTypes();
     auto kindName = [&](int kind) {
         return kind >= 0 && kind < static_cast<int>(kinds.size())
-                   ? kinds[static_cast<std::size_t>(kind)].Caption
+                   ? std::string(Tr(kinds[static_cast<std::size_t>(kind)].Caption.c_str()))
                    : std::string("?");
     };
     if (json) {
@@ -108,8 +109,9 @@ std::string List(const std::vector<TLineInfo>& records, bool json) {
     if (records.empty()) return "no lines\n";
     for (std::size_t i = 0; i < records.size(); ++i) {
         const TLineInfo& r = records[i];
-        out << i + 1 << "  " << kindName(r.LineKind) << "  " << (r.MasterGroup ? "主组" : "备组")
-            << "  " << r.EntryName << "  necessary: " << (r.IsNecessary ? "是" : "否")
+        out << i + 1 << "  " << kindName(r.LineKind) << "  "
+            << (r.MasterGroup ? Tr("主组") : Tr("备组")) << "  " << r.EntryName
+            << "  necessary: " << (r.IsNecessary ? Tr("是") : Tr("否"))
             << "  state: " << (r.IsActive ? "up" : "down")
             << "  address: " << (r.IpAddress.empty() ? "-" : r.IpAddress) << "\n";
     }
@@ -213,8 +215,8 @@ LinesCommandResult RunLinesCommand(const std::vector<std::string>& args, ILinesT
             if (std::string why = TextsRefusal(info); !why.empty())
                 return {kExitRefused, why + "\n"};
             if (FindEntry(records, info.EntryName))
-                return {kExitRefused, std::string(kLineExists) + "\n"};
-            if (MissingUserInfo(info)) return {kExitRefused, std::string(kNeedUserInfo) + "\n"};
+                return {kExitRefused, std::string(Tr(kLineExists)) + "\n"};
+            if (MissingUserInfo(info)) return {kExitRefused, std::string(Tr(kNeedUserInfo)) + "\n"};
             changing = true;  // the target refuses a line beyond the limit before saving
             if (!target.Add(info)) return {kExitRefused, std::string(kTooManyLines) + "\n"};
             return {0, "added line " + std::to_string(target.Records().size()) + ": " +
@@ -245,7 +247,7 @@ LinesCommandResult RunLinesCommand(const std::vector<std::string>& args, ILinesT
             if (o.password) info.Password = *o.password;
             if (o.master) info.MasterGroup = *o.master;
             if (o.necessary) info.IsNecessary = *o.necessary;
-            if (MissingUserInfo(info)) return {kExitRefused, std::string(kNeedUserInfo) + "\n"};
+            if (MissingUserInfo(info)) return {kExitRefused, std::string(Tr(kNeedUserInfo)) + "\n"};
             changing = true;
             target.Modify(index, info);
             return {0, "modified line " + o.positional[0] + "\n"};

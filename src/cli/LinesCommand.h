@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Translate.h"
 #include "lines/LineInfo.h"
 #include "lines/LineRules.h"
 
@@ -66,6 +67,6 @@ struct LinesCommandResult {
 // that cannot be read or a failed save ends with exit code 1 and the reason.
 LinesCommandResult RunLinesCommand(const std::vector<std::string>& args, ILinesTarget& target);
 
-inline constexpr const char* kNeedUserInfo = "请输入用户名，密码信息！";
+inline constexpr const char* kNeedUserInfo = TrMark("请输入用户名，密码信息！");
 
 }  // namespace vorta

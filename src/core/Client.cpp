@@ -3,6 +3,7 @@
 #include <iostream>
 #include <utility>
 
+#include "base/Translate.h"
 #include "core/StatusReport.h"
 #include "lines/LCnc.h"
 #include "lines/LineFactory.h"
@@ -50,7 +51,8 @@ void TClient::StartClient(bool serviceMode) {
         routes_ = std::make_unique<TIpRoutes>(*platform_.network);
         // A run that was killed left its host routes, maybe through a gateway that is gone.
         if (const std::size_t left = routes_->RemoveLeftovers())
-            PostLog(1, "removed " + std::to_string(left) + " host route(s) an earlier run left");
+            PostLog(1, Fill(Tr("removed {} host route(s) an earlier run left"),
+                            {std::to_string(left)}));
         lineServices_ = std::make_unique<LineServices>(
             LineServices{*routes_, platform_.ras,
                          settingsRules_.UrlInUse(config_.probeUrl, "ProbeUrl", kDefaultProbeUrl)});
@@ -76,8 +78,8 @@ void TClient::StartClient(bool serviceMode) {
     clubMng_ = std::make_unique<TClubMng>(linesMng_.get(), platform_.datagrams, config_.clubTiming);
     // A heartbeat port that cannot be bound leaves the client running without the pair.
     clubMng_->OnPortFailure = [this](const std::string& failure) {
-        PostLog(1, failure.empty() ? "the heartbeat port is bound again"
-                                   : failure + "; the pair is retried every 41 s");
+        PostLog(1, failure.empty() ? std::string(Tr("the heartbeat port is bound again"))
+                                   : Fill(Tr("{}; the pair is retried every 41 s"), {failure}));
     };
     if (const Settings s = settings_.Get(); s.IsInNet) clubMng_->Start(s.IsMasterHost);
     if (linesMng_) linesMng_->KeepGroup(LineGroup::Main);
@@ -85,8 +87,9 @@ void TClient::StartClient(bool serviceMode) {
     logon_.SetAutoLogonPending(false);
     log_.Clear();
     if (linesMng_ && !linesMng_->LoadError().empty())
-        AddLog(2, "the lines file could not be read; no lines this run and it is not rewritten: " +
-                      linesMng_->LoadError());
+        AddLog(2, Fill(Tr("the lines file could not be read; no lines this run and it is not "
+                          "rewritten: {}"),
+                       {linesMng_->LoadError()}));
     lineList_.FillLineList();
     // 4-5. The tray hint and the exit action belong to the front end (ServiceMode() tells it).
     // 6.
@@ -104,7 +107,7 @@ void TClient::StartClient(bool serviceMode) {
                          ? lineServices_->probeUrl
                          : settingsRules_.UrlInUse(config_.probeUrl, "ProbeUrl", kDefaultProbeUrl);
     });
-    view_.MemoNative = kMemoNativeText;
+    view_.MemoNative = Tr(kMemoNativeText);
     // 9.
     view_.Tray = TrayState::NotConnected;
     // 10-11.
@@ -218,7 +221,7 @@ void TClient::ActionExit() {
 
 void TClient::ClearLog() {
     log_.Clear();
-    Notify("清除所有日志信息！");
+    Notify(Tr("清除所有日志信息！"));
 }
 
 void TClient::SetWatched(bool watched) {
@@ -293,12 +296,12 @@ std::string TClient::StatusReport(bool json) const {
     snapshot.lineUrlTemplate = s.LineUrlTemplate;
     snapshot.probeUrl = s.ProbeUrl;
     snapshot.uploadAllowed = s.UpdateSysInfo;
-    if (s.UpdateSysInfo) snapshot.uploadNotice = kMemoNativeText;
+    if (s.UpdateSysInfo) snapshot.uploadNotice = Tr(kMemoNativeText);
     return json ? FormatStatusJson(snapshot) : FormatStatusText(snapshot);
 }
 
 void TClient::ReportFailure(const std::string& what) {
-    AddLog(2, "an action failed and was abandoned: " + what);
+    AddLog(2, Fill(Tr("an action failed and was abandoned: {}"), {what}));
     // The headless front end prints the log itself; a window's log is not on stderr.
     if (!config_.headless)
         std::cerr << "vorta: an action failed and was abandoned: " << what << "\n";

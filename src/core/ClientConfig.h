@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/NameResolver.h"
+#include "base/Translate.h"
 #include "club/ClubUtil.h"
 #include "core/AutoLogonTrd.h"
 #include "core/CommandOutcome.h"
@@ -79,6 +80,6 @@ using CommandDone = std::function<void(CommandOutcome)>;
 inline constexpr std::chrono::milliseconds kLineStateInterval{2600};
 inline constexpr std::chrono::minutes kUpdateSysInfoInterval{30};
 inline constexpr const char* kMemoNativeText =
-    "为了更好地为您服务，本软件将采集您的系统信息。您可以利用下面选项关闭该功能。";
+    TrMark("为了更好地为您服务，本软件将采集您的系统信息。您可以利用下面选项关闭该功能。");
 
 }  // namespace vorta

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "base/Translate.h"
+
 namespace vorta {
 
 enum class EditBox { UserName, Password };
@@ -22,7 +24,7 @@ public:
     virtual void Exit() = 0;          // the exit action
 };
 
-inline constexpr const char* kMessageCaption = "提示信息";
-inline constexpr const char* kApplicationTitle = "Vorta客户端 V1.0";
+inline constexpr const char* kMessageCaption = TrMark("提示信息");
+inline constexpr const char* kApplicationTitle = TrMark("Vorta客户端 V1.0");
 
 }  // namespace vorta

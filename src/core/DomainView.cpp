@@ -3,7 +3,9 @@
 #include <cctype>
 #include <utility>
 
+#include "base/Translate.h"
 #include "core/StatusReport.h"
+
 #include "protocol/ResultCodes.h"
 
 namespace vorta {
@@ -11,43 +13,43 @@ namespace {
 
 // The labels of the domain page for one domain record.
 void ShowDomain(ViewState& view, const TDomainInfoSchema& domain) {
-    view.lab1 = "域名：" + domain.DomainName + "，后缀：" + domain.SuffixName;
+    view.lab1 = Fill(Tr("域名：{}，后缀：{}"), {domain.DomainName, domain.SuffixName});
     switch (ResultCodeToInt(domain.OnlineOpt, -1)) {
         case 0:
-            view.lab2 = "在线时指向到客户端IP地址";
+            view.lab2 = Tr("在线时指向到客户端IP地址");
             break;
         case 1:
-            view.lab2 = "在线时指向到静态IP地址：" + domain.OnlineStaticIP;
+            view.lab2 = Tr("在线时指向到静态IP地址：") + domain.OnlineStaticIP;
             break;
         case 2:
-            view.lab2 = "在线时转发到URL：" + domain.OnlineTransURL;
+            view.lab2 = Tr("在线时转发到URL：") + domain.OnlineTransURL;
             break;
         default:
             break;  // other values leave the label as it was
     }
     switch (ResultCodeToInt(domain.OfflineOpt, -1)) {
         case 0:
-            view.lab3 = "离线时保持离线前的状态";
+            view.lab3 = Tr("离线时保持离线前的状态");
             break;
         case 1:
-            view.lab3 = "离线时指向到静态IP地址：" + domain.OfflineStaticIP;
+            view.lab3 = Tr("离线时指向到静态IP地址：") + domain.OfflineStaticIP;
             break;
         case 2:
-            view.lab3 = "离线时转发到URL：" + domain.OfflineTransURL;
+            view.lab3 = Tr("离线时转发到URL：") + domain.OfflineTransURL;
             break;
         case 3:
-            view.lab3 = "离线时指向到nabu提供的页面";
+            view.lab3 = Tr("离线时指向到nabu提供的页面");
             break;
         default:
             break;
     }
-    view.lab7 = "服务期限自" + domain.StartDate + "至" + domain.EndDate;
+    view.lab7 = Fill(Tr("服务期限自{}至{}"), {domain.StartDate, domain.EndDate});
 }
 
 std::string ResourceTypeName(const std::string& type) {
-    if (type == "A") return "A记录";
-    if (type == "MX") return "MX记录";
-    if (type == "CNAME") return "CNAME记录";
+    if (type == "A") return Tr("A记录");
+    if (type == "MX") return Tr("MX记录");
+    if (type == "CNAME") return Tr("CNAME记录");
     return "Unknow";
 }
 
@@ -97,7 +99,7 @@ void DomainView::TreeViewDNSClick(DomainSelection selection) {
     const auto& domains = view_.Domains;
     if (selection.level == DomainSelection::None || !domains) return;
     if (selection.level == DomainSelection::Root) {
-        view_.lab1 = "共 " + std::to_string(domains->Domains.size()) + " 个域名。";
+        view_.lab1 = Fill(Tr("共 {} 个域名。"), {std::to_string(domains->Domains.size())});
         view_.lab2 = view_.lab3 = view_.lab5 = view_.lab6 = view_.lab7 = "-";
         frontEnd_.StateChanged();
         return;
@@ -112,9 +114,9 @@ void DomainView::TreeViewDNSClick(DomainSelection selection) {
         TResourceInfoSchema& resource = domain.Resources[selection.resource];
         for (char& c : resource.ResourceType)
             c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        view_.lab5 = ResourceTypeName(resource.ResourceType) + resource.KeyName + "，DNS数据为：" +
-                     resource.KeyValue;
-        view_.lab6 = "该主机转发到URL：" + resource.TransURL;
+        view_.lab5 = ResourceTypeName(resource.ResourceType) + resource.KeyName +
+                     Tr("，DNS数据为：") + resource.KeyValue;
+        view_.lab6 = Tr("该主机转发到URL：") + resource.TransURL;
     }
     ShowDomain(view_, domain);
     frontEnd_.StateChanged();

@@ -5,19 +5,20 @@
 #include <stdexcept>
 #include <utility>
 
+#include "base/Translate.h"
 #include "lines/LineRules.h"
 #include "protocol/DebugLog.h"
 
 namespace vorta {
 namespace {
 
-constexpr const char* kSelectLine = "请先选择要操作的线路！";
+constexpr const char* kSelectLine = TrMark("请先选择要操作的线路！");
 
 }  // namespace
 
 bool LineList::ChangeLines(const std::function<void(TLinesMng&)>& change) {
     try {
-        if (!lines_) throw std::runtime_error("this system offers no lines");
+        if (!lines_) throw std::runtime_error(Tr("this system offers no lines"));
         change(*lines_);
         return true;
     } catch (const std::exception& e) {
@@ -41,11 +42,11 @@ void LineList::AddLine(const TLineInfo& fields) {
         if (std::string why = TextsRefusal(record); !why.empty()) {
             frontEnd_.MessageBox(why, kMessageCaption, MessageIcon::Error);
         } else if (FindEntry(lines.Records(), record.EntryName)) {
-            frontEnd_.MessageBox(kLineExists, kMessageCaption, MessageIcon::Error);
+            frontEnd_.MessageBox(Tr(kLineExists), kMessageCaption, MessageIcon::Error);
         } else {
             record.LineID = NewLineId();
             if (!lines.AddLine(record))
-                frontEnd_.MessageBox(kTooManyLines, kMessageCaption, MessageIcon::Information);
+                frontEnd_.MessageBox(Tr(kTooManyLines), kMessageCaption, MessageIcon::Information);
         }
         FillLineList();
     });
@@ -54,7 +55,8 @@ void LineList::AddLine(const TLineInfo& fields) {
 void LineList::ModifyLine(const std::string& lineId, const TLineInfo& fields) {
     ChangeLines([&](TLinesMng& lines) {
         const auto found = lines.Find(lineId);
-        std::string why = found ? TextRefusal(LineText::UserName, fields.UserName) : kSelectLine;
+        std::string why =
+            found ? TextRefusal(LineText::UserName, fields.UserName) : Tr(kSelectLine);
         if (why.empty()) why = TextRefusal(LineText::Password, fields.Password);
         if (why.empty()) {
             // Kind, entry name and id stay: the dialog may not even list the line's connection
@@ -64,7 +66,7 @@ void LineList::ModifyLine(const std::string& lineId, const TLineInfo& fields) {
             record.IsNecessary = fields.IsNecessary;
             record.UserName = fields.UserName;
             record.Password = fields.Password;
-            if (!lines.ModifyLineById(lineId, record)) why = kSelectLine;
+            if (!lines.ModifyLineById(lineId, record)) why = Tr(kSelectLine);
         }
         if (!why.empty()) frontEnd_.MessageBox(why, kMessageCaption, MessageIcon::Error);
         FillLineList();
@@ -74,7 +76,7 @@ void LineList::ModifyLine(const std::string& lineId, const TLineInfo& fields) {
 void LineList::DeleteLine(const std::string& lineId) {
     ChangeLines([&](TLinesMng& lines) {
         if (!lines.DeleteLineById(lineId))
-            frontEnd_.MessageBox(kSelectLine, kMessageCaption, MessageIcon::Error);
+            frontEnd_.MessageBox(Tr(kSelectLine), kMessageCaption, MessageIcon::Error);
         FillLineList();
     });
 }

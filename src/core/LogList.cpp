@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "base/Translate.h"
 #include "protocol/TextCodec.h"
 
 namespace vorta {
@@ -32,13 +33,13 @@ std::string TLogList::SaveText() const {
 const char* TLogList::KindName(unsigned char kind) {
     switch (kind) {
         case 0:
-            return "提示";
+            return Tr("提示");
         case 1:
-            return "警告";
+            return Tr("警告");
         case 2:
-            return "错误";
+            return Tr("错误");
         default:
-            return "其他";
+            return Tr("其他");
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "base/Translate.h"
 #include "protocol/DebugLog.h"
 #include "protocol/HttpRequest.h"
 #include "protocol/ResultCodes.h"
@@ -96,7 +97,7 @@ bool FetchServiceList(const std::string& serviceUrl, const std::string& userName
             PostServiceListRequest(serviceUrl, userName, password, std::move(stop));
         auto resp = std::make_shared<TGetServiceListResp>();
         if (answer.empty() || !resp->LoadFromXml(answer)) {
-            RecordServiceError(kResultExchangeFailed, "连接服务器异常！");
+            RecordServiceError(kResultExchangeFailed, Tr("连接服务器异常！"));
             return false;
         }
         if (resp->Result != "0") {
@@ -110,7 +111,7 @@ bool FetchServiceList(const std::string& serviceUrl, const std::string& userName
         return true;
     } catch (const std::exception& e) {
         Debug(std::string("service list: ") + e.what());
-        RecordServiceError(kResultExchangeFailed, "连接服务器异常！");
+        RecordServiceError(kResultExchangeFailed, Tr("连接服务器异常！"));
         return false;
     }
 }

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/Translate.h"
 #include "protocol/ResultCodes.h"
 #include "protocol/TextCodec.h"
 
@@ -44,7 +45,7 @@ void LogonControl::LogonOrLogoff() {
         view_.WindowVisible = true;
         frontEnd_.ShowMainWindow();
         frontEnd_.Beep(kBeepAsterisk);
-        log_.Notify("请先输入用户名和密码！");
+        log_.Notify(Tr("请先输入用户名和密码！"));
         frontEnd_.FocusEdit(user.empty() ? EditBox::UserName : EditBox::Password);
         return;
     }
@@ -76,7 +77,7 @@ void LogonControl::FinishLogon(bool ok, int errorCode, const std::string& errorT
         view_.EditsEnabled = true;
         view_.Action2Enabled = true;
         frontEnd_.Beep(kBeepAsterisk);
-        log_.Notify("登陆失败,原因: " + errorText);
+        log_.Notify(Tr("登陆失败,原因: ") + errorText);
         if (errorCode == kResultExchangeFailed)
             SetLoggedOff(true);
         else
@@ -87,14 +88,14 @@ void LogonControl::FinishLogon(bool ok, int errorCode, const std::string& errorT
 
 void LogonControl::SetLoggedOn() {
     settingsRules_.SaveSettings();
-    view_.BtnLogonCaption = "注销";
+    view_.BtnLogonCaption = Tr("注销");
     view_.EditsEnabled = false;
     view_.ChkBoxRunAsServiceEnabled = true;
     view_.ChkBoxStartupEnabled = true;
     view_.Action2Enabled = false;
     view_.Action3Enabled = true;
     view_.Tray = TrayState::LoggedOn;
-    log_.Notify("登陆成功！");
+    log_.Notify(Tr("登陆成功！"));
     loggedOn_ = true;
     StartServiceListThread();
     frontEnd_.StateChanged();
@@ -102,7 +103,7 @@ void LogonControl::SetLoggedOn() {
 
 void LogonControl::SetLoggedOff(bool networkError) {
     loggedOn_ = false;
-    view_.BtnLogonCaption = "登陆";
+    view_.BtnLogonCaption = Tr("登陆");
     view_.EditsEnabled = true;
     view_.ChkBoxRunAsServiceEnabled = false;
     view_.ChkBoxStartupEnabled = false;
@@ -115,7 +116,8 @@ void LogonControl::SetLoggedOff(bool networkError) {
     view_.lab1.clear();
     view_.lab2 = view_.lab3 = view_.lab5 = view_.lab6 = view_.lab7 = "-";
     view_.Tray = TrayState::LoggedOff;
-    log_.Notify(networkError ? "网络异常，登陆失败！" : "注销成功！");
+    log_.Notify(networkError ? Tr("网络异常，登陆失败！") : Tr("注销成功！"));
+
     frontEnd_.StateChanged();
 }
 

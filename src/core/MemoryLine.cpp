@@ -1,4 +1,5 @@
 #include "core/MemoryLine.h"
+#include "base/Translate.h"
 #include "core/SystemTexts.h"
 
 namespace vorta {
@@ -17,7 +18,7 @@ std::uint64_t RoundedMB(std::uint64_t bytes) {
 }  // namespace
 
 std::string MemoryLine(std::uint64_t totalBytes, std::uint64_t availableBytes) {
-    return texts::kMemoryLead + std::to_string(RoundedMB(totalBytes)) + "MB [" +
+    return Tr(texts::kMemoryLead) + std::to_string(RoundedMB(totalBytes)) + "MB [" +
            std::to_string(RoundedMB(availableBytes)) + "MB Free]";
 }
 

@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 
+#include "base/Translate.h"
 #include "core/SystemTexts.h"
 #include "platform/ThreadName.h"
 #include "protocol/DebugLog.h"
@@ -54,17 +55,18 @@ void ServiceControl::FinishServiceSwitch(bool install, bool done, const std::str
     view_.ChkBoxRunAsServiceEnabled = logon_.LoggedOn();
     // The message box says it failed; the log says why (a refused consent among the reasons).
     if (!done && !why.empty())
-        log_.AddLog(1, std::string(install ? "the service install" : "the service removal") +
-                           " did not happen: " + why);
-    frontEnd_.MessageBox(install ? (done ? kInstallDone : kInstallFailed)
-                                 : (done ? kUninstallDone : kUninstallFailed),
+        log_.AddLog(1, Fill(install ? Tr("the service install did not happen: {}")
+                                    : Tr("the service removal did not happen: {}"),
+                            {why}));
+    frontEnd_.MessageBox(Tr(install ? (done ? kInstallDone : kInstallFailed)
+                                    : (done ? kUninstallDone : kUninstallFailed)),
                          kMessageCaption, MessageIcon::Information);
     if (done && install)
         log_.AddLog(0,
-                    "the service runs on the system's data dir with this account, its service "
-                    "addresses and lines; this client's own files stay as they were");
+                    Tr("the service runs on the system's data dir with this account, its service "
+                       "addresses and lines; this client's own files stay as they were"));
     if (done)
-        log_.Notify(install ? texts::kServiceLoaded : texts::kServiceUnloaded);
+        log_.Notify(Tr(install ? texts::kServiceLoaded : texts::kServiceUnloaded));
     else  // after a failure the box shows what is really registered
         view_.ChkBoxRunAsService = services_.IsServiceInstalled(platform::kServiceName);
     frontEnd_.StateChanged();
@@ -79,7 +81,7 @@ void ServiceControl::StopService() {
         serviceStop_ = std::jthread([this](std::stop_token stop) {
             platform::NameThisThread("vorta-svcstop");
             try {
-                if (!services_.StopOwnService(stop)) log_.PostLog(1, "Vorta服务没有停止");
+                if (!services_.StopOwnService(stop)) log_.PostLog(1, Tr("Vorta服务没有停止"));
             } catch (const std::exception& e) {
                 log_.PostLog(1, e.what());
             }

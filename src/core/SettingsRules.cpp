@@ -3,6 +3,7 @@
 #include <exception>
 #include <utility>
 
+#include "base/Translate.h"
 #include "protocol/ServiceUrls.h"
 
 namespace vorta {
@@ -101,7 +102,7 @@ void SettingsRules::StoreSettings(const Settings& s) {
         settingsError_.clear();
     } catch (const std::exception& e) {
         // The values stay in memory and the next save tries again.
-        TellOnce(settingsError_, "settings could not be saved: ", e.what());
+        TellOnce(settingsError_, Tr("settings could not be saved: {}"), e.what());
     }
 }
 
@@ -110,15 +111,15 @@ void SettingsRules::WriteAutostart(bool enabled) {
         autostart_.SetAutostart(enabled);
         autostartError_.clear();
     } catch (const std::exception& e) {
-        TellOnce(autostartError_, "autostart could not be written: ", e.what());
+        TellOnce(autostartError_, Tr("autostart could not be written: {}"), e.what());
     }
 }
 
-void SettingsRules::TellOnce(std::string& lastCause, const std::string& what,
+void SettingsRules::TellOnce(std::string& lastCause, const char* pattern,
                              const std::string& cause) {
     if (lastCause == cause) return;
     lastCause = cause;
-    log_.AddLog(2, what + cause);
+    log_.AddLog(2, Fill(pattern, {cause}));
 }
 
 std::string SettingsRules::UrlInUse(const std::string& override, const char* name,
@@ -130,14 +131,14 @@ std::string SettingsRules::UrlInUse(const std::string& override, const char* nam
 
 void SettingsRules::ChkBoxStartupClick() {
     if (view_.ChkBoxRunAsService && view_.ChkBoxStartup) {
-        frontEnd_.MessageBox("因为选择了以服务方式启动，该选项被忽略！", kMessageCaption,
+        frontEnd_.MessageBox(Tr("因为选择了以服务方式启动，该选项被忽略！"), kMessageCaption,
                              MessageIcon::Information);
         view_.ChkBoxStartup = false;
         frontEnd_.StateChanged();
         return;
     }
     if (view_.ChkBoxStartup) {
-        log_.Notify("设置为随OS一起启动！");
+        log_.Notify(Tr("设置为随OS一起启动！"));
         view_.ChkBoxSavePwd = true;
     }
     SaveSettings();
@@ -149,7 +150,8 @@ void SettingsRules::ChkBoxSavePwdClick() {
         SaveSettings();
         return;
     }
-    frontEnd_.MessageBox("因为设置了自动启动选项，所以保存密码选项不能关闭！", kMessageCaption,
+    frontEnd_.MessageBox(Tr("因为设置了自动启动选项，所以保存密码选项不能关闭！"), kMessageCaption,
+
                          MessageIcon::Information);
     view_.ChkBoxSavePwd = true;
     frontEnd_.StateChanged();

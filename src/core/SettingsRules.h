@@ -45,7 +45,7 @@ private:
     void StoreSettings(const Settings& s);
     void WriteAutostart(bool enabled);
     // Logs `what` + `cause` unless `cause` is the one last logged there, which it then becomes.
-    void TellOnce(std::string& lastCause, const std::string& what, const std::string& cause);
+    void TellOnce(std::string& lastCause, const char* pattern, const std::string& cause);
 
     ViewState& view_;
     IClientView& frontEnd_;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "base/Translate.h"
+
 namespace vorta {
 
 std::string JsonString(std::string_view text) {
@@ -68,8 +70,8 @@ std::string FormatStatusText(const StatusSnapshot& status) {
     }
     for (const LineRow& line : status.lines) {
         out << "  " << (line.IsActive ? "up  " : "down") << "  "
-            << (line.MasterGroup ? "主组" : "备组") << "  " << line.EntryName
-            << "  necessary: " << (line.IsNecessary ? "是" : "否")
+            << (line.MasterGroup ? Tr("主组") : Tr("备组")) << "  " << line.EntryName
+            << "  necessary: " << (line.IsNecessary ? Tr("是") : Tr("否"))
             << "  address: " << (line.IpAddress.empty() ? "-" : line.IpAddress);
         out << "  reported: " << (line.ReportedAt ? UtcTimeText(line.ReportedAt) : "never");
         if (!line.Reason.empty()) out << "  not reported: " << line.Reason;

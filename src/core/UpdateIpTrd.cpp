@@ -6,6 +6,7 @@
 #include <stop_token>
 
 #include "base/StopWait.h"
+#include "base/Translate.h"
 #include "core/RetryPlan.h"
 #include "platform/ThreadName.h"
 #include "protocol/DebugLog.h"
@@ -172,8 +173,8 @@ void TUpdateIpTrd::Explain(Reporter& reporter, TBaseLine& line, std::size_t numb
     if (reporter.logged == reason) return;
     reporter.logged = reason;
     if (context_.log)
-        context_.log("line " + std::to_string(number) + " (" + line.EntryName() +
-                     ") not reported: " + reason);
+        context_.log(Fill(Tr("line {} ({}) not reported: {}"),
+                          {std::to_string(number), line.EntryName(), reason}));
 }
 
 void TUpdateIpTrd::Report(std::stop_token stop, Reporter& reporter) {
@@ -195,16 +196,17 @@ void TUpdateIpTrd::Report(std::stop_token stop, Reporter& reporter) {
         context_.routes.RemoveHostRoutes(line->EntryName());
         std::string why = line->WhyNotUp();
         return Explain(reporter, *line, number,
-                       why.empty() ? line->EntryName() + " is not up" : why);
+                       why.empty() ? Fill(Tr("{} is not up"), {line->EntryName()}) : why);
     }
 
     const std::string url = FormatLineUrl(settings.LineUrlTemplate, static_cast<int>(number));
-    if (url.empty()) return Explain(reporter, *line, number, "the line URL template is not usable");
+    if (url.empty())
+        return Explain(reporter, *line, number, Tr("the line URL template is not usable"));
     const std::string host = ReadUrl(url).host;
     const std::string serviceAddress = context_.dns.Resolve(host, stop);
     if (stop.stop_requested()) return;
     if (serviceAddress.empty())
-        return Explain(reporter, *line, number, host + " cannot be resolved");
+        return Explain(reporter, *line, number, Fill(Tr("{} cannot be resolved"), {host}));
     const TRouteResult route =
         context_.routes.AddHostRoute(line->EntryName(), line->GetIpAddress(), serviceAddress);
     if (!route) return Explain(reporter, *line, number, route.reason);
@@ -224,7 +226,8 @@ void TUpdateIpTrd::Report(std::stop_token stop, Reporter& reporter) {
         if (!line->Authenticate()) {
             const std::string problem = line->LogonProblem();
             return Explain(reporter, *line, number,
-                           "the portal logon failed" + (problem.empty() ? "" : ": " + problem));
+                           problem.empty() ? std::string(Tr("the portal logon failed"))
+                                           : Fill(Tr("the portal logon failed: {}"), {problem}));
         }
         HttpRequest("POST", url, request.SaveToXml(), answer, true, stop, pinned, &details,
                     HttpLocking::Concurrent);
@@ -232,7 +235,7 @@ void TUpdateIpTrd::Report(std::stop_token stop, Reporter& reporter) {
             if (stop.stop_requested()) return;
             // The address may have moved: the name is asked again at the next pass.
             context_.dns.MarkStale(host);
-            std::string why = "the report to " + url + " failed: " + details.failure;
+            std::string why = Fill(Tr("the report to {} failed: {}"), {url, details.failure});
             if (const std::string problem = line->LogonProblem(); !problem.empty())
                 why += " (" + problem + ")";
             return Explain(reporter, *line, number, why);
@@ -241,13 +244,13 @@ void TUpdateIpTrd::Report(std::stop_token stop, Reporter& reporter) {
     // Nothing of the previous report may stand in for a field this answer lacks.
     response = TActiveTestExResp();
     if (!response.LoadFromXml(answer))
-        return Explain(reporter, *line, number, "the service's answer cannot be read");
+        return Explain(reporter, *line, number, Tr("the service's answer cannot be read"));
     if (response.Result != "0") {
         const int code = ResultCodeToInt(response.Result, kResultExchangeFailed);
         std::string text;
         ResultCodeText(code, text);
         return Explain(reporter, *line, number,
-                       "the service answered " + std::to_string(code) + " " + text);
+                       Fill(Tr("the service answered {} {}"), {std::to_string(code), text}));
     }
     line->SetIpAddress(response.UserIP);
     line->SetReported(std::chrono::system_clock::now());

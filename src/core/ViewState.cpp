@@ -1,15 +1,17 @@
 #include "core/ViewState.h"
 
+#include "base/Translate.h"
+
 namespace vorta {
 
 const char* TrayHint(TrayState state) {
     switch (state) {
         case TrayState::NotConnected:
-            return "Vorta客户端 V1.0 -- 未连接网络";
+            return Tr("Vorta客户端 V1.0 -- 未连接网络");
         case TrayState::LoggedOff:
-            return "Vorta客户端 V1.0 -- 未登录";
+            return Tr("Vorta客户端 V1.0 -- 未登录");
         case TrayState::LoggedOn:
-            return "Vorta客户端 V1.0 -- 已登录";
+            return Tr("Vorta客户端 V1.0 -- 已登录");
     }
     return "";
 }

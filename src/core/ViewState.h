@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Translate.h"
 #include "protocol/Messages.h"
 
 namespace vorta {
@@ -49,7 +50,7 @@ struct ViewState {
     // First page, written by the controller only.
     bool EditsEnabled = true;
     bool BtnLogonEnabled = true;  // false while a logon exchange is out
-    std::string BtnLogonCaption = "登录";
+    std::string BtnLogonCaption = Tr("登录");
     bool ChkBoxStartupEnabled = false;
     bool ChkBoxRunAsServiceEnabled = false;
     std::vector<LineRow> Lines;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 
+#include "base/Translate.h"
 #include "cli/LinesCommand.h"
 #include "core/FaceAction.h"
 #include "core/ViewWire.h"
@@ -200,7 +201,8 @@ std::string ChannelDispatcher::Dispatch(const std::string& text,
             if (request->args.size() != 1) return EncodeOutcome({2, "vorta: a bad line request\n"});
             return OnLoopNow(context, [this, id = request->args[0]] {
                 const auto line = client_.LinesMng() ? client_.LinesMng()->Find(id) : std::nullopt;
-                if (!line) return EncodeOutcome({1, "请先选择要操作的线路！\n"});
+                if (!line)
+                    return EncodeOutcome({1, std::string(Tr("请先选择要操作的线路！")) + "\n"});
                 TLineInfo info = line->info;
                 info.Password.clear();
                 std::string text;

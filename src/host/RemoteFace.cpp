@@ -1,5 +1,6 @@
 #include "host/RemoteFace.h"
 
+#include "base/Translate.h"
 #include "platform/ThisProcess.h"
 
 #include "base/StopWait.h"
@@ -13,7 +14,7 @@ namespace {
 
 using Outcome = platform::ChannelReply::Outcome;
 
-constexpr const char* kNoAnswer = "Vorta客户端没有响应，操作没有完成。";
+constexpr const char* kNoAnswer = TrMark("Vorta客户端没有响应，操作没有完成。");
 
 // The stream's events as the window takes them: the client's own exit is not the window's.
 class WindowEvents : public IClientView {
@@ -39,8 +40,10 @@ private:
 
 std::string DeniedText(const std::filesystem::path& dataDir, const std::string& user) {
     const platform::ServiceGroupHint hint = platform::ServiceGroupHintFor(user);
-    return "Vorta服务（" + dataDir.string() + "）只允许" + hint.adminsZh +
-           "和vorta组的成员连接。请用以下命令加入该组，然后重新登录：\n" + hint.joinCommand;
+    const bool chinese = ChosenLanguage() == UiLanguage::Chinese;
+    return Fill(
+        Tr("Vorta服务（{}）只允许{}和vorta组的成员连接。请用以下命令加入该组，然后重新登录：\n{}"),
+        {dataDir.string(), chinese ? hint.adminsZh : hint.admins, hint.joinCommand});
 }
 
 RemoteFace::RemoteFace(std::unique_ptr<platform::IInstanceChannel> channel, IClientView& events,
@@ -148,7 +151,7 @@ void RemoteFace::SendLoop(std::stop_token stop) {
             } catch (const std::exception&) {
             }
             OnWindow([this, done] {
-                events_.MessageBox(done ? kUninstallDone : kUninstallFailed, kMessageCaption,
+                events_.MessageBox(Tr(done ? kUninstallDone : kUninstallFailed), kMessageCaption,
                                    MessageIcon::Information);
                 if (done && onServiceLeft) onServiceLeft();
             });
@@ -160,7 +163,7 @@ void RemoteFace::SendLoop(std::stop_token stop) {
             const platform::ChannelReply reply =
                 channel_->Request(EncodeRequest(request), WaitFor(RequestKind::Act));
             if (reply.outcome != Outcome::Answered) {
-                said = kNoAnswer;
+                said = Tr(kNoAnswer);
             } else if (const CommandOutcome outcome = DecodeOutcome(reply.text);
                        outcome.exitCode != 0) {
                 said = outcome.output;

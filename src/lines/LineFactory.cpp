@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "base/Translate.h"
 #include "lines/LCnc.h"
 #include "lines/LDailx.h"
 #include "lines/LSimpleLines.h"
@@ -11,10 +12,10 @@
 namespace vorta {
 
 const std::vector<TLineClassInfo>& TLineFactory::EnsureLineTypes() {
-    static const std::vector<TLineClassInfo> table = {{"虚拟拨号", "TDailLine"},
-                                                      {"Web认证(网通)", "TCNCLine"},
+    static const std::vector<TLineClassInfo> table = {{TrMark("虚拟拨号"), "TDailLine"},
+                                                      {TrMark("Web认证(网通)"), "TCNCLine"},
                                                       {"Cable Modem", "TCableModemLine"},
-                                                      {"局域网", "TLanLine"}};
+                                                      {TrMark("局域网"), "TLanLine"}};
     return table;
 }
 
@@ -47,7 +48,7 @@ std::shared_ptr<TBaseLine> TLineFactory::CreateLine(int index, LineServices& ser
 
 void TLineFactory::GetLineTypeNames(std::vector<std::string>& names) {
     names.clear();
-    for (const auto& kind : EnsureLineTypes()) names.push_back(kind.Caption);
+    for (const auto& kind : EnsureLineTypes()) names.push_back(Tr(kind.Caption.c_str()));
 }
 
 void TLineFactory::GetConnectionNames(platform::INetworkTables& tables,

@@ -1,6 +1,7 @@
 #include "lines/LineRules.h"
 
 #include "base/AsciiText.h"
+#include "base/Translate.h"
 #include "lines/LineFactory.h"
 #include "protocol/TextCodec.h"
 
@@ -15,13 +16,13 @@ struct Slot {
 Slot SlotOf(LineText field) {
     switch (field) {
         case LineText::EntryName:
-            return {"线路名称", kEntryNameMax};
+            return {TrMark("线路名称"), kEntryNameMax};
         case LineText::UserName:
-            return {"用户名称", kUserNameMax};
+            return {TrMark("用户名称"), kUserNameMax};
         case LineText::Password:
             break;
     }
-    return {"用户密码", kPasswordMax};
+    return {TrMark("用户密码"), kPasswordMax};
 }
 
 }  // namespace
@@ -30,9 +31,10 @@ std::string TextRefusal(LineText field, const std::string& text) {
     const Slot slot = SlotOf(field);
     const std::string gbk = Utf8ToGbk(text);
     // What GBK cannot hold comes back as '?', and text that is not UTF-8 not as it was.
-    if (DecodeToUtf8(gbk, "GBK") != text) return std::string(slot.what) + "含有GBK无法保存的字符！";
+    if (DecodeToUtf8(gbk, "GBK") != text)
+        return Fill(Tr("{}含有GBK无法保存的字符！"), {Tr(slot.what)});
     if (gbk.size() > slot.maxBytes)
-        return std::string(slot.what) + "最长" + std::to_string(slot.maxBytes) + "个字节（GBK）！";
+        return Fill(Tr("{}最长{}个字节（GBK）！"), {Tr(slot.what), std::to_string(slot.maxBytes)});
     return {};
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Translate.h"
 #include "lines/LineInfo.h"
 
 namespace vorta {
@@ -21,9 +22,9 @@ constexpr LineGroup GroupOf(const TLineInfo& info) {
 }
 
 // What the user is told when a line cannot be added.
-inline constexpr const char* kLineExists = "该线路已经存在！";
+inline constexpr const char* kLineExists = TrMark("该线路已经存在！");
 inline constexpr const char* kTooManyLines =
-    "您最多可以添加5条线路,如需要添加更多,请联系软件Vorta提供商。";
+    TrMark("您最多可以添加5条线路,如需要添加更多,请联系软件Vorta提供商。");
 
 // The texts of a record that the user types or picks.
 enum class LineText { EntryName, UserName, Password };

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <mutex>
 
+#include "base/Translate.h"
+
 namespace vorta {
 namespace {
 
@@ -44,16 +46,16 @@ void RecordServiceError(int code, std::string text) {
 void RecordServiceError(int code) {
     switch (code) {
         case kResultExchangeFailed:
-            RecordServiceError(code, "连接服务器异常！");
+            RecordServiceError(code, Tr("连接服务器异常！"));
             break;
         case kResultNotRegistered:
-            RecordServiceError(code, "用户尚未注册！");
+            RecordServiceError(code, Tr("用户尚未注册！"));
             break;
         case kResultWrongPassword:
-            RecordServiceError(code, "密码错误！");
+            RecordServiceError(code, Tr("密码错误！"));
             break;
         default:
-            RecordServiceError(code, "服务器返回：未知错误");
+            RecordServiceError(code, Tr("服务器返回：未知错误"));
             break;
     }
 }
@@ -61,13 +63,13 @@ void RecordServiceError(int code) {
 void ResultCodeText(int code, std::string& text) {
     switch (code) {
         case kResultNotRegistered:
-            text = "用户尚未注册！";
+            text = Tr("用户尚未注册！");
             break;
         case kResultWrongPassword:
-            text = "密码错误！";
+            text = Tr("密码错误！");
             break;
         default:
-            text = "服务器返回：未知错误";
+            text = Tr("服务器返回：未知错误");
             break;
     }
 }

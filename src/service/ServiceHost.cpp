@@ -3,6 +3,8 @@
 #include <exception>
 #include <stdexcept>
 
+#include "base/Translate.h"
+
 namespace vorta {
 
 platform::ServiceDefinition VortaServiceDefinition(const std::filesystem::path& program,
@@ -44,11 +46,11 @@ int RunServiceSwitch(platform::IServiceManager& services, ServiceSwitch which, b
             }
         }
     } catch (const std::exception& e) {
-        err << "vorta: " << (install ? kInstallFailed : kUninstallFailed) << ": " << e.what()
+        err << "vorta: " << Tr(install ? kInstallFailed : kUninstallFailed) << ": " << e.what()
             << "\n";
         return 1;
     }
-    if (!silent) out << (install ? kInstallDone : kUninstallDone) << "\n";
+    if (!silent) out << Tr(install ? kInstallDone : kUninstallDone) << "\n";
     return 0;
 }
 

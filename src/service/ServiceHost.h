@@ -7,15 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "base/Translate.h"
 #include "platform/ServiceManager.h"
 
 namespace vorta {
 
 inline constexpr const char* kServiceDisplayName = "Vorta V1.0 Service";
-inline constexpr const char* kInstallDone = "安装Vorta服务成功";
-inline constexpr const char* kInstallFailed = "安装Vorta服务失败";
-inline constexpr const char* kUninstallDone = "卸载Vorta服务成功";
-inline constexpr const char* kUninstallFailed = "卸载Vorta服务失败";
+inline constexpr const char* kInstallDone = TrMark("安装Vorta服务成功");
+inline constexpr const char* kInstallFailed = TrMark("安装Vorta服务失败");
+inline constexpr const char* kUninstallDone = TrMark("卸载Vorta服务成功");
+inline constexpr const char* kUninstallFailed = TrMark("卸载Vorta服务失败");
 
 enum class ServiceSwitch { None, Install, Uninstall };
 

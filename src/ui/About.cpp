@@ -10,7 +10,7 @@ namespace vorta::ui {
 TFAbout::TFAbout(const platform::ISystemFacts* facts, QWidget* parent)
     : QDialog(parent), facts_(facts) {
     setObjectName("FAbout");
-    setWindowTitle("关于");
+    setWindowTitle(tr("关于"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
     QFont font("宋体");
     font.setPixelSize(12);
@@ -27,7 +27,7 @@ TFAbout::TFAbout(const platform::ISystemFacts* facts, QWidget* parent)
     bevel1->setGeometry(7, 184, 337, 2);
     lblMem_ = new QLabel("Memory", this);
     lblMem_->move(15, 194);
-    auto* btnOK = new QPushButton("确定", this);
+    auto* btnOK = new QPushButton(tr("确定"), this);
     btnOK->setGeometry(256, 208, 75, 21);
     btnOK->setDefault(true);
     connect(btnOK, &QPushButton::clicked, this, &TFAbout::accept);

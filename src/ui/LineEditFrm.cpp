@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <vector>
 
+#include "base/Translate.h"
 #include "core/ClientView.h"
 #include "lines/ConnectionChoices.h"
 #include "lines/LineFactory.h"
@@ -18,8 +19,8 @@
 namespace vorta::ui {
 namespace {
 
-QLabel* Label(QWidget* parent, const char* text, int left, int top) {
-    auto* label = new QLabel(QString::fromUtf8(text), parent);
+QLabel* Label(QWidget* parent, const QString& text, int left, int top) {
+    auto* label = new QLabel(text, parent);
     label->move(left, top);
     label->adjustSize();
     return label;
@@ -42,46 +43,46 @@ TLineEditFrm::TLineEditFrm(platform::INetworkTables* tables, platform::IRemoteAc
                            QWidget* parent)
     : QDialog(parent), tables_(tables), ras_(ras) {
     setObjectName("LineEditFrm");
-    setWindowTitle("线路信息");
+    setWindowTitle(tr("线路信息"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
     QFont font("宋体");
     font.setPixelSize(12);
     setFont(font);
     setFixedSize(368, 166);
 
-    Label(this, "线路选择", 16, 15);
+    Label(this, tr("线路选择"), 16, 15);
     cbbLineType_ = DropDown(this, 12);
-    cbbLineType_->addItem("我的拨号连接");
-    Label(this, "连接类型", 16, 43);
+    cbbLineType_->addItem(tr("我的拨号连接"));
+    Label(this, tr("连接类型"), 16, 43);
     cbbUType_ = DropDown(this, 40);
     cbbUType_->addItems({"ADSL", "ISDN"});
-    label6_ = Label(this, "用户名称", 16, 71);
+    label6_ = Label(this, tr("用户名称"), 16, 71);
     edUserName_ = new QLineEdit(this);
     edUserName_->setGeometry(80, 68, 100, 20);
-    label7_ = Label(this, "用户密码", 194, 71);
+    label7_ = Label(this, tr("用户密码"), 194, 71);
     edUserPwd_ = new QLineEdit(this);
     edUserPwd_->setEchoMode(QLineEdit::Password);
     edUserPwd_->setGeometry(250, 68, 100, 20);
 
-    Label(this, "线路组别", 16, 101);
+    Label(this, tr("线路组别"), 16, 101);
     auto* panel1 = new QFrame(this);
     panel1->setGeometry(80, 95, 140, 24);
-    rbMasterGroup_ = new QRadioButton("主组", panel1);
+    rbMasterGroup_ = new QRadioButton(tr("主组"), panel1);
     rbMasterGroup_->move(4, 3);
     rbMasterGroup_->setChecked(true);
-    rbSlave_ = new QRadioButton("备组", panel1);
+    rbSlave_ = new QRadioButton(tr("备组"), panel1);
     rbSlave_->move(72, 3);
-    cbIsNecessary_ = new QCheckBox("必通线路", this);
+    cbIsNecessary_ = new QCheckBox(tr("必通线路"), this);
     cbIsNecessary_->move(250, 99);
 
     auto* bevel1 = new QFrame(this);
     bevel1->setFrameShape(QFrame::HLine);
     bevel1->setFrameShadow(QFrame::Sunken);
     bevel1->setGeometry(8, 124, 352, 2);
-    btnOK_ = new QPushButton("确定", this);
+    btnOK_ = new QPushButton(tr("确定"), this);
     btnOK_->setGeometry(196, 134, 75, 23);
     btnOK_->setDefault(true);
-    bitBtn2_ = new QPushButton("取消", this);
+    bitBtn2_ = new QPushButton(tr("取消"), this);
     bitBtn2_->setGeometry(280, 134, 75, 23);
 
     setTabOrder(cbbLineType_, cbbUType_);
@@ -194,7 +195,7 @@ void TLineEditFrm::accept() {
     const bool needUserInfo = TLineFactory::NeedUserInfo(cbbUType_->currentIndex());
     if (needUserInfo &&
         (edUserName_->text().trimmed().isEmpty() || edUserPwd_->text().trimmed().isEmpty())) {
-        ShowMessage("请输入用户名，密码信息！", kMessageCaption);
+        ShowMessage(tr("请输入用户名，密码信息！"), Tr(kMessageCaption));
         edUserName_->setFocus();
         return;
     }
@@ -212,7 +213,7 @@ void TLineEditFrm::accept() {
     for (const Checked& check : checks) {
         if (!check.shown) continue;
         if (const std::string why = TextRefusal(check.field, check.text); !why.empty()) {
-            ShowMessage(Text(why), kMessageCaption);
+            ShowMessage(Text(why), Tr(kMessageCaption));
             check.focus->setFocus();
             return;
         }

@@ -33,8 +33,9 @@ QVariant TLogModel::data(const QModelIndex& index, int role) const {
 
 QVariant TLogModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* const kTitles[] = {"标志", "消息", "日期/时间"};
-    return section >= 0 && section < 3 ? QString::fromUtf8(kTitles[section]) : QVariant();
+    static const char* const kTitles[] = {QT_TR_NOOP("标志"), QT_TR_NOOP("消息"),
+                                          QT_TR_NOOP("日期/时间")};
+    return section >= 0 && section < 3 ? tr(kTitles[section]) : QVariant();
 }
 
 void TLogModel::Reset() {

@@ -29,6 +29,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include "base/Translate.h"
 #include "ui/About.h"
 #include "ui/AnimateHint.h"
 #include "ui/Icons.h"
@@ -106,10 +107,10 @@ TMainFrm::TMainFrm(IClientFace& face, MainFrmContext context, QWidget* parent)
     col->addWidget(BuildMenuBar());
     pages_ = new QTabWidget(this);
     pages_->setObjectName(QStringLiteral("PageControl1"));
-    pages_->addTab(BuildUserPage(), QString::fromUtf8("用户状态"));
-    pages_->addTab(BuildAdvancedPage(), QString::fromUtf8("高级设置"));
-    pages_->addTab(BuildDomainPage(), QString::fromUtf8("域名信息"));
-    pages_->addTab(BuildLogPage(), QString::fromUtf8("日志"));
+    pages_->addTab(BuildUserPage(), tr("用户状态"));
+    pages_->addTab(BuildAdvancedPage(), tr("高级设置"));
+    pages_->addTab(BuildDomainPage(), tr("域名信息"));
+    pages_->addTab(BuildLogPage(), tr("日志"));
     col->addWidget(pages_, 1);
     BuildTray();
     // A tray that goes away (its panel restarts, or the desktop has none) leaves a hidden window
@@ -252,9 +253,9 @@ void TMainFrm::RenderLines() {
     for (const LineRow& row : rows) {
         auto* item = new QTreeWidgetItem(listViewLine_);
         item->setIcon(0, LineStateIcon(row.IsActive));
-        item->setText(1, QString::fromUtf8(row.MasterGroup ? "主组" : "备组"));
+        item->setText(1, row.MasterGroup ? tr("主组") : tr("备组"));
         item->setText(2, U(row.EntryName));
-        item->setText(3, QString::fromUtf8(row.IsNecessary ? "是" : "否"));
+        item->setText(3, row.IsNecessary ? tr("是") : tr("否"));
         item->setText(4, U(row.IpAddress));
         // The address with what the last report made of it, so that a stale one shows as such.
         QString tip =
@@ -277,7 +278,7 @@ void TMainFrm::RenderDomains() {
         shownDomains_ = list;
         treeViewDNS_->clear();
         if (list) {
-            auto* root = new QTreeWidgetItem(treeViewDNS_, {QString::fromUtf8("域名列表")});
+            auto* root = new QTreeWidgetItem(treeViewDNS_, {tr("域名列表")});
             root->setIcon(0, DomainTreeIcon(4));
             for (const auto& domain : list->Domains) {
                 auto* node = new QTreeWidgetItem(root, {U(domain.DomainName + domain.SuffixName)});
@@ -366,7 +367,7 @@ void TMainFrm::ShowHintWindow(const QString& text) {
     hint->HintHeight = 117;
     hint->HintWidth = 182;
     hint->SetTitleColor(Qt::black);
-    hint->SetTitle(QString::fromUtf8(kMessageCaption));
+    hint->SetTitle(QString::fromUtf8(Tr(kMessageCaption)));
     hint->SetInfoColor(Qt::black);
     hint->SetInfo(text);
     hint->DelaySeconds = 5;
@@ -422,13 +423,13 @@ void TMainFrm::ExitClick() {
 }
 
 TMainFrm::ExitChoice TMainFrm::DefaultAskExit() {
-    QMessageBox box(QMessageBox::Question, QString::fromUtf8(kMessageCaption),
-                    QString::fromUtf8("本窗口显示的是Vorta服务。要停止Vorta服务吗？\n"
-                                      "只关闭窗口时，服务继续运行。"),
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(Tr(kMessageCaption)),
+                    tr("本窗口显示的是Vorta服务。要停止Vorta服务吗？\n"
+                       "只关闭窗口时，服务继续运行。"),
                     QMessageBox::NoButton, this);
-    QPushButton* stop = box.addButton(QString::fromUtf8("停止服务"), QMessageBox::DestructiveRole);
-    QPushButton* close = box.addButton(QString::fromUtf8("只关闭窗口"), QMessageBox::AcceptRole);
-    box.addButton(QString::fromUtf8("取消"), QMessageBox::RejectRole);
+    QPushButton* stop = box.addButton(tr("停止服务"), QMessageBox::DestructiveRole);
+    QPushButton* close = box.addButton(tr("只关闭窗口"), QMessageBox::AcceptRole);
+    box.addButton(tr("取消"), QMessageBox::RejectRole);
     box.setDefaultButton(close);
     box.exec();
     if (box.clickedButton() == stop) return ExitChoice::StopService;
@@ -437,18 +438,17 @@ TMainFrm::ExitChoice TMainFrm::DefaultAskExit() {
 }
 
 bool TMainFrm::DefaultConfirm(const QString& text, MessageIcon icon) {
-    QMessageBox box(BoxIcon(icon), QString::fromUtf8(kMessageCaption), text,
+    QMessageBox box(BoxIcon(icon), QString::fromUtf8(Tr(kMessageCaption)), text,
                     QMessageBox::Ok | QMessageBox::Cancel, this);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     return box.exec() == QMessageBox::Ok;
 }
 
 QString TMainFrm::DefaultChooseLogFile(const QString& suggestedName) {
-    QFileDialog dialog(this, QString::fromUtf8("请选择保存的路径和名称"));
+    QFileDialog dialog(this, tr("请选择保存的路径和名称"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("TXT"));
-    dialog.setNameFilters(
-        {QString::fromUtf8("文本文档(*.txt)"), QString::fromUtf8("所有文件(*.*)")});
+    dialog.setNameFilters({tr("文本文档(*.txt)"), tr("所有文件(*.*)")});
     dialog.selectFile(suggestedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().front();
@@ -477,7 +477,7 @@ void TMainFrm::btModifyClick() {
     const std::string lineId = SelectedLineId();
     const std::optional<TLineInfo> snapshot = face_->FindLine(lineId);
     if (!snapshot) {
-        ShowMessage(QString::fromUtf8("请先选择要操作的线路！"), QString::fromUtf8(kMessageCaption),
+        ShowMessage(tr("请先选择要操作的线路！"), QString::fromUtf8(Tr(kMessageCaption)),
                     MessageIcon::Error);
         return;
     }
@@ -494,17 +494,17 @@ void TMainFrm::btModifyClick() {
 void TMainFrm::btDeleteClick() {
     const std::string lineId = SelectedLineId();
     if (lineId.empty()) {
-        ShowMessage(QString::fromUtf8("请先选择要操作的线路！"), QString::fromUtf8(kMessageCaption),
+        ShowMessage(tr("请先选择要操作的线路！"), QString::fromUtf8(Tr(kMessageCaption)),
                     MessageIcon::Error);
         return;
     }
     // Taken before the question: what is deleted is the line the user was asked about.
-    if (!Confirm(QString::fromUtf8("确定要删除该线路吗?"), MessageIcon::Error)) return;
+    if (!Confirm(tr("确定要删除该线路吗?"), MessageIcon::Error)) return;
     Act(FaceActionKind::DeleteLine, {}, {lineId});
 }
 
 void TMainFrm::BtnClearLogClick() {
-    if (!Confirm(QString::fromUtf8("确定删除日志信息吗?"), MessageIcon::Information)) return;
+    if (!Confirm(tr("确定删除日志信息吗?"), MessageIcon::Information)) return;
     Act(FaceActionKind::ClearLog);
 }
 
@@ -519,7 +519,7 @@ void TMainFrm::BtnSaveLogClick() {
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         file.write(text.data(), static_cast<qint64>(text.size())) !=
             static_cast<qint64>(text.size()))
-        ShowMessage(file.errorString(), QString::fromUtf8(kMessageCaption), MessageIcon::Error);
+        ShowMessage(file.errorString(), QString::fromUtf8(Tr(kMessageCaption)), MessageIcon::Error);
 }
 
 void TMainFrm::GoToTray() {

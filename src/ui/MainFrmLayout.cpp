@@ -20,6 +20,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "base/Translate.h"
 #include "core/SystemTexts.h"
 #include "ui/Icons.h"
 #include "ui/LinkLabel.h"
@@ -55,10 +56,10 @@ QWidget* TMainFrm::BuildTitleStrip() {
     row->addWidget(caption, 1, Qt::AlignCenter);
     auto* min = Named(new QToolButton(title_), "SBtnMin");
     min->setText(U("_"));
-    min->setToolTip(U("最小化"));
+    min->setToolTip(tr("最小化"));
     auto* close = Named(new QToolButton(title_), "SBtnClose");
     close->setText(U("×"));
-    close->setToolTip(U("关闭"));
+    close->setToolTip(tr("关闭"));
     for (QToolButton* b : {min, close}) {
         b->setAutoRaise(true);
         b->setFixedSize(18, 16);
@@ -69,7 +70,7 @@ QWidget* TMainFrm::BuildTitleStrip() {
 }
 
 QAction* TMainFrm::AddAction(QMenu* menu, const char* name, const char* caption) {
-    QAction* action = menu->addAction(U(caption));
+    QAction* action = menu->addAction(tr(caption));
     action->setObjectName(QString::fromLatin1(name));
     return action;
 }
@@ -78,53 +79,54 @@ QMenuBar* TMainFrm::BuildMenuBar() {
     auto* bar = Named(new QMenuBar(this), "ActionMainMenuBar1");
     auto opener = [this](const char* path) { return [this, path] { OpenPage(path); }; };
 
-    QMenu* file = bar->addMenu(U("文件(&F)"));
-    action3_ = AddAction(file, "Action3", "注销(&U)");
+    QMenu* file = bar->addMenu(tr("文件(&F)"));
+    action3_ = AddAction(file, "Action3", QT_TR_NOOP("注销(&U)"));
     connect(action3_, &QAction::triggered, this, [this] { Act(FaceActionKind::MenuLogoff); });
-    action2_ = AddAction(file, "Action2", "登录(&L)");
+    action2_ = AddAction(file, "Action2", QT_TR_NOOP("登录(&L)"));
     connect(action2_, &QAction::triggered, this, [this] {
         pages_->setCurrentIndex(0);
         Act(FaceActionKind::MenuLogon);
     });
-    connect(AddAction(file, "ActionReg", "注册(&R)"), &QAction::triggered, this,
+    connect(AddAction(file, "ActionReg", QT_TR_NOOP("注册(&R)")), &QAction::triggered, this,
             opener(page::kRegister));
-    QAction* exit = AddAction(file, "ActionExitNABU_TIM", "退出Vorta客户端(&X)");
+    QAction* exit = AddAction(file, "ActionExitNABU_TIM", QT_TR_NOOP("退出Vorta客户端(&X)"));
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(exit, &QAction::triggered, this, &TMainFrm::ExitClick);
 
-    QMenu* service = bar->addMenu(U("服务(&S)"));
-    AddAction(service, "ActionFKXZ", "付款须知(&Z)");  // no page behind it
-    connect(AddAction(service, "ActionJSZC", "技术支持(&Y)"), &QAction::triggered, this,
+    QMenu* service = bar->addMenu(tr("服务(&S)"));
+    AddAction(service, "ActionFKXZ", QT_TR_NOOP("付款须知(&Z)"));  // no page behind it
+    connect(AddAction(service, "ActionJSZC", QT_TR_NOOP("技术支持(&Y)")), &QAction::triggered, this,
             opener(page::kSupport));
-    connect(AddAction(service, "ActionYMZC", "域名注册(&X)"), &QAction::triggered, this,
+    connect(AddAction(service, "ActionYMZC", QT_TR_NOOP("域名注册(&X)")), &QAction::triggered, this,
             opener(page::kDomainRegister));
-    connect(AddAction(service, "ActionYMZR", "域名转入(&W)"), &QAction::triggered, this,
+    connect(AddAction(service, "ActionYMZR", QT_TR_NOOP("域名转入(&W)")), &QAction::triggered, this,
             opener(page::kDomainTransfer));
-    connect(AddAction(service, "ActionJSJLQ", "技术交流区(&V)"), &QAction::triggered, this,
-            opener(page::kForum));
-    connect(AddAction(service, "ActionZZFU", "增值服务(&U)"), &QAction::triggered, this,
+    connect(AddAction(service, "ActionJSJLQ", QT_TR_NOOP("技术交流区(&V)")), &QAction::triggered,
+            this, opener(page::kForum));
+    connect(AddAction(service, "ActionZZFU", QT_TR_NOOP("增值服务(&U)")), &QAction::triggered, this,
             opener(page::kValueAdded));
 
-    QMenu* tools = bar->addMenu(U("工具(&T)"));
-    connect(AddAction(tools, "Action10", "版本检查(&C)"), &QAction::triggered, this,
+    QMenu* tools = bar->addMenu(tr("工具(&T)"));
+    connect(AddAction(tools, "Action10", QT_TR_NOOP("版本检查(&C)")), &QAction::triggered, this,
             opener(page::kVersionCheck));
-    connect(AddAction(tools, "ActionModPwd", "修改密码(&M)"), &QAction::triggered, this,
+    connect(AddAction(tools, "ActionModPwd", QT_TR_NOOP("修改密码(&M)")), &QAction::triggered, this,
             opener(page::kChangePassword));
-    connect(AddAction(tools, "Action11", "密码找回(&Y)"), &QAction::triggered, this,
+    connect(AddAction(tools, "Action11", QT_TR_NOOP("密码找回(&Y)")), &QAction::triggered, this,
             opener(page::kPasswordRecovery));
-    connect(AddAction(tools, "ActionSysSummary", "系统信息...(&S)"), &QAction::triggered, this,
-            &TMainFrm::ShowSysInfo);
+    connect(AddAction(tools, "ActionSysSummary", QT_TR_NOOP("系统信息...(&S)")),
+            &QAction::triggered, this, &TMainFrm::ShowSysInfo);
 
-    QMenu* help = bar->addMenu(U("帮助(&H)"));
-    connect(AddAction(help, "ActionHelpContent", "帮助主题(&H)"), &QAction::triggered, this,
-            &TMainFrm::OpenHelp);
-    connect(AddAction(help, "Action13", "推荐给朋友(&Y)"), &QAction::triggered, this,
+    QMenu* help = bar->addMenu(tr("帮助(&H)"));
+    connect(AddAction(help, "ActionHelpContent", QT_TR_NOOP("帮助主题(&H)")), &QAction::triggered,
+            this, &TMainFrm::OpenHelp);
+    connect(AddAction(help, "Action13", QT_TR_NOOP("推荐给朋友(&Y)")), &QAction::triggered, this,
             opener(page::kRecommend));
-    connect(AddAction(help, "Action12", "提交建议(&Z)"), &QAction::triggered, this, [this] {
-        if (context_.openUrl) context_.openUrl(SupportMailUrl(face_->ServiceUrl()));
-    });
+    connect(AddAction(help, "Action12", QT_TR_NOOP("提交建议(&Z)")), &QAction::triggered, this,
+            [this] {
+                if (context_.openUrl) context_.openUrl(SupportMailUrl(face_->ServiceUrl()));
+            });
     help->addSeparator();
-    connect(AddAction(help, "Action4", "关于(&A)..."), &QAction::triggered, this,
+    connect(AddAction(help, "Action4", QT_TR_NOOP("关于(&A)...")), &QAction::triggered, this,
             &TMainFrm::ShowAbout);
     return bar;
 }
@@ -141,40 +143,40 @@ QWidget* TMainFrm::BuildUserPage() {
     top->addWidget(image);
     auto* intro = new QVBoxLayout;
     intro->addWidget(Named(
-        new QLabel(U("请输入用户名和密码登录Vorta的服务器,如果尚未申请成为Vorta的用户"), page),
+        new QLabel(tr("请输入用户名和密码登录Vorta的服务器,如果尚未申请成为Vorta的用户"), page),
         "Label8"));
     intro->addWidget(
-        Named(new QLabel(U("或是第一次使用客户端请点击注册进行注册为Vorta用户"), page), "Label9"));
+        Named(new QLabel(tr("或是第一次使用客户端请点击注册进行注册为Vorta用户"), page), "Label9"));
     top->addLayout(intro, 1);
     col->addLayout(top);
 
     auto* logon = new QHBoxLayout;
-    logon->addWidget(Named(new QLabel(U("用户名："), page), "Label10"));
+    logon->addWidget(Named(new QLabel(tr("用户名："), page), "Label10"));
     editUserName_ = Named(new QLineEdit(page), "EditUserName");
     editUserName_->setMaxLength(15);
     logon->addWidget(editUserName_);
-    logon->addWidget(Named(new QLabel(U("密  码："), page), "Label11"));
+    logon->addWidget(Named(new QLabel(tr("密  码："), page), "Label11"));
     editPassword_ = Named(new QLineEdit(page), "EditPassword");
     editPassword_->setMaxLength(15);
     editPassword_->setEchoMode(QLineEdit::Password);
     logon->addWidget(editPassword_);
-    btnLogon_ = Named(new QPushButton(U("登录"), page), "BtnLogon");
+    btnLogon_ = Named(new QPushButton(tr("登录"), page), "BtnLogon");
     logon->addWidget(btnLogon_);
-    auto* reg = Named(new QPushButton(U("注册(&R)"), page), "BtnRegisterWizard");
+    auto* reg = Named(new QPushButton(tr("注册(&R)"), page), "BtnRegisterWizard");
     logon->addWidget(reg);
     col->addLayout(logon);
 
     auto* options = new QHBoxLayout;
-    chkSavePwd_ = Named(new QCheckBox(U("记住密码"), page), "ChkBoxSavePwd");
-    chkSavePwd_->setToolTip(U("选择记住密码系统将在下次启动的时候自动登录Vorta服务器"));
-    chkStartup_ = Named(new QCheckBox(U(texts::kStartupBox), page), "ChkBoxStartup");
-    chkRunAsService_ = Named(new QCheckBox(U(texts::kServiceBox), page), "ChkBoxRunAsService");
-    chkRunAsService_->setToolTip(U(texts::kServiceBoxTip));
+    chkSavePwd_ = Named(new QCheckBox(tr("记住密码"), page), "ChkBoxSavePwd");
+    chkSavePwd_->setToolTip(tr("选择记住密码系统将在下次启动的时候自动登录Vorta服务器"));
+    chkStartup_ = Named(new QCheckBox(U(Tr(texts::kStartupBox)), page), "ChkBoxStartup");
+    chkRunAsService_ = Named(new QCheckBox(U(Tr(texts::kServiceBox)), page), "ChkBoxRunAsService");
+    chkRunAsService_->setToolTip(U(Tr(texts::kServiceBoxTip)));
     for (QCheckBox* c : {chkSavePwd_, chkStartup_, chkRunAsService_}) options->addWidget(c);
     options->addStretch(1);
     col->addLayout(options);
 
-    auto* group = Named(new QGroupBox(U("线路状况"), page), "GroupBox2");
+    auto* group = Named(new QGroupBox(tr("线路状况"), page), "GroupBox2");
     auto* inGroup = new QHBoxLayout(group);
     inGroup->setContentsMargins(4, 2, 4, 4);
     listViewLine_ = Named(new QTreeWidget(group), "ListViewLine");
@@ -182,7 +184,7 @@ QWidget* TMainFrm::BuildUserPage() {
     listViewLine_->setSelectionBehavior(QAbstractItemView::SelectRows);
     listViewLine_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     listViewLine_->setHeaderLabels(
-        {U("状态"), U("组别"), U("线路名称"), U("是否必通"), U("IP地址")});
+        {tr("状态"), tr("组别"), tr("线路名称"), tr("是否必通"), tr("IP地址")});
     // The columns fit the list: the name takes what the others leave, the address column holds
     // the longest address whole.
     const int widths[] = {38, 50, 120, 64, 0};
@@ -196,9 +198,10 @@ QWidget* TMainFrm::BuildUserPage() {
         4, listViewLine_->fontMetrics().horizontalAdvance(QStringLiteral("255.255.255.255")) + 16);
     inGroup->addWidget(listViewLine_, 1);
     auto* buttons = new QVBoxLayout;
-    for (const auto& [name, caption] : {std::pair{"btAdd", "新增"}, std::pair{"btModify", "修改"},
-                                        std::pair{"btDelete", "删除"}}) {
-        auto* b = Named(new QPushButton(U(caption), group), name);
+    for (const auto& [name, caption] :
+         {std::pair{"btAdd", QT_TR_NOOP("新增")}, std::pair{"btModify", QT_TR_NOOP("修改")},
+          std::pair{"btDelete", QT_TR_NOOP("删除")}}) {
+        auto* b = Named(new QPushButton(tr(caption), group), name);
         buttons->addWidget(b);
     }
     buttons->addStretch(1);
@@ -219,12 +222,12 @@ QWidget* TMainFrm::BuildUserPage() {
 QWidget* TMainFrm::BuildAdvancedPage() {
     auto* page = Named(new QWidget, "TabSheet8");
     auto* col = new QVBoxLayout(page);
-    auto* group = Named(new QGroupBox(U("主/备服务器高级设置"), page), "GroupBox3");
+    auto* group = Named(new QGroupBox(tr("主/备服务器高级设置"), page), "GroupBox3");
     auto* inGroup = new QHBoxLayout(group);
-    cbIsInNet_ = Named(new QCheckBox(U("加入网络"), group), "cbIsInNet");
-    rbAsMaster_ = Named(new QRadioButton(U("作为主服务器"), group), "rbAsMaster");
-    rbAsSlave_ = Named(new QRadioButton(U("作为备份服务器"), group), "rbAsSlave");
-    cbInLANBack_ = Named(new QCheckBox(U("备份服务器存在LAN内"), group), "cbInLANBack");
+    cbIsInNet_ = Named(new QCheckBox(tr("加入网络"), group), "cbIsInNet");
+    rbAsMaster_ = Named(new QRadioButton(tr("作为主服务器"), group), "rbAsMaster");
+    rbAsSlave_ = Named(new QRadioButton(tr("作为备份服务器"), group), "rbAsSlave");
+    cbInLANBack_ = Named(new QCheckBox(tr("备份服务器存在LAN内"), group), "cbInLANBack");
     inGroup->addWidget(cbIsInNet_);
     inGroup->addWidget(rbAsMaster_);
     inGroup->addWidget(rbAsSlave_);
@@ -234,13 +237,13 @@ QWidget* TMainFrm::BuildAdvancedPage() {
     memoNative_->setReadOnly(true);
     col->addWidget(memoNative_, 1);
     chkUpdateSysInfo_ =
-        Named(new QCheckBox(U("允许提交信息到服务器端"), page), "suiCheckBoxUpdateSysInfo");
+        Named(new QCheckBox(tr("允许提交信息到服务器端"), page), "suiCheckBoxUpdateSysInfo");
     chkUpdateSysInfo_->setChecked(true);
     col->addWidget(chkUpdateSysInfo_);
     auto* links = new QHBoxLayout;
     // Their hints, the pages' addresses, follow the service URL in Render.
-    auto* why = Named(new TLinkLabel(U("为什么要采集并提交我的系统信息？"), page), "LabelWhy");
-    auto* protocol = Named(new TLinkLabel(U("查阅NABU\"协议\""), page), "Label1Protol");
+    auto* why = Named(new TLinkLabel(tr("为什么要采集并提交我的系统信息？"), page), "LabelWhy");
+    auto* protocol = Named(new TLinkLabel(tr("查阅NABU\"协议\""), page), "Label1Protol");
     labelWhy_ = why;
     label1Protol_ = protocol;
     links->addWidget(why);
@@ -280,8 +283,8 @@ QWidget* TMainFrm::BuildDomainPage() {
     right->addWidget(lower, 1);
     col->addWidget(row, 1);
     auto* bottom = new QHBoxLayout;
-    auto* admin = Named(new TLinkLabel(U("登录nabu管理站点提交或更新域名信息！"), page), "Label1");
-    auto* refresh = Named(new QPushButton(U("刷新域名信息"), page), "btRefreshDomainInfo");
+    auto* admin = Named(new TLinkLabel(tr("登录nabu管理站点提交或更新域名信息！"), page), "Label1");
+    auto* refresh = Named(new QPushButton(tr("刷新域名信息"), page), "btRefreshDomainInfo");
     bottom->addWidget(admin);
     bottom->addStretch(1);
     bottom->addWidget(refresh);
@@ -312,8 +315,8 @@ QWidget* TMainFrm::BuildLogPage() {
     col->addWidget(listViewLog_, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    auto* clear = Named(new QPushButton(U("清除日志(&D)"), page), "BtnClearLog");
-    auto* save = Named(new QPushButton(U("保存日志(&S)"), page), "BtnSaveLog");
+    auto* clear = Named(new QPushButton(tr("清除日志(&D)"), page), "BtnClearLog");
+    auto* save = Named(new QPushButton(tr("保存日志(&S)"), page), "BtnSaveLog");
     buttons->addWidget(clear);
     buttons->addWidget(save);
     col->addLayout(buttons);
@@ -327,20 +330,20 @@ void TMainFrm::BuildTray() {
     tray_->setObjectName(QStringLiteral("CoolTrayIcon"));
     trayMenu_ = new QMenu(this);  // a pop-up: its own window, owned here
     trayMenu_->setObjectName(QStringLiteral("PopupMenuTrayIcon"));
-    connect(AddAction(trayMenu_, "Restore1", "显示/隐藏主窗口(&S)"), &QAction::triggered, this,
-            &TMainFrm::ToggleFromTray);
+    connect(AddAction(trayMenu_, "Restore1", QT_TR_NOOP("显示/隐藏主窗口(&S)")),
+            &QAction::triggered, this, &TMainFrm::ToggleFromTray);
     trayMenu_->addSeparator();
-    connect(AddAction(trayMenu_, "MenuItem2", "日        志(&L)"), &QAction::triggered, this,
-            &TMainFrm::MenuItem2Click);
+    connect(AddAction(trayMenu_, "MenuItem2", QT_TR_NOOP("日        志(&L)")), &QAction::triggered,
+            this, &TMainFrm::MenuItem2Click);
     trayMenu_->addSeparator();
-    connect(AddAction(trayMenu_, "pmExitClient", "退出Vorta客户端(&X)"), &QAction::triggered, this,
-            &TMainFrm::ExitClick);
+    connect(AddAction(trayMenu_, "pmExitClient", QT_TR_NOOP("退出Vorta客户端(&X)")),
+            &QAction::triggered, this, &TMainFrm::ExitClick);
     tray_->setContextMenu(trayMenu_);
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
         if (r == QSystemTrayIcon::Trigger) ToggleFromTray();
     });
     tray_->setIcon(TrayIcon(TrayState::NotConnected));
-    tray_->setToolTip(QString::fromUtf8(kApplicationTitle));
+    tray_->setToolTip(QString::fromUtf8(Tr(kApplicationTitle)));
     tray_->show();
 }
 

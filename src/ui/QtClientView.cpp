@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "base/Translate.h"
 #include "ui/MainFrm.h"
 
 namespace vorta::ui {
@@ -24,7 +25,8 @@ void TQtClientView::FocusEdit(EditBox box) {
 void TQtClientView::MessageBox(const std::string& text, const std::string& caption,
                                MessageIcon icon) {
     if (window_)
-        window_->ShowMessage(QString::fromStdString(text), QString::fromStdString(caption), icon);
+        window_->ShowMessage(QString::fromStdString(text), QString::fromUtf8(Tr(caption.c_str())),
+                             icon);
 }
 void TQtClientView::StateChanged() {
     if (window_) window_->Render();

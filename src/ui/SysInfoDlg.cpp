@@ -24,7 +24,7 @@ QTreeWidgetItem* Node(QTreeWidgetItem* parent, const std::string& text, int imag
 TFrmSysInfo::TFrmSysInfo(TSysInfo& sysInfo, QWidget* parent)
     : QDialog(parent), sysInfo_(sysInfo), tree_(new QTreeWidget(this)) {
     setObjectName("FrmSysInfo");
-    setWindowTitle("系统信息");
+    setWindowTitle(tr("系统信息"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     QFont font("宋体");
@@ -45,34 +45,38 @@ TFrmSysInfo::TFrmSysInfo(TSysInfo& sysInfo, QWidget* parent)
 void TFrmSysInfo::Rebuild() {
     sysInfo_.RefreshConnInfo();
     tree_->clear();
-    auto* root = new QTreeWidgetItem(tree_, {"系统信息"});
+    auto* root = new QTreeWidgetItem(tree_, {tr("系统信息")});
     root->setIcon(0, SysInfoIcon(0));
     root->setData(0, Qt::UserRole, 0);
     try {
-        QTreeWidgetItem* os = Node(root, "操作系统: " + sysInfo_.GetOSName(), 2);
-        Node(os, "版本: " + sysInfo_.ShownOSVersion(), 1);
+        QTreeWidgetItem* os = Node(root, tr("操作系统: ").toStdString() + sysInfo_.GetOSName(), 2);
+        Node(os, tr("版本: ").toStdString() + sysInfo_.ShownOSVersion(), 1);
 
-        QTreeWidgetItem* cpu =
-            Node(root, "CPU个数: " + std::to_string(sysInfo_.GetProcessorCount()), 3);
+        QTreeWidgetItem* cpu = Node(
+            root, tr("CPU个数: ").toStdString() + std::to_string(sysInfo_.GetProcessorCount()), 3);
         TCpuInfoArray cpus;
         sysInfo_.GetCPUInfo(cpus);
         for (const TCPUInfo& one : cpus) {
             Node(cpu, "CPU: " + one.Name, 4);
-            Node(cpu, "主频: " + std::to_string(one.MHz) + " MHZ", 1);
+            Node(cpu, tr("主频: ").toStdString() + std::to_string(one.MHz) + " MHZ", 1);
         }
 
-        QTreeWidgetItem* memory = Node(root, "内存信息", 6);
-        Node(memory, "物理内存: " + FormatMemoryKB(sysInfo_.GetTotalMemoryKB()) + " KB", 7);
-        Node(memory, "可用内存: " + FormatMemoryKB(sysInfo_.GetAvailMemoryKB()) + " KB", 7);
+        QTreeWidgetItem* memory = Node(root, tr("内存信息").toStdString(), 6);
+        Node(memory,
+             tr("物理内存: ").toStdString() + FormatMemoryKB(sysInfo_.GetTotalMemoryKB()) + " KB",
+             7);
+        Node(memory,
+             tr("可用内存: ").toStdString() + FormatMemoryKB(sysInfo_.GetAvailMemoryKB()) + " KB",
+             7);
 
-        QTreeWidgetItem* network = Node(root, "网络信息", 10);
-        QTreeWidgetItem* cards = Node(network, "网卡", 9);
+        QTreeWidgetItem* network = Node(root, tr("网络信息").toStdString(), 10);
+        QTreeWidgetItem* cards = Node(network, tr("网卡").toStdString(), 9);
         TAdapterArray adapters;
         sysInfo_.GetNetworkCards(adapters);
         for (const std::string& card : adapters) Node(cards, card, 9);
         std::string names;
         sysInfo_.GetConnNames(names);
-        Node(network, "网络连接: " + names, 10);
+        Node(network, tr("网络连接: ").toStdString() + names, 10);
     } catch (const std::exception& e) {
         // The nodes built so far stay; the rest of the machine could not be read.
         Debug(std::string("system information: ") + e.what());

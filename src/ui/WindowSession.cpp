@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <iostream>
 
+#include "base/Translate.h"
 #include "host/AttachTarget.h"
 #include "host/ChannelProtocol.h"
 #include "platform/ThisProcess.h"
@@ -98,7 +99,7 @@ void TWindowSession::Attach(const std::filesystem::path& dir) {
         const std::string text = host::DeniedText(dir, platform::CurrentUserName());
         std::cerr << "vorta-window: " << text << "\n";
         exitCode_ = 1;
-        QMessageBox::warning(window_.get(), QString::fromUtf8(kMessageCaption),
+        QMessageBox::warning(window_.get(), QString::fromUtf8(Tr(kMessageCaption)),
                              QString::fromStdString(text));
         QApplication::exit(1);
     };
@@ -127,8 +128,8 @@ void TWindowSession::SwitchToOwn() {
     std::string refusal;
     if (StartOwn(refusal) != host::ClientHost::Outcome::Started) {
         std::cerr << "vorta-window: " << refusal << "\n";
-        window_->ShowMessage(QString::fromStdString(refusal), QString::fromUtf8(kMessageCaption),
-                             MessageIcon::Error);
+        window_->ShowMessage(QString::fromStdString(refusal),
+                             QString::fromUtf8(Tr(kMessageCaption)), MessageIcon::Error);
         return;
     }
     remote_.reset();
