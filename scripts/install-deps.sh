@@ -23,6 +23,8 @@ packages=(
   qt6-base-dev xvfb xauth x11-utils fonts-wqy-zenhei
   # The translations: gettext's tools for the client's texts, Qt Linguist's for the window's.
   gettext qt6-tools-dev qt6-l10n-tools
+  # A session bus of the window test's own, for the desktop's notification service.
+  dbus-daemon
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 nsis
   # The Windows programs test runs under zh_CN.UTF-8 (Wine's ANSI code page 936): localedef
   # makes it from these sources when the system has not generated it.

@@ -47,9 +47,10 @@ QString U(const std::string& text) {
 }
 
 // Every colour is a role of the system's palette, so that a dark theme stays readable: the title
-// strip in the selection's colours, the lists on the base colour.
+// strip in the selection's colours, the lists on the base colour. The size of the font is the
+// user's.
 const char* const kStyle = R"(
-* { font-family: "宋体", "WenQuanYi Zen Hei"; font-size: 9pt; }
+* { font-family: "宋体", "WenQuanYi Zen Hei"; }
 vorta--ui--TMainFrm { background: palette(window); border: 1px solid palette(highlight); }
 #PalTitle_Center { background: palette(highlight); }
 #TitleCaption { color: palette(highlighted-text); font-weight: bold; }
@@ -92,7 +93,6 @@ TMainFrm::TMainFrm(IClientFace& face, MainFrmContext context, QWidget* parent)
     setWindowIcon(QIcon::fromTheme(QStringLiteral("vorta"), AppIcon()));
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(QString::fromUtf8(kStyle));
-    setFixedSize(568, 335);
     if (!context_.openUrl)
         context_.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     ChooseLogFile = [this](const QString& name) { return DefaultChooseLogFile(name); };
@@ -112,6 +112,10 @@ TMainFrm::TMainFrm(IClientFace& face, MainFrmContext context, QWidget* parent)
     pages_->addTab(BuildDomainPage(), tr("域名信息"));
     pages_->addTab(BuildLogPage(), tr("日志"));
     col->addWidget(pages_, 1);
+    // The designed size at the usual font; a larger font of the user's makes the window grow so
+    // that every text still fits.
+    ensurePolished();
+    setFixedSize(minimumSizeHint().expandedTo(QSize(568, 335)));
     BuildTray();
     // A tray that goes away (its panel restarts, or the desktop has none) leaves a hidden window
     // out of reach: it is minimised instead.
@@ -347,6 +351,14 @@ void TMainFrm::ShowMainWindow() {
 }
 
 void TMainFrm::ShowHintWindow(const QString& text) {
+    if (!desktopNoticesFailed_ && TDesktopNotices::Wanted()) {
+        // A desktop without the service gets the sliding window from now on.
+        desktopNotices_->Send(QString::fromUtf8(Tr(kMessageCaption)), text, [this, text] {
+            desktopNoticesFailed_ = true;
+            ShowHintWindow(text);
+        });
+        return;
+    }
     if (TFAnimateHint::Current()) {
         // Replacing the text on screen would lose it (a failed logon's reason): it waits. A
         // burst beyond the queue's room keeps the first ones and the newest.

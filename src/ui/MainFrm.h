@@ -18,6 +18,7 @@
 #include "platform/NetworkTables.h"
 #include "platform/RemoteAccess.h"
 #include "platform/SystemFacts.h"
+#include "ui/DesktopNotices.h"
 
 class QAction;
 class QCheckBox;
@@ -182,6 +183,9 @@ private:
     std::optional<TrayState> trayShown_;
     // Notifications waiting for the one on screen; at most kQueuedHints, the oldest kept.
     std::deque<QString> hintQueue_;
+    // Where the desktop cannot place the sliding window (Wayland): its notification service.
+    TDesktopNotices* desktopNotices_ = new TDesktopNotices(this);
+    bool desktopNoticesFailed_ = false;
     static constexpr std::size_t kQueuedHints = 4;
     bool rendering_ = false;
 };

@@ -120,12 +120,12 @@ await_status "$(line_json lan1 "$LAB_CLIENT_LINE1" "")" "$(line_json lan2 "$LAB_
 echo "-- a failing service puts its reason on the line within two passes; a good report clears it"
 control "$LAB_SERVICE_LINE1" fault -X POST -d '{"exchange": "lineReport", "status": 500}' >/dev/null ||
   fail "the fault could not be set"
-await_status "\"entryName\":\"lan1\",\"necessary\":false,\"address\":\"$LAB_CLIENT_LINE1\",\"reason\":\"the report to https://line1.vorta.example/vorta/vorta.dll/ failed: status 500\",\"reportedAt\":\"20"
+await_status "\"entryName\":\"lan1\",\"necessary\":false,\"address\":\"$LAB_CLIENT_LINE1\",\"reason\":\"向 https://line1.vorta.example/vorta/vorta.dll/ 报告失败：status 500\",\"reportedAt\":\"20"
 control "$LAB_SERVICE_LINE1" fault -X POST -d '{"exchange": "lineReport", "result": "101"}' >/dev/null
-await_status '"entryName":"lan1","necessary":false,"address":"'"$LAB_CLIENT_LINE1"'","reason":"the service answered 101 '
+await_status '"entryName":"lan1","necessary":false,"address":"'"$LAB_CLIENT_LINE1"'","reason":"服务应答 101 '
 control "$LAB_SERVICE_LINE1" reset -d "{}" >/dev/null || fail "the service could not be reset"
 await_status "$(line_json lan1 "$LAB_CLIENT_LINE1" "")"
-grep -q "line 1 (lan1) not reported: the report to https://line1.vorta.example/vorta/vorta.dll/ failed: status 500" \
+grep -q "线路 1（lan1）未报告：向 https://line1.vorta.example/vorta/vorta.dll/ 报告失败：status 500" \
   "$work/client.log" || fail "the reason did not reach the log"
 stop_client
 

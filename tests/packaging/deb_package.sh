@@ -63,8 +63,13 @@ declare -A files=(
   [".$prefix/share/doc/vorta/copyright"]=-rw-r--r--
   [".$prefix/share/doc/vorta/changelog.gz"]=-rw-r--r--
   [".$prefix/share/doc/vorta/vorta.html"]=-rw-r--r--
+  [".$prefix/share/locale/en/LC_MESSAGES/vorta.mo"]=-rw-r--r--
+  [".$prefix/share/locale/zh_CN/LC_MESSAGES/vorta.mo"]=-rw-r--r--
 )
-[[ $window == window ]] && files[".$prefix/libexec/vorta/vorta-window"]=-rwxr-xr-x
+if [[ $window == window ]]; then
+  files[".$prefix/libexec/vorta/vorta-window"]=-rwxr-xr-x
+  files[".$prefix/share/vorta/translations/vorta_en.qm"]=-rw-r--r--
+fi
 ! grep -E 'devservice|_tests|bench_|gtest' "$work/list" || fail "a tool or test is packaged"
 ! grep -F '.wants' "$work/list" || fail "the package enables the unit"
 seen=0

@@ -227,6 +227,34 @@ TEST(MainFrmLists, TheLineListsColumnsFitAndHoldAWholeAddress) {
     EXPECT_GT(list->columnWidth(2), 60) << "no room left for the line's name";
 }
 
+TEST(MainFrmLists, ALargerFontOfTheUsersIsKeptAndEveryTextStillFits) {
+    const QFont usual = QApplication::font();
+    QFont large = usual;
+    large.setPointSize(15);
+    QApplication::setFont(large);
+    {
+        WindowHarness w;
+        w.window->show();
+        EXPECT_GT(w.window->width(), 568);
+        EXPECT_GT(w.window->height(), 335);
+        auto* pages = w.window->findChild<QTabWidget*>();
+        for (int page = 0; page < pages->count(); ++page) {
+            pages->setCurrentIndex(page);
+            QApplication::processEvents();
+            for (QWidget* widget : pages->currentWidget()->findChildren<QWidget*>()) {
+                auto* label = qobject_cast<QLabel*>(widget);
+                auto* button = qobject_cast<QAbstractButton*>(widget);
+                if ((!label && !button) || !widget->isVisible()) continue;
+                if (label && (label->wordWrap() || label->text().isEmpty())) continue;
+                SCOPED_TRACE(widget->objectName().toStdString());
+                EXPECT_EQ(widget->font().pointSize(), 15);
+                EXPECT_GE(widget->width(), widget->minimumSizeHint().width()) << "its text is cut";
+            }
+        }
+    }
+    QApplication::setFont(usual);
+}
+
 TEST(MainFrmLists, NewEntriesLeaveTheReadersSelectionAndPlaceInTheLog) {
     WindowHarness w;
     w.window->show();
@@ -270,19 +298,7 @@ double Contrast(const QColor& a, const QColor& b) {
 
 TEST(MainFrmLists, ADarkPaletteLeavesEveryTextReadable) {
     const QPalette light = QApplication::palette();
-    QPalette dark;
-    dark.setColor(QPalette::Window, QColor(0x2d, 0x2d, 0x2d));
-    dark.setColor(QPalette::WindowText, QColor(0xf0, 0xf0, 0xf0));
-    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
-    dark.setColor(QPalette::AlternateBase, QColor(0x35, 0x35, 0x35));
-    dark.setColor(QPalette::Text, QColor(0xf0, 0xf0, 0xf0));
-    dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
-    dark.setColor(QPalette::ButtonText, QColor(0xf0, 0xf0, 0xf0));
-    dark.setColor(QPalette::Highlight, QColor(0x2a, 0x5a, 0x9a));
-    dark.setColor(QPalette::HighlightedText, Qt::white);
-    dark.setColor(QPalette::Link, QColor(0x8a, 0xb4, 0xf8));
-    dark.setColor(QPalette::ToolTipBase, QColor(0x35, 0x35, 0x35));
-    dark.setColor(QPalette::ToolTipText, QColor(0xf0, 0xf0, 0xf0));
+    const QPalette dark = DarkPalette();
     QApplication::setPalette(dark);
     {
         WindowHarness w;

@@ -1,16 +1,19 @@
 // Renders the window's pages and its small windows to PNG files for the documentation, with a
-// client logged on to the development service so that the pages show real content.
-// Usage: ui_screenshots DIR
+// client logged on to the development service so that the pages show real content, in the
+// language LANGUAGE names (as the programs choose it) and with a light or a dark palette.
+// Usage: ui_screenshots DIR [light|dark]
 
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTranslator>
 #include <iostream>
 
 #include "ClientHarness.h"
 #include "WindowHarness.h"
+#include "base/Translate.h"
 #include "ui/About.h"
 #include "ui/AnimateHint.h"
 #include "ui/LineEditFrm.h"
@@ -31,11 +34,25 @@ bool Save(QWidget* widget, const QString& dir, const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: ui_screenshots DIR\n";
+    if (argc < 2 || argc > 3 ||
+        (argc == 3 && std::string(argv[2]) != "light" && std::string(argv[2]) != "dark")) {
+        std::cerr << "usage: ui_screenshots DIR [light|dark]\n";
         return 2;
     }
+    const std::filesystem::path programs = VORTA_PROGRAM_DIR;
+    StartTranslations(LocaleDirFor(programs));
     EnsureApplication();
+    QTranslator english;
+    const bool chinese = ChosenLanguage() == UiLanguage::Chinese;
+    if (!chinese) {
+        if (!english.load(QStringLiteral("vorta_en"),
+                          QString::fromStdString((programs / "translations").string()))) {
+            std::cerr << "ui_screenshots: no English catalog under " << programs << "\n";
+            return 1;
+        }
+        QApplication::installTranslator(&english);
+    }
+    if (argc == 3 && std::string(argv[2]) == "dark") QApplication::setPalette(DarkPalette());
     const QString dir = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(dir);
     LiveService live;
@@ -47,7 +64,7 @@ int main(int argc, char** argv) {
     TLineInfo lan;
     lan.LineKind = 3;
     lan.MasterGroup = true;
-    lan.EntryName = "办公室网络";
+    lan.EntryName = chinese ? "办公室网络" : "Office";
     w.client->AddLine(lan);
     w.window->show();
     WaitUntil([] { return false; }, std::chrono::milliseconds(300));
@@ -74,7 +91,7 @@ int main(int argc, char** argv) {
     edit->show();
     ok &= Save(edit, dir, "line-edit");
     edit->hide();
-    w.window->ShowHintWindow(QString::fromUtf8("登陆成功！"));
+    w.window->ShowHintWindow(QString::fromUtf8(Tr("登陆成功！")));
     if (ui::TFAnimateHint* hint = ui::TFAnimateHint::Current()) {
         while (hint->ScrollingUp()) hint->TickScrollUp();
         ok &= Save(hint, dir, "notification");

@@ -8,7 +8,8 @@ build=$1
 work=$(mktemp -d)
 window= headless= told=
 cleanup() {
-  kill "$window" "$headless" "$told" "${service:-}" "${follow:-}" 2>/dev/null || true
+  kill "$window" "$headless" "$told" "${service:-}" "${follow:-}" "${notices:-}" "${bus:-}" \
+    2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
 }
@@ -89,4 +90,21 @@ await_text "$work/told.log" "no client answers on"
 status=0
 "$build/src/app/vorta" --data-dir "$work/desk" status >/dev/null 2>&1 || status=$?
 [[ $status == 3 ]] || fail "a client started beside the system service (status exit $status)"
+# Where the window cannot place its sliding notification (Wayland), the desktop's notification
+# service shows it, in the user's language: here English, on a session bus of the test's own.
+dbus-daemon --session --nofork --print-address=3 3>"$work/bus" &
+bus=$!
+for _ in $(seq 100); do [[ -s $work/bus ]] && break; sleep 0.05; done
+DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/bus") || fail "no session bus"
+export DBUS_SESSION_BUS_ADDRESS
+"$build/tests/ui/fake_notifications" >"$work/notices" 2>&1 &
+notices=$!
+await_text "$work/notices" ready
+LANGUAGE=en VORTA_DESKTOP_NOTICES=1 "$build/src/app/vorta-window" --data-dir "$work/data" \
+  --service-url "$url" 2>"$work/window.log" &
+window=$!
+await_text "$work/notices" "Message|Logged on!"
+kill -TERM "$window"
+wait "$window" 2>/dev/null || true
+window=
 echo PASS
