@@ -28,6 +28,9 @@ pot, en, zh = (entries(p) for p in sys.argv[1:4])
 faults = []
 for msgid in pot:
     catalog, name = (en, "en.po") if chinese(msgid) else (zh, "zh_CN.po")
+    other, other_name = (zh, "zh_CN.po") if chinese(msgid) else (en, "en.po")
+    if other.get(msgid):
+        faults.append(f"{other_name}: \"{msgid}\" is in its own language there and must stay untranslated")
     msgstr = catalog.get(msgid)
     if not msgstr:
         faults.append(f"{name}: no translation for \"{msgid}\"")

@@ -1,6 +1,7 @@
 #include "lines/IpRoutes.h"
 
 #include "base/AsciiText.h"
+#include "base/Translate.h"
 
 #include <algorithm>
 #include <cctype>
@@ -34,7 +35,7 @@ const platform::LinkInfo* LinkAt(const std::vector<platform::LinkInfo>& links,
 
 std::string NameOf(std::uint32_t index, const std::vector<platform::LinkInfo>& links) {
     const platform::LinkInfo* link = LinkAt(links, index);
-    return link != nullptr ? link->name : "interface " + std::to_string(index);
+    return link != nullptr ? link->name : Fill(Tr("interface {}"), {std::to_string(index)});
 }
 
 std::string OwnerKey(const std::string& entry) {
@@ -46,40 +47,66 @@ std::string OwnerKey(const std::string& entry) {
 
 }  // namespace
 
-std::string UnusableServiceAddress(platform::Ip4 address,
-                                   const std::vector<platform::AddressRow>& own,
-                                   const std::vector<platform::LinkInfo>& names,
-                                   bool loopbackAllowed) {
+namespace {
+
+// Why `address` cannot be the service's (or, with `portal`, a portal's); empty when it can.
+std::string UnusableAddress(platform::Ip4 address, const std::vector<platform::AddressRow>& own,
+                            const std::vector<platform::LinkInfo>& names, bool loopbackAllowed,
+                            bool portal) {
+    const std::string text = platform::Ip4ToText(address);
+    const auto say = [&](const char* service, const char* ofPortal) {
+        return Fill(Tr(portal ? ofPortal : service), {text});
+    };
     const std::uint32_t a = HostOrder(address);
-    const std::string text = "service address " + platform::Ip4ToText(address);
     const bool loopback = InBlock(a, 0x7F000000u, 8);
-    if (InBlock(a, 0, 8)) return text + " is no host address";
-    if (loopback && !loopbackAllowed) return text + " is a loopback address";
-    if (InBlock(a, 0xA9FE0000u, 16)) return text + " is a link-local address";
-    if (InBlock(a, 0xE0000000u, 4)) return text + " is a multicast address";
-    if (a == 0xFFFFFFFFu) return text + " is the broadcast address";
+    if (InBlock(a, 0, 8))
+        return say(TrMark("service address {} is no host address"),
+                   TrMark("portal address {} is no host address"));
+    if (loopback && !loopbackAllowed)
+        return say(TrMark("service address {} is a loopback address"),
+                   TrMark("portal address {} is a loopback address"));
+    if (InBlock(a, 0xA9FE0000u, 16))
+        return say(TrMark("service address {} is a link-local address"),
+                   TrMark("portal address {} is a link-local address"));
+    if (InBlock(a, 0xE0000000u, 4))
+        return say(TrMark("service address {} is a multicast address"),
+                   TrMark("portal address {} is a multicast address"));
+    if (a == 0xFFFFFFFFu)
+        return say(TrMark("service address {} is the broadcast address"),
+                   TrMark("portal address {} is the broadcast address"));
     for (const auto& row : own) {
         if (row.mask == 0 || (loopbackAllowed && InBlock(HostOrder(row.address), 0x7F000000u, 8)))
             continue;
         if ((address & row.mask) == (row.address & row.mask))
-            return text + " lies in the subnet of " + NameOf(row.index, names);
+            return Fill(Tr(portal ? TrMark("portal address {} lies in the subnet of {}")
+                                  : TrMark("service address {} lies in the subnet of {}")),
+                        {text, NameOf(row.index, names)});
     }
     return {};
+}
+
+}  // namespace
+
+std::string UnusableServiceAddress(platform::Ip4 address,
+                                   const std::vector<platform::AddressRow>& own,
+                                   const std::vector<platform::LinkInfo>& names,
+                                   bool loopbackAllowed) {
+    return UnusableAddress(address, own, names, loopbackAllowed, false);
 }
 
 std::string UnusablePortalAddress(platform::Ip4 address,
                                   const std::vector<platform::AddressRow>& own,
                                   const std::vector<platform::LinkInfo>& names,
                                   bool loopbackAllowed) {
-    std::string why = UnusableServiceAddress(address, own, names, loopbackAllowed);
-    if (!why.empty()) return "portal" + why.substr(std::string_view("service").size());
+    std::string why = UnusableAddress(address, own, names, loopbackAllowed, true);
+    if (!why.empty()) return why;
     const std::uint32_t a = HostOrder(address);
     if (InBlock(a, 0x0A000000u, 8) || InBlock(a, 0xAC100000u, 12) || InBlock(a, 0xC0A80000u, 16))
-        return "portal address " + platform::Ip4ToText(address) +
-               " is a private address beyond the line's own network";
+        return Fill(Tr("portal address {} is a private address beyond the line's own network"),
+                    {platform::Ip4ToText(address)});
     if (InBlock(a, 0x64400000u, 10))
-        return "portal address " + platform::Ip4ToText(address) +
-               " is a shared address beyond the line's own network";
+        return Fill(Tr("portal address {} is a shared address beyond the line's own network"),
+                    {platform::Ip4ToText(address)});
     return {};
 }
 
@@ -175,38 +202,38 @@ bool TIpRoutes::HasDefaultRoute(const std::string& connection) {
 
 std::string TIpRoutes::WhyNotUp(const std::string& entry) {
     const std::uint32_t index = GetConnectionIfIndex(entry);
-    if (index == 0) return "no interface for " + entry;
+    if (index == 0) return Fill(Tr("no interface for {}"), {entry});
     const auto links = tables_.Links();
-    if (!links) return "the network tables cannot be read";
+    if (!links) return Tr("the network tables cannot be read");
     const platform::LinkInfo* link = LinkAt(*links, index);
-    if (link == nullptr) return "no interface for " + entry;
-    if (!link->up) return link->name + " is down";
+    if (link == nullptr) return Fill(Tr("no interface for {}"), {entry});
+    if (!link->up) return Fill(Tr("{} is down"), {link->name});
     // A pulled cable leaves the interface up and, on Linux, its default route in the table.
-    if (!link->carrier) return link->name + " has no carrier";
+    if (!link->carrier) return Fill(Tr("{} has no carrier"), {link->name});
     platform::Ip4 gateway = 0;
     switch (FindDefaultRoute(index, gateway)) {
         case DefaultRoute::Found:
             return {};
         case DefaultRoute::LinkDown:
-            return link->name + " has no carrier";
+            return Fill(Tr("{} has no carrier"), {link->name});
         case DefaultRoute::Unreadable:
-            return "the route table cannot be read";
+            return Tr("the route table cannot be read");
         case DefaultRoute::None:
             break;
     }
-    return "no route on " + link->name;
+    return Fill(Tr("no route on {}"), {link->name});
 }
 
 std::string TIpRoutes::FindLine(const std::string& entry, const std::string& lineAddress,
                                 LineWay& way) {
     way.index = GetConnectionIfIndex(entry);
     if (way.index == 0) way.index = GetIfIndexByAddress(lineAddress);
-    if (way.index == 0) return "no interface for " + entry;
+    if (way.index == 0) return Fill(Tr("no interface for {}"), {entry});
     auto links = tables_.Links();
     auto addresses = tables_.Addresses();
-    if (!links || !addresses) return "the network tables cannot be read";
+    if (!links || !addresses) return Tr("the network tables cannot be read");
     const platform::LinkInfo* link = LinkAt(*links, way.index);
-    if (link == nullptr) return "no interface for " + entry;
+    if (link == nullptr) return Fill(Tr("no interface for {}"), {entry});
     way.link = *link;
     way.links = std::move(*links);
     way.addresses = std::move(*addresses);
@@ -216,8 +243,8 @@ std::string TIpRoutes::FindLine(const std::string& entry, const std::string& lin
 std::string TIpRoutes::RouteThrough(const LineWay& way, platform::Ip4 destination,
                                     const std::string& owner, bool portal) {
     const std::uint32_t index = way.index;
-    if (!way.link.up) return way.link.name + " is down";
-    if (!way.link.carrier) return way.link.name + " has no carrier";
+    if (!way.link.up) return Fill(Tr("{} is down"), {way.link.name});
+    if (!way.link.carrier) return Fill(Tr("{} has no carrier"), {way.link.name});
     // A point-to-point link has no gateway: pppd adds no default route while another line holds
     // one, and the link itself is the way out as soon as it has its own address.
     const bool hasAddress = std::any_of(way.addresses.begin(), way.addresses.end(),
@@ -229,8 +256,9 @@ std::string TIpRoutes::RouteThrough(const LineWay& way, platform::Ip4 destinatio
     platform::Ip4 gateway = 0;
     const DefaultRoute found = FindDefaultRoute(index, gateway);
     if (found != DefaultRoute::Found && !(pointToPoint && hasAddress))
-        return found == DefaultRoute::LinkDown ? way.link.name + " has no carrier"
-                                               : "no route on " + way.link.name;
+        return Fill(
+            found == DefaultRoute::LinkDown ? Tr("{} has no carrier") : Tr("no route on {}"),
+            {way.link.name});
     return RunRouteAdd(destination, gateway, index, owner, portal);
 }
 
@@ -239,7 +267,7 @@ TRouteResult TIpRoutes::AddHostRoute(const std::string& entry, const std::string
     TRouteResult result;
     const auto service = platform::ParseIp4(serviceAddress);
     if (!service) {
-        result.reason = "service address " + serviceAddress + " is no IPv4 address";
+        result.reason = Fill(Tr("service address {} is no IPv4 address"), {serviceAddress});
         return result;
     }
     LineWay way;
@@ -260,7 +288,7 @@ TRouteResult TIpRoutes::PortalRoute(const std::string& entry, const std::string&
     TRouteResult result;
     const auto target = platform::ParseIp4(address);
     if (!target) {
-        result.reason = "portal address " + address + " is no IPv4 address";
+        result.reason = Fill(Tr("portal address {} is no IPv4 address"), {address});
         return result;
     }
     LineWay way;
@@ -270,7 +298,7 @@ TRouteResult TIpRoutes::PortalRoute(const std::string& entry, const std::string&
     }
     result.interface = way.link.name;
     if (!way.link.up) {
-        result.reason = way.link.name + " is down";
+        result.reason = Fill(Tr("{} is down"), {way.link.name});
         return result;
     }
     // The line's own network is reached on the line's interface as it is.
@@ -292,8 +320,8 @@ TRouteResult TIpRoutes::PortalRoute(const std::string& entry, const std::string&
             return o.second.portal && o.second.owner == owner && o.first != *target;
         });
         if (held >= kMaxPortalRoutes)
-            result.reason = "the portal of " + way.link.name + " asks for more than " +
-                            std::to_string(kMaxPortalRoutes) + " routes";
+            result.reason = Fill(Tr("the portal of {} asks for more than {} routes"),
+                                 {way.link.name, std::to_string(kMaxPortalRoutes)});
     }
     if (result.reason.empty()) result.reason = RouteThrough(way, *target, OwnerKey(entry), true);
     result.ok = result.reason.empty();
@@ -304,7 +332,7 @@ std::string TIpRoutes::RunRouteAdd(platform::Ip4 destination, platform::Ip4 gate
                                    std::uint32_t index, const std::string& owner, bool portal) {
     std::lock_guard guard(lock_);
     const auto routes = tables_.Routes();
-    if (!routes) return "the route table cannot be read";
+    if (!routes) return Tr("the route table cannot be read");
     std::vector<platform::RouteRow> there;
     std::copy_if(routes->begin(), routes->end(), std::back_inserter(there), [&](const auto& row) {
         return row.destination == destination && row.mask == 0xFFFFFFFFu;
@@ -328,11 +356,11 @@ std::string TIpRoutes::RunRouteAdd(platform::Ip4 destination, platform::Ip4 gate
     // Only routes with this client's mark may be moved to another gateway or line.
     if (std::any_of(there.begin(), there.end(), [](const auto& row) { return !row.ours; })) {
         if (ours != owned_.end()) owned_.erase(ours);
-        return "a route to " + platform::Ip4ToText(destination) +
-               " that this client did not add is in the way";
+        return Fill(Tr("a route to {} that this client did not add is in the way"),
+                    {platform::Ip4ToText(destination)});
     }
     const std::string error = tables_.AddHostRoute(destination, gateway, index, !there.empty());
-    if (!error.empty()) return "route refused: " + error;
+    if (!error.empty()) return Fill(Tr("route refused: {}"), {error});
     owned_[destination] = Owned{gateway, index, owner, portal};
     return {};
 }

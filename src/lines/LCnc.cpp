@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "base/NameResolver.h"
+#include "base/Translate.h"
 #include "base/Url.h"
 #include "lines/WebLoginForm.h"
 #include "protocol/DebugLog.h"
@@ -114,17 +115,19 @@ bool TCNCLine::Authenticate() {
                 if (Fetch("POST", target, body, reply, posted)) {
                     result = reply.find(kLogonFailed) == std::string::npos;
                     if (!result)
-                        SetLogonProblem("the portal refused the logon");
+                        SetLogonProblem(Tr("the portal refused the logon"));
                     else if (reply.empty())
-                        SetLogonProblem("the portal did not answer the logon: " + posted.failure);
+                        SetLogonProblem(
+                            Fill(Tr("the portal did not answer the logon: {}"), {posted.failure}));
                 }
             } else if (fetched && !details.failure.empty() && details.redirect.empty()) {
-                SetLogonProblem("the portal page could not be fetched: " + details.failure);
+                SetLogonProblem(
+                    Fill(Tr("the portal page could not be fetched: {}"), {details.failure}));
             }
         }
     } catch (const std::exception& e) {
         Debug(std::string("web login: ") + e.what());
-        SetLogonProblem(std::string("the portal logon failed: ") + e.what());
+        SetLogonProblem(Fill(Tr("the portal logon failed: {}"), {e.what()}));
         // A page that is no login form, a host that cannot be resolved, or no HTTP handle: the
         // attempt ends as it stands.
     }

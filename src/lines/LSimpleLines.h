@@ -2,6 +2,7 @@
 // The cable modem line (never active, no address) and the LAN line (active while its
 // connection has a default route; its address comes only from the service's answers).
 
+#include "base/Translate.h"
 #include "lines/LineBase.h"
 
 namespace vorta {
@@ -17,7 +18,7 @@ public:
     void SetActive(bool) override {}
     std::string Describe() override { return "ClassName: TCableModelLine"; }
     bool Authenticate() override { return true; }
-    std::string WhyNotUp() override { return "a cable modem line is never reported"; }
+    std::string WhyNotUp() override { return Tr("a cable modem line is never reported"); }
 };
 
 class TLanLine : public TBaseLine {

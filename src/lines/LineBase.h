@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/NameResolver.h"
+#include "base/Translate.h"
 #include "lines/IpRoutes.h"
 #include "platform/LiteralResolver.h"
 #include "platform/RemoteAccess.h"
@@ -79,7 +80,7 @@ public:
     // False only when a logon was tried and refused.
     virtual bool Authenticate() = 0;
     // Why the line is not up, in words ("eth1 has no carrier"); asked while GetActive is false.
-    virtual std::string WhyNotUp() { return EntryName() + " is not connected"; }
+    virtual std::string WhyNotUp() { return Fill(Tr("{} is not connected"), {EntryName()}); }
     // What went wrong in the line's last logon step; empty when nothing did.
     virtual std::string LogonProblem() const { return {}; }
 

@@ -2,7 +2,7 @@
 # End to end in the multi-line lab: lan1 is the necessary line of the main group, lan2 the backup
 # group's. lan1's far end goes away (its cable is pulled: the interface stays up without its
 # carrier, its default route stays in the table marked linkdown): lan1 counts as down with the
-# reason "lan1 has no carrier", the backup group is brought up and lan2 goes on reporting; with
+# reason "lan1 没有载波" (no carrier), the backup group is brought up and lan2 goes on reporting; with
 # the carrier back lan1 reports again. Needs root and ip netns; skips (77) elsewhere.
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -51,10 +51,10 @@ defaults=$(cli ip route show default)
 [[ $defaults == *"dev lan1 "*linkdown* ]] || fail "lan1's default route should stay, marked linkdown: $defaults"
 failed_over() {
   [[ $status == *'"groupState":1,'* && $(line_of lan1) == *'"active":false'* &&
-     $(line_of lan1) == *'"reason":"lan1 has no carrier"'* ]]
+     $(line_of lan1) == *'"reason":"lan1 没有载波"'* ]]
 }
 wait_status failed_over || fail "the backup group did not take over with the reason: $status"
-grep -q "lan1 has no carrier" "$work/client.log" || fail "the log does not say why lan1 is down"
+grep -q "lan1 没有载波" "$work/client.log" || fail "the log does not say why lan1 is down"
 # The backup line carries the reports meanwhile.
 before2=$(line_reports_from "$LAB_SERVICE_LINE2" "$LAB_CLIENT_LINE2")
 for _ in $(seq 100); do

@@ -119,7 +119,8 @@ else
   "$vorta" --data-dir "$data" lines add --kind lan --entry lan2 >/dev/null
   mkdir -p "$work/home"
   chown -R nobody:nogroup "$data" "$work/home"
-  start_client "${as_nobody[@]}" env HOME="$work/home"
+  # In English, as a user outside a Chinese locale reads it.
+  start_client "${as_nobody[@]}" env HOME="$work/home" LANGUAGE=en
   refused="route refused: Operation not permitted"
   await_status "$(line_json lan1 "" "$refused")" "$(line_json lan2 "" "$refused")"
   sleep 2 # a few more passes

@@ -59,7 +59,7 @@ start_client 1
 wait_reports 0 || fail "the first run never reported lan1"
 route=$(cli ip route show "$LAB_SERVICE_LINE1/32")
 [[ $route == *"via 198.51.100.1 dev lan1 proto $proto"* ]] || fail "no marked host route: $route"
-blocked="a route to $LAB_SERVICE_LINE2 that this client did not add is in the way"
+blocked="一条并非本客户端添加的通往 $LAB_SERVICE_LINE2 的路由挡住了去路"
 for _ in $(seq 100); do
   status=$("${vorta[@]}" status --json 2>/dev/null || true)
   [[ $status == *"$blocked"* ]] && break
