@@ -17,6 +17,8 @@ inline constexpr const char* kVersionCheck = "/client?107";
 inline constexpr const char* kSupport = "/client?201";
 inline constexpr const char* kDomainTransfer = "/client?202";
 inline constexpr const char* kForum = "/client?203";
+// The one number the service menu's pages leave free, between the forum and the added services.
+inline constexpr const char* kPaymentNotes = "/client?204";
 inline constexpr const char* kValueAdded = "/client?205";
 inline constexpr const char* kRecommend = "/client?206";
 inline constexpr const char* kAgreement = "/client?207";

@@ -94,7 +94,8 @@ QMenuBar* TMainFrm::BuildMenuBar() {
     connect(exit, &QAction::triggered, this, &TMainFrm::ExitClick);
 
     QMenu* service = bar->addMenu(tr("服务(&S)"));
-    AddAction(service, "ActionFKXZ", QT_TR_NOOP("付款须知(&Z)"));  // no page behind it
+    connect(AddAction(service, "ActionFKXZ", QT_TR_NOOP("付款须知(&Z)")), &QAction::triggered, this,
+            opener(page::kPaymentNotes));
     connect(AddAction(service, "ActionJSZC", QT_TR_NOOP("技术支持(&Y)")), &QAction::triggered, this,
             opener(page::kSupport));
     connect(AddAction(service, "ActionYMZC", QT_TR_NOOP("域名注册(&X)")), &QAction::triggered, this,

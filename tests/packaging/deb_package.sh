@@ -104,6 +104,7 @@ SyslogIdentifier=vorta
 NoNewPrivileges=yes
 ProtectHome=yes
 ProtectSystem=yes
+CapabilityBoundingSet=CAP_NET_ADMIN CAP_NET_RAW CAP_CHOWN CAP_DAC_OVERRIDE CAP_FOWNER CAP_KILL CAP_SETUID CAP_SETGID CAP_SYS_MODULE CAP_SYS_TTY_CONFIG
 Restart=on-failure
 RestartSec=5
 RestartPreventExitStatus=78

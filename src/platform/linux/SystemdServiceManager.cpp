@@ -136,6 +136,9 @@ std::string SystemdServiceManager::UnitText(const ServiceDefinition& service) {
            "NoNewPrivileges=yes\n"
            "ProtectHome=yes\n"
            "ProtectSystem=yes\n"
+           // The client's routes, bound sockets and channel group; pppd's links (its raw PPPoE
+           // socket, its modprobe of ppp, a modem's tty) and the files it writes as root.
+           "CapabilityBoundingSet=CAP_NET_ADMIN CAP_NET_RAW CAP_CHOWN CAP_DAC_OVERRIDE CAP_FOWNER CAP_KILL CAP_SETUID CAP_SETGID CAP_SYS_MODULE CAP_SYS_TTY_CONFIG\n"
            "Restart=on-failure\n"
            "RestartSec=5\n"
            "RestartPreventExitStatus=" +

@@ -31,6 +31,7 @@ constexpr RECT kTitle{1, 1, kWidth - 1, 21};
 
 const std::pair<int, const char*> kPages[] = {
     {cmd::Register, page::kRegister},
+    {cmd::PaymentNotes, page::kPaymentNotes},
     {cmd::Support, page::kSupport},
     {cmd::DomainRegister, page::kDomainRegister},
     {cmd::DomainTransfer, page::kDomainTransfer},
