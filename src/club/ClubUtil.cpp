@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/StopWait.h"
+#include "base/Translate.h"
 #include "platform/ThreadName.h"
 #include "protocol/DebugLog.h"
 
@@ -142,8 +143,8 @@ bool TClubUnit::Bind() {
     receive_ = datagrams_ != nullptr ? datagrams_->Bind(timing_.port, error) : nullptr;
     portFailure_.clear();
     if (!receive_)
-        portFailure_ = "the heartbeat port " + std::to_string(timing_.port) +
-                       " cannot be bound: " + error.message();
+        portFailure_ = Fill(Tr("the heartbeat port {} cannot be bound: {}"),
+                            {std::to_string(timing_.port), error.message()});
     return receive_ != nullptr;
 }
 
