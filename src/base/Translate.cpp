@@ -13,8 +13,10 @@ namespace vorta {
 
 namespace {
 
+#ifndef _WIN32
 constexpr const char* kDomain = "vorta";
 bool started = false;
+#endif
 
 bool StartsWith(std::string_view text, std::string_view lead) {
     return text.substr(0, lead.size()) == lead;

@@ -26,7 +26,8 @@ void KeepTranslationsLocale();
 // Where the catalogs are: `locale` beside the program in a build tree, else the installed ones.
 std::filesystem::path LocaleDirFor(const std::filesystem::path& programDir);
 
-// `text` in the user's language. The result lives as long as the program.
+// `text` in the user's language: the catalog's text, which lives as long as the program, or
+// `text` itself where the catalog has none.
 const char* Tr(const char* text);
 
 // Marks a text kept in a constant for the catalogs; Tr translates it where it is shown.
