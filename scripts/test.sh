@@ -9,10 +9,16 @@ scripts/install-deps.sh
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 # fontconfig, under the window's tests, keeps caches for the life of the process.
-export LSAN_OPTIONS=suppressions=$root/tests/ui/lsan.supp
+# The suppressions are read by every instrumented program, also by those the tests run as another
+# user or with the home folders hidden: copies where all may read them.
+supp=$(mktemp -d /tmp/vorta-suppressions.XXXXXX)
+trap 'rm -rf "$supp"' EXIT
+cp tests/ui/lsan.supp tests/tsan.supp "$supp/"
+chmod 755 "$supp" && chmod 644 "$supp"/*.supp
+export LSAN_OPTIONS=suppressions=$supp/lsan.supp
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # cpp-httplib's workers race among themselves inside the library: the development service only.
-export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/tsan.supp
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$supp/tsan.supp
 
 run_suite() {
   local dir=$1

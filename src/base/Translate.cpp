@@ -70,6 +70,9 @@ void StartTranslations([[maybe_unused]] const std::filesystem::path& localeDir) 
     KeepTranslationsLocale();
     ::bindtextdomain(kDomain, localeDir.c_str());
     ::bind_textdomain_codeset(kDomain, "UTF-8");
+    // The C library's own messages (strerror) come in the chosen language too: in UTF-8, not in
+    // the C locale's ASCII, which would turn them into question marks.
+    ::bind_textdomain_codeset("libc", "UTF-8");
     started = true;
 #endif
 }

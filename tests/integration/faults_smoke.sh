@@ -33,7 +33,8 @@ client_program=$program
 store_fault=0
 as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
 # nobody may not reach the build tree (a home folder of mode 0700, say): it runs a copy from here.
-[[ $(id -u) == 0 ]] && cp "$program" "$work/vorta"
+# With its catalogs beside it, the copy speaks as the build's program does.
+[[ $(id -u) == 0 ]] && cp "$program" "$work/vorta" && cp -r "$build/src/app/locale" "$work/"
 if [[ $(id -u) != 0 ]]; then
   echo "note: the unwritable settings store needs root to be made; that part is skipped"
 elif ! "${as_nobody[@]}" env "$work/vorta" --version >/dev/null 2>&1; then
@@ -67,9 +68,9 @@ kill -0 "$client" || fail "the client ended"
 "${vorta[@]}" logon >/dev/null || fail "the password kept in memory did not log on again"
 
 count() { grep -c "$1" "$work/client.log" || true; }
-(($(count 'autostart could not be written: ') == 1)) || fail "the autostart failure should be told once"
+(($(count '无法写入自动启动项：') == 1)) || fail "the autostart failure should be told once"
 if ((store_fault)); then
-  (($(count 'settings could not be saved: ') == 1)) || fail "the settings failure should be told once"
+  (($(count '无法保存设置：') == 1)) || fail "the settings failure should be told once"
   [[ $(stat -c %U "$data/settings.conf") == root ]] || fail "the store was replaced"
 fi
 (($(count '6666') >= 1)) || fail "the busy heartbeat port was not told"
